@@ -1,0 +1,302 @@
+// One conversion job: the option state of the transcoder's option language,
+// the inputs and outputs it opened, and the run-time state of the job.
+// Library contexts are created by the engine and freed in one place,
+// FreeResources(), which clears every pointer after freeing it.
+#pragma once
+
+#include <atomic>
+#include <climits>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "binding/av_functions.h"
+#include "engine/engine_thread.h"
+
+namespace vantrel {
+
+inline constexpr int MAX_FILES = 20;
+inline constexpr int MAX_STREAMS = 20;
+inline constexpr int MAX_STREAM_MAPS = MAX_FILES * MAX_STREAMS;
+inline constexpr int MAX_METADATA_MAPS = 20;
+inline constexpr int DEFAULT_BIT_BUFFER_SIZE = 262144;
+
+// Every refused option value and every fatal condition of a job.
+class FFMpegException : public std::runtime_error {
+ public:
+  explicit FFMpegException(const std::string& msg) : std::runtime_error(msg) {}
+};
+
+// A broken internal assumption or a malformed value of the kind the engine
+// treats as a programming error rather than a refused option.
+class EAssertionFailed : public std::logic_error {
+ public:
+  explicit EAssertionFailed(const std::string& msg) : std::logic_error(msg) {}
+};
+
+enum THookAction { haContinue, haIgnore, haStop };
+
+struct TStreamMapEntry {
+  int32_t file_index = 0;
+  int32_t stream_index = 0;
+  int32_t sync_file_index = 0;
+  int32_t sync_stream_index = 0;
+};
+
+struct TMetadataMapEntry {
+  int32_t out_file = 0;
+  int32_t in_file = 0;
+};
+
+struct THookRange {
+  int64_t start = 0;
+  int64_t end = 0;
+};
+
+class THookBitmap;
+
+// Unit-wide state shared by every engine.
+// Serialises codec opening and closing and the stream analysis of inputs.
+std::mutex& CodecLock();
+// A copy of the last verbosity set by any engine.
+int CurrentLogLevel();
+void SetCurrentLogLevel(int level);
+
+// The text of a failed open, by error code, with the file name filled in.
+std::string FormatOpenError(const std::string& FileName, int ErrorCode);
+
+class TCustomFFmpeg {
+ public:
+  using TLogHandler = std::function<void(TCustomFFmpeg* Sender, int ALevel, const std::string& AMsg)>;
+  using TProgressHandler =
+      std::function<void(TCustomFFmpeg* Sender, int AFrameNumber, int AFPS, int ACurrentDuration,
+                         float AQuality, float ABitRate, int64_t ACurrentSize,
+                         int ATotalOutputDuration)>;
+  using TTerminateHandler = std::function<void(TCustomFFmpeg* Sender)>;
+  using TBeforeHookHandler = std::function<void(TCustomFFmpeg* Sender, int64_t APTS, THookAction& AAction)>;
+  using TCustomHookHandler =
+      std::function<void(TCustomFFmpeg* Sender, THookBitmap& ABitmap, int AFrameNumber,
+                         int64_t APTS, bool& AUpdate, bool& AStopHook)>;
+
+  TCustomFFmpeg();
+  virtual ~TCustomFFmpeg();  // Destroy
+  TCustomFFmpeg(const TCustomFFmpeg&) = delete;
+  TCustomFFmpeg& operator=(const TCustomFFmpeg&) = delete;
+
+  // ---- construction and reset ----
+  // Frees everything, gives every field its default and creates the option
+  // holders. Does nothing while the libraries are not loaded.
+  void ResetEngine();
+  void SetDefaults();
+  // Frees every library context, buffer and heap string the engine holds and
+  // clears each pointer; a second call frees nothing twice. An output file
+  // that the engine opened for writing and that stayed empty is deleted.
+  void FreeResources();
+
+  // ---- running ----
+  // Starts the job. Returns nullptr when it is refused (already running or
+  // finished; no output; no input: those two report their end at once) or
+  // when it ran synchronously. With Threaded, returns the held worker thread,
+  // which the caller resumes.
+  std::shared_ptr<TFFmpegThread> StartJob(bool Threaded, TConvertPriority Priority = tpNormal);
+  void RunJob();
+  void DoTerminate();
+  void RequestStop();
+  void StopJob();
+  // Entry points of the worker threads.
+  void WorkerRun();
+  void WorkerTerminate();
+
+  void SetHookRanges(const std::vector<THookRange>& Ranges);
+
+  // ---- option language (table, dispatch, handlers) ----
+  void SetOption(const std::string& Name, const std::string& Value);
+  bool ApplyGenericOption(const std::string& Name, const std::string& Value);
+  bool ApplyGenericOptionInt(const std::string& Name, int Value);
+  // True for the names of the table that take no value (flags, ignored
+  // words, "newvideo" / "newaudio" / "newsubtitle").
+  static bool OptionTakesNoValue(const std::string& Name);
+
+  // ---- files ----
+  // Return false and leave the reason in LastError.
+  bool OpenInputFile(const std::string& FileName);
+  bool OpenOutputFile(const std::string& FileName);
+
+  // ---- events ----
+  TBeforeHookHandler OnBeforeHook;
+  TCustomHookHandler OnCustomHook;
+  TLogHandler OnLog;
+  TProgressHandler OnProgress;
+  TTerminateHandler OnTerminate;
+
+  // ---- file tables ----
+  AVFormatContext* InputFiles[MAX_FILES] = {};
+  int64_t InputFilesTsOffset[MAX_FILES] = {};
+  double InputFilesTsScale[MAX_FILES][MAX_STREAMS] = {};
+  int32_t InputFileCount = 0;
+  AVFormatContext* OutputFiles[MAX_FILES] = {};
+  int32_t OutputFileCount = 0;
+  TStreamMapEntry StreamMaps[MAX_STREAM_MAPS] = {};
+  int32_t StreamMapCount = 0;
+  TMetadataMapEntry MetadataMaps[MAX_METADATA_MAPS] = {};
+  int32_t MetadataMapCount = 0;
+  AVBSFContext* BitstreamFilters[MAX_FILES][MAX_STREAMS] = {};
+
+  // The engine's own codec contexts: one decoder per input stream, one
+  // encoder per output stream, indexed like the streams of their file.
+  std::vector<AVCodecContext*> InputCodecs[MAX_FILES];
+  std::vector<AVCodecContext*> OutputCodecs[MAX_FILES];
+  // The output file names as given, and whether the engine has opened the
+  // file for writing (only such a file may be deleted when it stays empty).
+  std::string OutputFileNames[MAX_FILES];
+  bool OutputFileWritten[MAX_FILES] = {};
+
+  // ---- option variables ----
+  const AVInputFormat* InputFormat;
+  const AVOutputFormat* OutputFormat;
+  int32_t FrameWidth, FrameHeight;
+  float FrameAspectRatio;
+  int32_t FramePixFmt;
+  int32_t AudioSampleFmt;
+  int32_t FramePadTop, FramePadBottom, FramePadLeft, FramePadRight;
+  int32_t PadColorY, PadColorU, PadColorV;
+  int32_t FrameCropTop, FrameCropBottom, FrameCropLeft, FrameCropRight;
+  int32_t MaxFrames[4];
+  AVRational FrameRate;
+  float VideoQScale;
+  uint16_t* IntraMatrix = nullptr;
+  uint16_t* InterMatrix = nullptr;
+  char* VideoRcOverride = nullptr;
+  int32_t VideoDisable;
+  int32_t VideoDiscard;
+  char* VideoCodecName = nullptr;
+  int32_t VideoCodecTag;
+  int32_t SameQuality;
+  int32_t DoDeinterlace;
+  int32_t TopFieldFirst;
+  int32_t MeThreshold;
+  int32_t IntraDcPrecision;
+  int32_t LoopInput;
+  int32_t LoopOutput;
+  int32_t QpHist;
+  std::string VideoFilters;
+  bool UsingFilters;
+  int32_t IntraOnly;
+  int32_t AudioSampleRate;
+  float AudioQScale;
+  int32_t AudioDisable;
+  int32_t AudioChannels;
+  char* AudioCodecName = nullptr;
+  int32_t AudioCodecTag;
+  std::string AudioLanguage;
+  int32_t SubtitleDisable;
+  char* SubtitleCodecName = nullptr;
+  std::string SubtitleLanguage;
+  float MuxPreload;
+  float MuxMaxDelay;
+  int64_t RecordingTime;
+  int64_t StartTime;
+  int64_t RecTimestamp;
+  int64_t InputTsOffset;
+  std::string Title, Author, Copyright, Comment, Genre, Album;
+  int32_t Year, Track;
+  int32_t DoHexDump, DoPktDump, DoPsnr;
+  int32_t DoPass;
+  std::string PassLogFileName;
+  int32_t AudioStreamCopy, VideoStreamCopy, SubtitleStreamCopy;
+  int32_t VideoSyncMethod;
+  int32_t AudioSyncMethod;
+  float AudioDriftThreshold;
+  bool CopyTs;
+  int32_t Shortest;
+  int32_t VideoGlobalHeader;
+  char* VStatsFileName = nullptr;
+  FILE* VStatsFile = nullptr;
+  int32_t ProgramId;
+  int32_t RateEmu;
+  int32_t VideoChannel;
+  char* VideoStandard = nullptr;
+  int32_t AudioVolume;
+  bool ExitOnError;
+  bool UsingVhook;
+  int32_t Verbose;
+  int32_t ThreadCount;
+  int32_t InputSync;
+  int64_t LimitFileSize;
+  int32_t PgmyuvCompat;
+  float DtsDeltaThreshold;
+  int32_t SwsFlags;
+  std::vector<char*> GenericOptionNames;  // heap copies (av_strdup)
+  AVBSFContext* VideoBitstreamFilters = nullptr;
+  AVBSFContext* AudioBitstreamFilters = nullptr;
+  AVBSFContext* SubtitleBitstreamFilters = nullptr;
+  int32_t BitBufferSize;
+  uint8_t* BitBuffer = nullptr;
+
+  // ---- option holders ----
+  AVCodecContext* CodecOptions[5] = {};
+  AVFormatContext* FormatOptions = nullptr;
+  SwsContext* ScalerOptions = nullptr;
+
+  // ---- job state ----
+  std::shared_ptr<TFFmpegThread> Thread() const;
+  std::atomic<bool> Running{false};
+  std::atomic<bool> StopRequested{false};
+  std::atomic<bool> Completed{false};
+  std::atomic<bool> Finished{false};
+  std::atomic<bool> ErrorOccurred{false};
+  std::string ErrorMessage;
+  int32_t DurationMs = -1;
+  std::string LastError;
+  int64_t ReportInterval = 500000;
+  int32_t HookFrameCount = 0;
+  int32_t HookRangeState = 0;
+  std::vector<THookRange> HookRanges;
+  int32_t HookRangeIndex = 0;
+  int32_t HookRangeCount = 0;
+
+  // Codec contexts opened by the transcode and not yet closed; the job
+  // runner closes whatever is still listed after an error.
+  std::vector<AVCodecContext*> OpenedEncoders;
+  std::vector<AVCodecContext*> OpenedDecoders;
+
+ protected:
+  // The job itself: set-up, main loop, flush, trailers, closing.
+  virtual void Transcode();
+  // Passes a message to OnLog when it is assigned.
+  void Log(int ALevel, const std::string& AMsg);
+  bool LogAssigned() const { return static_cast<bool>(OnLog); }
+
+ private:
+  void FreeOutputFiles();
+  void FreeInputFiles();
+  void FreeHeapOptions();
+  void CloseListedCodecs();
+  void FailStart(const std::string& Msg);
+  void SetThread(std::shared_ptr<TFFmpegThread> t);
+
+  // Tells Destroy when the thread working for this engine has let go of it.
+  // Shared with that thread, so the thread may outlive the engine.
+  struct WorkerGate {
+    std::mutex m;
+    std::condition_variable cv;
+    bool active = false;
+    std::thread::id id;
+    void Enter();
+    void Leave();
+    void Wait();
+  };
+
+  mutable std::mutex stateLock_;  // guards thread_
+  std::shared_ptr<TFFmpegThread> thread_;
+  std::shared_ptr<WorkerGate> gate_ = std::make_shared<WorkerGate>();
+  std::atomic<bool> terminatePending_{false};
+};
+
+}  // namespace vantrel

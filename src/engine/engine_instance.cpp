@@ -1,0 +1,209 @@
+// Construction, defaults and the one place where the engine frees what it holds.
+#include <cstdio>
+#include <filesystem>
+
+#include "binding/av_binding.h"
+#include "binding/helpers.h"
+#include "engine/engine.h"
+
+namespace vantrel {
+
+TCustomFFmpeg::TCustomFFmpeg() { SetDefaults(); }
+
+TCustomFFmpeg::~TCustomFFmpeg() {
+  RequestStop();
+  // Freeing the contexts while the worker still uses them would crash it,
+  // so wait for it as long as it takes; a stop request ends a job promptly.
+  gate_->Wait();
+  FreeResources();
+}
+
+void TCustomFFmpeg::ResetEngine() {
+  if (!LibrariesLoaded()) return;
+  FreeResources();
+  SetDefaults();
+  Running = false;
+  StopRequested = false;
+  Completed = false;
+  Finished = false;
+  terminatePending_ = false;
+  DurationMs = -1;
+  static const AVMediaType kTypes[5] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_DATA,
+                                        AVMEDIA_TYPE_SUBTITLE, AVMEDIA_TYPE_ATTACHMENT};
+  for (int i = 0; i < 5; ++i) {
+    CodecOptions[i] = lav::avcodec_alloc_context3(nullptr);
+    if (CodecOptions[i]) CodecOptions[i]->codec_type = kTypes[i];
+  }
+  FormatOptions = lav::avformat_alloc_context();
+  ScalerOptions = lav::sws_getContext(16, 16, AVPixelFormat(0), 16, 16, AVPixelFormat(0), SwsFlags,
+                                      nullptr, nullptr, nullptr);
+}
+
+void TCustomFFmpeg::SetDefaults() {
+  for (auto& row : InputFilesTsScale)
+    for (double& v : row) v = 0;
+  InputFileCount = 0;
+  OutputFileCount = 0;
+  StreamMapCount = 0;
+  MetadataMapCount = 0;
+
+  InputFormat = nullptr;
+  OutputFormat = nullptr;
+  FrameWidth = FrameHeight = 0;
+  FrameAspectRatio = 0;
+  FramePixFmt = -1;
+  AudioSampleFmt = -1;
+  FramePadTop = FramePadBottom = FramePadLeft = FramePadRight = 0;
+  PadColorY = 16;
+  PadColorU = PadColorV = 128;
+  FrameCropTop = FrameCropBottom = FrameCropLeft = FrameCropRight = 0;
+  for (int32_t& m : MaxFrames) m = INT32_MAX;
+  FrameRate = AVRational{0, 0};
+  VideoQScale = 0;
+  VideoDisable = 0;
+  VideoDiscard = 0;
+  VideoCodecTag = 0;
+  SameQuality = 0;
+  DoDeinterlace = 0;
+  TopFieldFirst = -1;
+  MeThreshold = 0;
+  IntraDcPrecision = 8;
+  LoopInput = 0;
+  LoopOutput = -1;
+  QpHist = 0;
+  VideoFilters.clear();
+  UsingFilters = false;
+  IntraOnly = 0;
+  AudioSampleRate = 44100;
+  AudioQScale = -99999.0f;
+  AudioDisable = 0;
+  AudioChannels = 2;
+  AudioCodecTag = 0;
+  AudioLanguage.clear();
+  SubtitleDisable = 0;
+  SubtitleLanguage.clear();
+  MuxPreload = 0.5f;
+  MuxMaxDelay = 0.7f;
+  RecordingTime = INT64_MAX;
+  StartTime = 0;
+  RecTimestamp = 0;
+  InputTsOffset = 0;
+  Title.clear();
+  Author.clear();
+  Copyright.clear();
+  Comment.clear();
+  Genre.clear();
+  Album.clear();
+  Year = Track = 0;
+  DoHexDump = DoPktDump = DoPsnr = 0;
+  DoPass = 0;
+  PassLogFileName.clear();
+  AudioStreamCopy = VideoStreamCopy = SubtitleStreamCopy = 0;
+  VideoSyncMethod = -1;
+  AudioSyncMethod = 0;
+  AudioDriftThreshold = 0.1f;
+  CopyTs = false;
+  Shortest = 0;
+  VideoGlobalHeader = 0;
+  ProgramId = 0;
+  RateEmu = 0;
+  VideoChannel = 0;
+  AudioVolume = 256;
+  ExitOnError = false;
+  UsingVhook = false;
+  Verbose = 1;
+  ThreadCount = 1;
+  InputSync = 0;
+  LimitFileSize = 0;
+  PgmyuvCompat = 0;
+  DtsDeltaThreshold = 10.0f;
+  SwsFlags = SWS_BICUBIC;
+  BitBufferSize = DEFAULT_BIT_BUFFER_SIZE;
+
+  HookRanges.clear();
+  HookRangeCount = HookRangeIndex = HookRangeState = HookFrameCount = 0;
+  ErrorOccurred = false;
+}
+
+void TCustomFFmpeg::FreeResources() {
+  if (!LibrariesLoaded()) return;
+  for (AVCodecContext*& c : CodecOptions) lav::avcodec_free_context(&c);
+  lav::avformat_free_context(FormatOptions);
+  FormatOptions = nullptr;
+  lav::sws_freeContext(ScalerOptions);
+  ScalerOptions = nullptr;
+  FreeOutputFiles();
+  FreeInputFiles();
+  FreeHeapOptions();
+}
+
+namespace {
+
+// Closing a codec shares the process-wide lock with every other open and close.
+void FreeCodecContexts(std::vector<AVCodecContext*>& contexts) {
+  std::lock_guard<std::mutex> lock(CodecLock());
+  for (AVCodecContext*& c : contexts) lav::avcodec_free_context(&c);
+  contexts.clear();
+}
+
+void FreeBitstreamFilter(AVBSFContext*& bsf) {
+  if (bsf) lav::av_bsf_free(&bsf);
+  bsf = nullptr;
+}
+
+}  // namespace
+
+void TCustomFFmpeg::FreeOutputFiles() {
+  for (int i = 0; i < MAX_FILES; ++i) {
+    AVFormatContext*& oc = OutputFiles[i];
+    if (oc && oc->oformat && !(oc->oformat->flags & AVFMT_NOFILE) && oc->pb)
+      lav::avio_closep(&oc->pb);
+    FreeCodecContexts(OutputCodecs[i]);
+    for (AVBSFContext*& bsf : BitstreamFilters[i]) FreeBitstreamFilter(bsf);
+    // Only a file this engine opened for writing may go; a file that was
+    // only named as an output is never touched.
+    if (OutputFileWritten[i] && FileSizeOf(OutputFileNames[i]) == 0) {
+      std::error_code ec;
+      std::filesystem::remove(OutputFileNames[i], ec);
+    }
+    OutputFileWritten[i] = false;
+    OutputFileNames[i].clear();
+    if (oc) lav::avformat_free_context(oc);
+    oc = nullptr;
+  }
+  OutputFileCount = 0;
+}
+
+void TCustomFFmpeg::FreeInputFiles() {
+  for (int i = 0; i < MAX_FILES; ++i) {
+    FreeCodecContexts(InputCodecs[i]);
+    if (InputFiles[i]) lav::avformat_close_input(&InputFiles[i]);
+    InputFiles[i] = nullptr;
+  }
+  InputFileCount = 0;
+}
+
+void TCustomFFmpeg::FreeHeapOptions() {
+  lav::av_freep(&IntraMatrix);
+  lav::av_freep(&InterMatrix);
+  if (VStatsFile) lav::fclose(VStatsFile);
+  VStatsFile = nullptr;
+  lav::av_freep(&VStatsFileName);
+  for (char*& name : GenericOptionNames) lav::av_freep(&name);
+  GenericOptionNames.clear();
+  lav::av_freep(&VideoCodecName);
+  lav::av_freep(&AudioCodecName);
+  lav::av_freep(&SubtitleCodecName);
+  lav::av_freep(&VideoStandard);
+  lav::av_freep(&VideoRcOverride);
+  AudioLanguage.clear();
+  SubtitleLanguage.clear();
+  FreeBitstreamFilter(VideoBitstreamFilters);
+  FreeBitstreamFilter(AudioBitstreamFilters);
+  FreeBitstreamFilter(SubtitleBitstreamFilters);
+  lav::av_freep(&BitBuffer);
+  OpenedEncoders.clear();
+  OpenedDecoders.clear();
+}
+
+}  // namespace vantrel

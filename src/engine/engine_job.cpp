@@ -1,0 +1,156 @@
+// Starting, running, stopping and ending a job.
+#include <algorithm>
+
+#include "binding/av_binding.h"
+#include "engine/engine.h"
+
+namespace vantrel {
+
+void TCustomFFmpeg::WorkerGate::Enter() {
+  std::lock_guard<std::mutex> lock(m);
+  active = true;
+}
+
+void TCustomFFmpeg::WorkerGate::Leave() {
+  std::lock_guard<std::mutex> lock(m);
+  active = false;
+  cv.notify_all();
+}
+
+void TCustomFFmpeg::WorkerGate::Wait() {
+  std::unique_lock<std::mutex> lock(m);
+  // The worker itself may end up here (a terminate handler that destroys the
+  // engine): it must not wait for itself.
+  if (id == std::this_thread::get_id()) return;
+  cv.wait(lock, [this] { return !active; });
+}
+
+void TCustomFFmpeg::Log(int ALevel, const std::string& AMsg) {
+  if (OnLog) OnLog(this, ALevel, AMsg);
+}
+
+std::shared_ptr<TFFmpegThread> TCustomFFmpeg::Thread() const {
+  std::lock_guard<std::mutex> lock(stateLock_);
+  return thread_;
+}
+
+void TCustomFFmpeg::SetThread(std::shared_ptr<TFFmpegThread> t) {
+  std::lock_guard<std::mutex> lock(stateLock_);
+  thread_ = std::move(t);
+}
+
+void TCustomFFmpeg::FailStart(const std::string& Msg) {
+  FreeResources();
+  Log(-1, Msg);
+  ErrorOccurred = true;
+  ErrorMessage = Msg;
+  DoTerminate();
+}
+
+std::shared_ptr<TFFmpegThread> TCustomFFmpeg::StartJob(bool Threaded, TConvertPriority Priority) {
+  if (Running || Finished || terminatePending_) return nullptr;
+  if (OutputFileCount == 0) {
+    FailStart("Must supply at least one output file");
+    return nullptr;
+  }
+  if (InputFileCount == 0) {
+    FailStart("Must supply at least one input file");
+    return nullptr;
+  }
+  Running = true;
+  StopRequested = false;
+  Completed = false;
+  Finished = false;
+  if (!Threaded) {
+    RunJob();
+    return nullptr;
+  }
+  auto thread = TFFmpegThread::Create(this);
+  thread->SetPriority(Priority);
+  gate_->Enter();
+  SetThread(thread);
+  return thread;
+}
+
+void TCustomFFmpeg::WorkerRun() {
+  // Keep the gate alive on our own: the engine may be gone once RunJob has
+  // reported the end.
+  std::shared_ptr<WorkerGate> gate = gate_;
+  {
+    std::lock_guard<std::mutex> lock(gate->m);
+    gate->id = std::this_thread::get_id();
+  }
+  RunJob();
+  gate->Leave();
+}
+
+void TCustomFFmpeg::WorkerTerminate() {
+  std::shared_ptr<WorkerGate> gate = gate_;
+  {
+    std::lock_guard<std::mutex> lock(gate->m);
+    gate->id = std::this_thread::get_id();
+  }
+  DoTerminate();
+  gate->Leave();
+}
+
+void TCustomFFmpeg::RunJob() {
+  Completed = false;
+  try {
+    Transcode();
+  } catch (const std::exception& e) {
+    Log(-1, e.what());
+    ErrorOccurred = true;
+    ErrorMessage = e.what();
+  }
+  CloseListedCodecs();
+  FreeResources();
+  DoTerminate();
+}
+
+void TCustomFFmpeg::CloseListedCodecs() {
+  if (OpenedEncoders.empty() && OpenedDecoders.empty()) return;
+  std::lock_guard<std::mutex> lock(CodecLock());
+  for (AVCodecContext* c : OpenedEncoders) lav::avcodec_close(c);
+  for (AVCodecContext* c : OpenedDecoders) lav::avcodec_close(c);
+  OpenedEncoders.clear();
+  OpenedDecoders.clear();
+}
+
+void TCustomFFmpeg::DoTerminate() {
+  Running = false;
+  Finished = true;
+  terminatePending_ = false;
+  SetThread(nullptr);
+  if (OnTerminate) OnTerminate(this);
+}
+
+void TCustomFFmpeg::RequestStop() {
+  StopRequested = true;
+  if (auto t = Thread(); t && t->Suspended()) t->Resume();
+}
+
+void TCustomFFmpeg::StopJob() {
+  if (Running) {
+    RequestStop();
+    return;
+  }
+  if (Finished) return;
+  // Configured but never started: report its end from another thread, once.
+  bool expected = false;
+  if (!terminatePending_.compare_exchange_strong(expected, true)) return;
+  auto thread = TDoTerminateThread::Create(this);
+  thread->SetPriority(tpIdle);
+  gate_->Enter();
+  thread->Resume();
+}
+
+void TCustomFFmpeg::SetHookRanges(const std::vector<THookRange>& Ranges) {
+  HookRanges = Ranges;
+  HookRangeCount = int32_t(HookRanges.size());
+  HookRangeIndex = 0;
+  std::sort(HookRanges.begin(), HookRanges.end(),
+            [](const THookRange& a, const THookRange& b) { return a.end < b.end; });
+}
+
+}  // namespace vantrel

@@ -1,0 +1,79 @@
+// Worker threads of the engine. A thread is created held: it starts running
+// only when Resume() is called. It keeps itself alive while it runs, so the
+// creator may drop its reference at any time (the thread frees itself when
+// it ends).
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace vantrel {
+
+enum TConvertPriority { tpIdle, tpLowest, tpLower, tpNormal };
+
+class HeldThread : public std::enable_shared_from_this<HeldThread> {
+ public:
+  virtual ~HeldThread() = default;
+  HeldThread(const HeldThread&) = delete;
+  HeldThread& operator=(const HeldThread&) = delete;
+
+  // Starts the thread once; later calls do nothing.
+  void Resume();
+  bool Suspended() const { return !started_.load(); }
+  // Takes effect when the thread starts.
+  void SetPriority(TConvertPriority p) { priority_ = p; }
+  TConvertPriority Priority() const { return priority_; }
+
+ protected:
+  HeldThread() = default;
+  virtual void Execute() = 0;
+
+ private:
+  void ApplyPriority() const;
+
+  std::atomic<bool> started_{false};
+  TConvertPriority priority_ = tpNormal;
+};
+
+class TCustomFFmpeg;
+
+// Runs one engine's job.
+class TFFmpegThread final : public HeldThread {
+ public:
+  static std::shared_ptr<TFFmpegThread> Create(TCustomFFmpeg* engine);
+  TCustomFFmpeg* Engine() const { return engine_; }
+
+ protected:
+  void Execute() override;
+
+ private:
+  struct Token {};
+
+ public:
+  TFFmpegThread(Token, TCustomFFmpeg* engine) : engine_(engine) {}
+
+ private:
+  TCustomFFmpeg* engine_;
+};
+
+// Reports the end of a job that was stopped before it ever ran.
+class TDoTerminateThread final : public HeldThread {
+ public:
+  static std::shared_ptr<TDoTerminateThread> Create(TCustomFFmpeg* engine);
+
+ protected:
+  void Execute() override;
+
+ private:
+  struct Token {};
+
+ public:
+  TDoTerminateThread(Token, TCustomFFmpeg* engine) : engine_(engine) {}
+
+ private:
+  TCustomFFmpeg* engine_;
+};
+
+}  // namespace vantrel
