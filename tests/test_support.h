@@ -1,0 +1,34 @@
+// Shared by the tests: library loading, fixture paths, temporary folders.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace vantrel::test {
+
+// The media fixtures made by tests/make_fixtures.sh.
+std::string Fixture(const std::string& name);
+bool FixturesAvailable();
+
+// A fresh empty folder removed again when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Runs a shell command; returns its exit status and leaves what it printed
+// on stdout and stderr (merged) in output.
+int RunCommand(const std::string& command, std::string& output);
+
+// Puts the system's codec libraries back for the tests that need them.
+void EnsureLibrariesLoaded();
+
+}  // namespace vantrel::test
