@@ -43,7 +43,9 @@ int RunCommand(const std::string& command, std::string& output) {
 }
 
 void EnsureLibrariesLoaded() {
-  if (!LibrariesLoaded()) ASSERT_TRUE(LoadLibraries("", true)) << GetLoadError();
+  if (!LibrariesLoaded()) {
+    ASSERT_TRUE(LoadLibraries("", true)) << GetLoadError();
+  }
 }
 
 }  // namespace vantrel::test
