@@ -14,6 +14,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Unloading gives the handle back but keeps the code mapped: the codec
+// libraries and what they pull in register exit handlers and keep global
+// state that must not disappear from under them. The set is unbound all the
+// same and has to be loaded again before any use.
+constexpr int kOpenFlags = RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE;
+
 std::string LastLoaderError() {
   const char* e = dlerror();
   return e ? e : "unknown error";
@@ -35,7 +41,7 @@ void* OpenWithFolderDependencies(const fs::path& dir, const std::string& name,
     if (void* h = OpenWithFolderDependencies(dir, needed, visiting, ignored)) deps.push_back(h);
   }
   dlerror();
-  void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(file.c_str(), kOpenFlags);
   if (!handle) errorText = LastLoaderError();
   for (void* h : deps) dlclose(h);
   return handle;
@@ -57,7 +63,7 @@ void* LoadLibraryFrom(const std::string& ADir, const std::string& AName, std::st
   if (fs::exists(bundled / AName, ec))
     return OpenWithFolderDependencies(bundled, AName, visiting, errorText);
   dlerror();
-  void* handle = dlopen(AName.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(AName.c_str(), kOpenFlags);
   if (!handle) errorText = LastLoaderError();
   return handle;
 }

@@ -32,8 +32,10 @@ FormatArg ToFormatArg(const T& v) {
     return double(v);
   else if constexpr (std::is_pointer_v<T> && !std::is_convertible_v<T, const char*>)
     return uint64_t(reinterpret_cast<uintptr_t>(v));
+  else if constexpr (std::is_array_v<T>)
+    return std::string(v);
   else if constexpr (std::is_convertible_v<T, const char*>)
-    return std::string(static_cast<const char*>(v) ? static_cast<const char*>(v) : "");
+    return std::string(v ? static_cast<const char*>(v) : "");
   else
     return std::string(v);
 }

@@ -122,7 +122,9 @@ void TCustomFFmpeg::DoTerminate() {
   Finished = true;
   terminatePending_ = false;
   SetThread(nullptr);
-  if (OnTerminate) OnTerminate(this);
+  // A copy, so that a handler which destroys the engine does not destroy
+  // itself while it runs. Nothing touches the engine after the call.
+  if (TTerminateHandler handler = OnTerminate) handler(this);
 }
 
 void TCustomFFmpeg::RequestStop() {

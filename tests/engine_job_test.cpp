@@ -1,0 +1,343 @@
+// Starting, stopping and ending jobs; freeing what an engine holds.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "binding/av_binding.h"
+#include "binding/helpers.h"
+#include "engine/engine.h"
+#include "test_support.h"
+
+namespace vantrel {
+namespace {
+
+using namespace std::chrono_literals;
+
+// An engine whose job is a stand-in: it runs until asked to stop (or at
+// once), so the job machinery can be watched without media.
+class FakeJob : public TCustomFFmpeg {
+ public:
+  std::atomic<bool> runUntilStopped{false};
+  std::atomic<bool> fail{false};
+  std::atomic<int> transcodes{0};
+  std::atomic<bool> inJob{false};
+
+ protected:
+  void Transcode() override {
+    ++transcodes;
+    inJob = true;
+    while (runUntilStopped && !StopRequested) std::this_thread::sleep_for(1ms);
+    if (fail) throw FFMpegException("the job failed");
+    Completed = !StopRequested;
+  }
+};
+
+// Counts terminations and remembers the thread and messages of each.
+struct Observer {
+  std::atomic<int> terminations{0};
+  std::thread::id terminateThread;
+  std::vector<std::pair<int, std::string>> logs;
+  std::mutex m;
+
+  void Attach(TCustomFFmpeg& e) {
+    e.OnTerminate = [this](TCustomFFmpeg*) {
+      std::lock_guard<std::mutex> lock(m);
+      terminateThread = std::this_thread::get_id();
+      ++terminations;
+    };
+    e.OnLog = [this](TCustomFFmpeg*, int level, const std::string& msg) {
+      std::lock_guard<std::mutex> lock(m);
+      logs.emplace_back(level, msg);
+    };
+  }
+  bool WaitFor(int n, std::chrono::milliseconds limit = 5s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (terminations < n && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(1ms);
+    return terminations == n;
+  }
+};
+
+// Pretends an input and an output were opened.
+void Configure(TCustomFFmpeg& e) {
+  e.ResetEngine();
+  e.InputFileCount = 1;
+  e.OutputFileCount = 1;
+}
+
+TEST(StartJobTest, WithoutOutputReportsTheErrorAndEndsOnce) {
+  FakeJob e;
+  Observer o;
+  o.Attach(e);
+  e.ResetEngine();
+  e.InputFileCount = 1;
+  EXPECT_EQ(e.StartJob(true), nullptr);
+  EXPECT_EQ(o.terminations, 1);
+  ASSERT_EQ(o.logs.size(), 1u);
+  EXPECT_EQ(o.logs[0], std::make_pair(-1, std::string("Must supply at least one output file")));
+  EXPECT_TRUE(e.ErrorOccurred);
+  EXPECT_EQ(e.ErrorMessage, "Must supply at least one output file");
+  EXPECT_EQ(e.Thread(), nullptr);
+  EXPECT_EQ(e.transcodes, 0);
+  EXPECT_EQ(e.InputFileCount, 0);  // resources were freed
+}
+
+TEST(StartJobTest, WithoutInputReportsTheErrorAndEndsOnce) {
+  FakeJob e;
+  Observer o;
+  o.Attach(e);
+  e.ResetEngine();
+  e.OutputFileCount = 1;
+  EXPECT_EQ(e.StartJob(false), nullptr);
+  EXPECT_EQ(o.terminations, 1);
+  EXPECT_EQ(e.ErrorMessage, "Must supply at least one input file");
+}
+
+TEST(StartJobTest, SynchronousRunReturnsAfterTheWholeJobAndItsEnd) {
+  FakeJob e;
+  Observer o;
+  o.Attach(e);
+  Configure(e);
+  EXPECT_EQ(e.StartJob(false), nullptr);
+  EXPECT_EQ(o.terminations, 1);
+  EXPECT_EQ(o.terminateThread, std::this_thread::get_id());
+  EXPECT_TRUE(e.Completed);
+  EXPECT_TRUE(e.Finished);
+  EXPECT_FALSE(e.Running);
+  EXPECT_FALSE(e.ErrorOccurred);
+}
+
+TEST(StartJobTest, ThreadedRunStartsHeldAndEndsOnceOnItsThread) {
+  FakeJob e;
+  Observer o;
+  o.Attach(e);
+  Configure(e);
+  auto thread = e.StartJob(true, tpLower);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_EQ(e.Thread(), thread);
+  EXPECT_TRUE(thread->Suspended());
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(e.transcodes, 0);  // held until resumed
+  thread->Resume();
+  ASSERT_TRUE(o.WaitFor(1));
+  EXPECT_NE(o.terminateThread, std::this_thread::get_id());
+  EXPECT_EQ(e.Thread(), nullptr);
+  EXPECT_TRUE(e.Completed);
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(o.terminations, 1);
+}
+
+TEST(StartJobTest, FinishedOrRunningEnginesRefuseAnotherStart) {
+  FakeJob e;
+  Observer o;
+  o.Attach(e);
+  Configure(e);
+  e.runUntilStopped = true;
+  auto thread = e.StartJob(true);
+  ASSERT_NE(thread, nullptr);
+  thread->Resume();
+  EXPECT_EQ(e.StartJob(true), nullptr);  // running
+  e.StopJob();
+  ASSERT_TRUE(o.WaitFor(1));
+  EXPECT_FALSE(e.Completed);
+  EXPECT_EQ(e.StartJob(true), nullptr);  // finished
+  EXPECT_EQ(e.StartJob(false), nullptr);
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(o.terminations, 1);
+  EXPECT_EQ(e.transcodes, 1);
+}
+
+TEST(StartJobTest, ResetMakesAFinishedEngineUsableAgain) {
+  FakeJob e;
+  Observer o;
+  o.Attach(e);
+  Configure(e);
+  e.StartJob(false);
+  Configure(e);
+  EXPECT_FALSE(e.Finished);
+  e.StartJob(false);
+  EXPECT_EQ(o.terminations, 2);
+  EXPECT_EQ(e.transcodes, 2);
+}
+
+TEST(RunJobTest, AnExceptionIsReportedAndTheEndStillComes) {
+  FakeJob e;
+  Observer o;
+  o.Attach(e);
+  Configure(e);
+  e.fail = true;
+  e.StartJob(false);
+  EXPECT_EQ(o.terminations, 1);
+  EXPECT_TRUE(e.ErrorOccurred);
+  EXPECT_EQ(e.ErrorMessage, "the job failed");
+  ASSERT_FALSE(o.logs.empty());
+  EXPECT_EQ(o.logs.back(), std::make_pair(-1, std::string("the job failed")));
+  EXPECT_EQ(e.CodecOptions[0], nullptr);  // freed
+}
+
+TEST(StopJobTest, NeverStartedEngineReportsItsEndOnceFromAnotherThread) {
+  FakeJob e;
+  Observer o;
+  o.Attach(e);
+  Configure(e);
+  e.StopJob();
+  e.StopJob();  // a second stop must not report a second end
+  ASSERT_TRUE(o.WaitFor(1));
+  EXPECT_NE(o.terminateThread, std::this_thread::get_id());
+  std::this_thread::sleep_for(30ms);
+  EXPECT_EQ(o.terminations, 1);
+  EXPECT_TRUE(e.Finished);
+  EXPECT_EQ(e.transcodes, 0);
+  e.StopJob();  // finished: nothing more
+  std::this_thread::sleep_for(10ms);
+  EXPECT_EQ(o.terminations, 1);
+}
+
+TEST(StopJobTest, StopOfARunningJobEndsItWithoutCompletion) {
+  FakeJob e;
+  Observer o;
+  o.Attach(e);
+  Configure(e);
+  e.runUntilStopped = true;
+  auto thread = e.StartJob(true);
+  thread->Resume();
+  while (!e.inJob) std::this_thread::sleep_for(1ms);
+  e.StopJob();
+  ASSERT_TRUE(o.WaitFor(1));
+  EXPECT_FALSE(e.Completed);
+  EXPECT_FALSE(e.ErrorOccurred);
+}
+
+TEST(DestroyTest, DestroyingARunningEngineStopsItAndWaitsForItsWorker) {
+  Observer o;
+  {
+    FakeJob e;
+    o.Attach(e);
+    Configure(e);
+    e.runUntilStopped = true;
+    e.StartJob(true)->Resume();
+    while (!e.inJob) std::this_thread::sleep_for(1ms);
+  }
+  EXPECT_EQ(o.terminations, 1);
+}
+
+TEST(DestroyTest, DestroyingAnEngineWhoseThreadWasNeverResumedRunsNothingHarmful) {
+  Observer o;
+  {
+    FakeJob e;
+    o.Attach(e);
+    Configure(e);
+    e.runUntilStopped = true;
+    ASSERT_NE(e.StartJob(true), nullptr);
+  }
+  EXPECT_EQ(o.terminations, 1);
+}
+
+TEST(DestroyTest, TerminateHandlerMayDestroyItsEngine) {
+  std::atomic<bool> destroyed{false};
+  auto e = std::make_unique<FakeJob>();
+  Configure(*e);
+  FakeJob* raw = e.get();
+  std::unique_ptr<FakeJob> holder = std::move(e);
+  raw->OnTerminate = [&](TCustomFFmpeg*) {
+    holder.reset();
+    destroyed = true;
+  };
+  raw->StartJob(true)->Resume();
+  for (int i = 0; i < 5000 && !destroyed; ++i) std::this_thread::sleep_for(1ms);
+  EXPECT_TRUE(destroyed);
+}
+
+TEST(FreeResourcesTest, SecondCallFreesNothingTwice) {
+  FakeJob e;
+  e.ResetEngine();
+  ASSERT_NE(e.CodecOptions[1], nullptr);
+  ASSERT_NE(e.FormatOptions, nullptr);
+  ASSERT_NE(e.ScalerOptions, nullptr);
+  e.VideoCodecName = lav::av_strdup("mpeg4");
+  e.GenericOptionNames.push_back(lav::av_strdup("g"));
+  e.IntraMatrix = static_cast<uint16_t*>(lav::av_malloc(64 * sizeof(uint16_t)));
+  e.FreeResources();
+  EXPECT_EQ(e.CodecOptions[1], nullptr);
+  EXPECT_EQ(e.FormatOptions, nullptr);
+  EXPECT_EQ(e.ScalerOptions, nullptr);
+  EXPECT_EQ(e.VideoCodecName, nullptr);
+  EXPECT_EQ(e.IntraMatrix, nullptr);
+  EXPECT_TRUE(e.GenericOptionNames.empty());
+  e.FreeResources();
+}
+
+TEST(FreeResourcesTest, DeletesOnlyEmptyOutputsTheEngineWrote) {
+  test::TempDir dir;
+  const std::string written = dir / "written.3gp", kept = dir / "kept.3gp", full = dir / "full.3gp";
+  std::ofstream(written).close();
+  std::ofstream(kept).close();
+  std::ofstream(full) << "data";
+  FakeJob e;
+  e.ResetEngine();
+  e.OutputFileNames[0] = written;
+  e.OutputFileWritten[0] = true;
+  e.OutputFileNames[1] = kept;  // named as an output, never opened for writing
+  e.OutputFileNames[2] = full;
+  e.OutputFileWritten[2] = true;
+  e.OutputFileCount = 3;
+  e.FreeResources();
+  EXPECT_EQ(FileSizeOf(written), -1);
+  EXPECT_EQ(FileSizeOf(kept), 0);
+  EXPECT_EQ(FileSizeOf(full), 4);
+  EXPECT_EQ(e.OutputFileCount, 0);
+}
+
+TEST(DefaultsTest, FreshEngineHasTheDocumentedDefaults) {
+  TCustomFFmpeg e;
+  EXPECT_EQ(e.DurationMs, -1);
+  EXPECT_EQ(e.ReportInterval, 500000);
+  EXPECT_EQ(e.MaxFrames[0], INT32_MAX);
+  EXPECT_EQ(e.RecordingTime, INT64_MAX);
+  EXPECT_EQ(e.AudioSampleRate, 44100);
+  EXPECT_EQ(e.AudioChannels, 2);
+  EXPECT_EQ(e.PadColorY, 16);
+  EXPECT_EQ(e.AudioVolume, 256);
+  EXPECT_EQ(e.VideoSyncMethod, -1);
+  EXPECT_FLOAT_EQ(e.AudioQScale, -99999.0f);
+  EXPECT_FLOAT_EQ(e.MuxMaxDelay, 0.7f);
+  EXPECT_EQ(e.CodecOptions[0], nullptr);  // no library context before a reset
+}
+
+TEST(DefaultsTest, ResetCreatesTheOptionHoldersByMediaType) {
+  TCustomFFmpeg e;
+  e.ResetEngine();
+  const AVMediaType types[5] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_DATA,
+                                AVMEDIA_TYPE_SUBTITLE, AVMEDIA_TYPE_ATTACHMENT};
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_NE(e.CodecOptions[i], nullptr);
+    EXPECT_EQ(e.CodecOptions[i]->codec_type, types[i]);
+  }
+}
+
+TEST(HookRangesTest, SortedByEnd) {
+  TCustomFFmpeg e;
+  e.SetHookRanges({{10, 50}, {0, 20}, {30, 40}});
+  ASSERT_EQ(e.HookRangeCount, 3);
+  EXPECT_EQ(e.HookRanges[0].end, 20);
+  EXPECT_EQ(e.HookRanges[1].end, 40);
+  EXPECT_EQ(e.HookRanges[2].end, 50);
+  EXPECT_EQ(e.HookRangeIndex, 0);
+}
+
+TEST(OpenErrorTest, TextsByErrorCode) {
+  EXPECT_EQ(FormatOpenError("a.avi", AVERROR(ENOENT)), "a.avi: no such file or directory");
+  EXPECT_EQ(FormatOpenError("a.avi", AVERROR(EINVAL)), "a.avi: Error while parsing header");
+  EXPECT_EQ(FormatOpenError("a.avi", AVERROR(ENOMEM)), "a.avi: memory allocation error occurred");
+  EXPECT_EQ(FormatOpenError("a.avi", AVERROR_INVALIDDATA), "a.avi: Unknown format");
+  EXPECT_EQ(FormatOpenError("a.avi", -42), "a.avi: Unknown format");
+  EXPECT_EQ(FormatOpenError("a.avi", AVERROR(EIO)),
+            "a.avi: I/O error occurred\r\nUsually that means that input file is truncated and/or corrupted.");
+  EXPECT_EQ(FormatOpenError("a.avi", -1234), "a.avi: Error while opening file");
+  EXPECT_NE(FormatOpenError("img.jpg", -33).find("use 'img%d.jpg';"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vantrel
