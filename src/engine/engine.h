@@ -18,6 +18,7 @@
 
 #include "binding/av_functions.h"
 #include "engine/engine_thread.h"
+#include "engine/transcode_state.h"
 
 namespace vantrel {
 
@@ -265,6 +266,17 @@ class TCustomFFmpeg {
   // runner closes whatever is still listed after an error.
   std::vector<AVCodecContext*> OpenedEncoders;
   std::vector<AVCodecContext*> OpenedDecoders;
+
+  // ---- transcode: working tables, totals and counters of the running job ----
+  std::vector<TInputFileState> InputFileStates;
+  std::vector<TInputStreamState> InputStreams;
+  std::vector<TOutputStreamState> OutputStreams;
+  int64_t VideoSize = 0, AudioSize = 0, ExtraSize = 0;  // bytes
+  int32_t DupFrames = 0, DropFrames = 0;
+  int64_t JobStartTime = 0, LastReportTime = 0;  // av_gettime() microseconds
+  int32_t QpHistogram[52] = {};
+  // ---- transcode set-up, loop, progress (transcode_*.cpp, progress.cpp) ----
+  // ---- video and audio output (video_output.cpp, audio_output.cpp) ----
 
  protected:
   // The job itself: set-up, main loop, flush, trailers, closing.

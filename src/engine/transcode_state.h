@@ -1,0 +1,69 @@
+// The working records of one running job: one per input file, per input
+// stream and per output stream. The transcode set-up builds them from the
+// opened files; they live until the job ends. Library objects in them are
+// held by owning pointers and go with the record.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "binding/av_ptr.h"
+
+namespace vantrel {
+
+struct TInputFileState {
+  bool EndOfFile = false;
+  int32_t FirstStream = 0;  // index of the file's stream 0 in the input stream table
+  int32_t StreamCount = 0;  // streams at set-up; later streams are ignored
+};
+
+struct TInputStreamState {
+  int32_t FileIndex = 0;
+  int32_t StreamIndex = 0;
+  AVStream* Stream = nullptr;
+  AVCodecContext* Decoder = nullptr;  // the engine's decoder context of this stream
+  bool Discard = true;                // no output stream takes this stream
+  bool DecodingNeeded = false;
+  int64_t Start = 0;                  // rate emulation: wall clock at set-up
+  int32_t FrameCount = 0;             // rate emulation: decoded frames
+  int64_t NextPts = AV_NOPTS_VALUE;   // microseconds
+  int64_t Pts = 0;                    // microseconds
+  bool IsStart = true;                // until the first audio sync correction
+  float Quality = 0;                  // of the last decoded picture
+  // ---- video and audio output fields ----
+  // ---- filter graph fields ----
+};
+
+struct TOutputStreamState {
+  int32_t FileIndex = 0;
+  int32_t StreamIndex = 0;
+  int32_t SourceIndex = 0;
+  AVStream* Stream = nullptr;
+  AVCodecContext* Encoder = nullptr;  // the engine's encoder context of this stream
+  bool EncodingNeeded = false;
+  int32_t FrameNumber = 0;
+  TInputStreamState* SyncStream = nullptr;
+  int64_t SyncOpts = 0;  // encoder ticks of the next frame (video: frames, audio: samples)
+
+  // Video.
+  bool VideoResample = false;
+  FramePtr ResamplePicture;
+  ScalerPtr Scaler;
+  int32_t ResampleHeight = 0;
+  bool VideoCrop = false;
+  int32_t TopBand = 0, LeftBand = 0;
+  bool VideoPad = false;
+  int32_t PadTop = 0, PadBottom = 0, PadLeft = 0, PadRight = 0;
+
+  // Audio.
+  bool AudioResample = false;
+  ResamplerPtr Resampler;
+  AudioFifoPtr Fifo;
+
+  // Two-pass statistics: the pass-1 log, or the pass-2 text given to the encoder.
+  FilePtr LogFile;
+  AvBufferPtr<char> StatsIn;
+  // ---- video and audio output fields ----
+};
+
+}  // namespace vantrel
