@@ -133,8 +133,10 @@ void TCustomFFmpeg::FlushEncoders(int IstIndex) {
 
 int TCustomFFmpeg::OutputPacket(TInputStreamState& ist, int IstIndex, const AVPacket* pkt) {
   if (ist.NextPts == AV_NOPTS_VALUE) ist.NextPts = ist.Pts;
-  if (pkt && pkt->dts != AV_NOPTS_VALUE)
+  if (pkt && pkt->dts != AV_NOPTS_VALUE) {
     ist.NextPts = ist.Pts = lav::av_rescale_q(pkt->dts, ist.Stream->time_base, AV_TIME_BASE_Q);
+    ist.HasDts = true;
+  }
   if (!ist.DecodingNeeded) {
     if (!pkt) return 0;
     ist.Pts = ist.NextPts;

@@ -81,8 +81,15 @@ void TCustomFFmpeg::CopyPacket(TOutputStreamState& ost, TInputStreamState& ist, 
   const AVRational to = ost.Stream->time_base;
   out->stream_index = ost.StreamIndex;
   out->pts = pkt->pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : lav::av_rescale_q(pkt->pts, from, to);
-  out->dts = pkt->dts == AV_NOPTS_VALUE ? lav::av_rescale_q(ist.Pts, AV_TIME_BASE_Q, to)
-                                        : lav::av_rescale_q(pkt->dts, from, to);
+  // A packet with a presentation but no decode time (the first pictures of
+  // some containers) leaves the decode time to the muxer, which derives it
+  // from the presentation times; a prediction could run backwards.
+  if (pkt->dts != AV_NOPTS_VALUE)
+    out->dts = lav::av_rescale_q(pkt->dts, from, to);
+  else if (pkt->pts == AV_NOPTS_VALUE)
+    out->dts = lav::av_rescale_q(ist.Pts, AV_TIME_BASE_Q, to);
+  else
+    out->dts = AV_NOPTS_VALUE;
   out->duration = lav::av_rescale_q(pkt->duration, from, to);
   out->flags = pkt->flags;
   out->pos = -1;

@@ -59,7 +59,9 @@ int TCustomFFmpeg::ChooseInputFile(double& MinOutputTime) const {
 // A jump of the decode time stamps beyond the threshold (or backwards) is
 // taken out of the file's offset, so later packets continue without a gap.
 void TCustomFFmpeg::CorrectDiscontinuity(AVPacket* pkt, TInputStreamState& ist) {
-  if (pkt->dts == AV_NOPTS_VALUE || ist.NextPts == AV_NOPTS_VALUE || CopyTs) return;
+  // Before the stream's first real decode time its time is only a guess,
+  // which must not move the whole file.
+  if (pkt->dts == AV_NOPTS_VALUE || ist.NextPts == AV_NOPTS_VALUE || !ist.HasDts || CopyTs) return;
   const AVRational tb = ist.Stream->time_base;
   const int64_t packetTime = lav::av_rescale_q(pkt->dts, tb, AV_TIME_BASE_Q);
   const int64_t delta = packetTime - ist.NextPts;

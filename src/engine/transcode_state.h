@@ -30,6 +30,7 @@ struct TInputStreamState {
   int64_t Pts = 0;                    // microseconds
   bool IsStart = true;                // until the first audio sync correction
   float Quality = 0;                  // of the last decoded picture
+  bool HasDts = false;                // a packet with a decode time stamp was seen
   bool RateEmu = false;               // read no faster than the stream plays ("re")
   int64_t FirstPts = AV_NOPTS_VALUE;  // rate emulation: stream time of the first packet
   FramePtr Frame;                     // the decoder's output, reused for every frame
