@@ -15,7 +15,7 @@
 # and refresh tests/fixtures_manifest.txt from OUTDIR/fixtures_manifest.txt.
 set -euo pipefail
 
-FIXTURE_VERSION="vantrel-fixtures-2"
+FIXTURE_VERSION="vantrel-fixtures-3"
 
 # Valid fixtures and the duration (seconds) each one is meant to have.  The
 # order here is the order of the manifest.
@@ -211,7 +211,7 @@ build_bench() {
     # durations keep its timestamps exactly 60 s apart.  The audio is encoded
     # afresh in one piece, since joined mp3 segments would each carry their
     # own encoder delay and padding and drift away from the video.
-    local list="$OUT/.bench_concat.txt" _
+    local list="$OUT/.bench_concat.txt"
     for _ in {1..10}; do
         printf "file '%s'\nduration 60\n" "$OUT/bench_60s.avi"
     done > "$list"
@@ -275,6 +275,7 @@ write_manifests() {
     local entry
     {
         printf '# name\tformat_name\tvcodec\twidth\theight\tfps\tacodec\tsample_rate\tchannels\tduration\n'
+        printf '# duration is the length of the content; ts_jump.ts spans ~40 s of timestamps\n'
         for entry in "${VALID_FIXTURES[@]}"; do
             manifest_line "${entry%%:*}" "${entry#*:}"
         done
