@@ -172,6 +172,7 @@ class TCustomFFmpeg {
   void RecordInput(AVFormatContext* ic, std::vector<AVCodecContext*>& Decoders, int64_t StartPts,
                    const std::string& FileName);
   void ConsumeFileOptions();
+  int64_t ScanInputDuration(AVFormatContext* ic, const std::string& FileName);
   std::string VideoFilterConflict() const;
   void ChooseOutputStreams(AVFormatContext* oc, int FileIndex);
   void CopyOutputMetadata(AVFormatContext* oc);

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "binding/helpers.h"
 #include "binding/message_format.h"
 #include "engine/engine.h"
 #include "engine/io_interrupt.h"
@@ -20,6 +21,26 @@ bool IsRealMediaName(const std::string& FileName) {
   std::string ext = std::filesystem::path(FileName).extension().string();
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
   return ext.size() >= 2 && std::string(".rmvb").compare(0, ext.size(), ext) == 0;
+}
+
+// The library reports a file it cannot read the header of like one no
+// demuxer recognises, and an empty file like both: tell them apart.
+std::string InputOpenError(const std::string& FileName, const AVInputFormat* Forced, int Code) {
+  if (Code != AVERROR_INVALIDDATA) return FormatOpenError(FileName, Code);
+  if (FileSizeOf(FileName) == 0) return FormatOpenError(FileName, AVERROR(EIO));
+  if (Forced) return FormatOpenError(FileName, AVERROR(EINVAL));
+  FILE* f = lav::fopen(FileName.c_str(), "rb");
+  if (!f) return FormatOpenError(FileName, Code);
+  std::vector<unsigned char> head(4096 + AVPROBE_PADDING_SIZE, 0);
+  const size_t n = lav::fread(head.data(), 1, 4096, f);
+  lav::fclose(f);
+  AVProbeData pd{};
+  pd.filename = "";
+  pd.buf = head.data();
+  pd.buf_size = int(n);
+  int score = AVPROBE_SCORE_RETRY;
+  const bool known = lav::av_probe_input_format2(&pd, 1, &score) != nullptr;
+  return FormatOpenError(FileName, known ? AVERROR(EINVAL) : Code);
 }
 
 void FreeDecoders(std::vector<AVCodecContext*>& decoders) {
@@ -164,8 +185,10 @@ void TCustomFFmpeg::TakeAudioProperties(AVStream* st, AVCodecContext* dec) {
 
 void TCustomFFmpeg::RecordInput(AVFormatContext* ic, std::vector<AVCodecContext*>& Decoders, int64_t StartPts,
                                 const std::string& FileName) {
-  if (ic->duration != AV_NOPTS_VALUE && ic->duration / 1000 > DurationMs)
-    DurationMs = int32_t(std::min<int64_t>(ic->duration / 1000, INT32_MAX));
+  // A container that states no length is measured, so its progress can be shown.
+  const int64_t duration = ic->duration != AV_NOPTS_VALUE ? ic->duration : ScanInputDuration(ic, FileName);
+  if (duration != AV_NOPTS_VALUE && duration / 1000 > DurationMs)
+    DurationMs = int32_t(std::min<int64_t>(duration / 1000, INT32_MAX));
   const int i = InputFileCount;
   InputFiles[i] = ic;
   InputCodecs[i] = std::move(Decoders);
@@ -199,7 +222,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& FileName) {
   const int ret = lav::avformat_open_input(&ic, FileName.c_str(), InputFormat, &parameters);
   lav::av_dict_free(&parameters);
   if (ret < 0) {
-    LastError = FormatOpenError(FileName, ret);
+    LastError = InputOpenError(FileName, InputFormat, ret);
     ConsumeFileOptions();
     return false;
   }
