@@ -223,6 +223,35 @@ TEST_F(OutputFileTest, NewStreamsGoToTheLastOutput) {
   EXPECT_EQ(engine.OutputCodecs[0].size(), size_t(MAX_STREAMS));
 }
 
+TEST_F(OutputFileTest, SubtitleStreamsTakeTheFormatsCodecWhenNoneIsNamed) {
+  ASSERT_TRUE(engine.OpenOutputFile(tmp / "o.mkv")) << engine.LastError;
+  engine.SubtitleLanguage = "fre";
+  engine.NewSubtitleStreamOption();
+  const AVCodecContext* s = engine.OutputCodecs[0].back();
+  EXPECT_EQ(s->codec_type, AVMEDIA_TYPE_SUBTITLE);
+  EXPECT_EQ(s->codec_id, engine.OutputFiles[0]->oformat->subtitle_codec);
+  EXPECT_TRUE(engine.SubtitleLanguage.empty());
+  engine.SubtitleCodecName = lav::av_strdup("mpeg4");
+  try {
+    engine.NewSubtitleStreamOption();
+    FAIL() << "a video encoder for a subtitle stream";
+  } catch (const FFMpegException& e) {
+    EXPECT_STREQ(e.what(), "Invalid encoder type 'mpeg4'");
+  }
+  EXPECT_EQ(engine.SubtitleCodecName, nullptr);
+}
+
+TEST_F(OutputFileTest, TheOldAacEncoderNameMapsToTheBuiltInOne) {
+  std::vector<std::pair<int, std::string>> lines;
+  engine.OnLog = [&](TCustomFFmpeg*, int level, const std::string& m) { lines.emplace_back(level, m); };
+  engine.AudioCodecName = lav::av_strdup("libfaac");
+  ASSERT_TRUE(engine.OpenOutputFile(tmp / "o.m4a")) << engine.LastError;
+  EXPECT_EQ(engine.OutputCodecs[0].back()->codec_id, AV_CODEC_ID_AAC);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].first, 1);
+  EXPECT_EQ(lines[0].second, "Encoder 'libfaac' is not available, using 'aac' instead");
+}
+
 TEST_F(OutputFileTest, ATwentyFirstOutputIsRefused) {
   engine.AudioDisable = engine.VideoDisable = 1;
   for (int i = 0; i < MAX_FILES; ++i) ASSERT_TRUE(engine.OpenOutputFile(tmp / "o.mp4")) << i;

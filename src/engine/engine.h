@@ -166,7 +166,9 @@ class TCustomFFmpeg {
   bool ForceInputDecoders(AVFormatContext* ic, AVCodecID& VideoId, AVCodecID& AudioId);
   bool ProbeInput(AVFormatContext* ic, const std::string& FileName);
   int64_t SeekToStartTime(AVFormatContext* ic);
-  AVCodecContext* MakeDecoder(AVFormatContext* ic, int StreamIndex, const std::string& FileName);
+  AVFormatContext* OpenInputFormat(const std::string& FileName);
+  AVCodecContext* MakeDecoder(AVStream* st);
+  bool TakeStreams(AVFormatContext* ic, std::vector<AVCodecContext*>& Decoders, const std::string& FileName);
   void TakeVideoProperties(AVStream* st, AVCodecContext* dec, const std::string& FileName);
   void TakeAudioProperties(AVStream* st, AVCodecContext* dec);
   void RecordInput(AVFormatContext* ic, std::vector<AVCodecContext*>& Decoders, int64_t StartPts,

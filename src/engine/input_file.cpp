@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <memory>
 
 #include "binding/helpers.h"
 #include "binding/message_format.h"
@@ -43,10 +44,24 @@ std::string InputOpenError(const std::string& FileName, const AVInputFormat* For
   return FormatOpenError(FileName, known ? AVERROR(EINVAL) : Code);
 }
 
-void FreeDecoders(std::vector<AVCodecContext*>& decoders) {
-  for (AVCodecContext*& c : decoders) lav::avcodec_free_context(&c);
-  decoders.clear();
-}
+struct FormatFreer {
+  void operator()(AVFormatContext* c) const { lav::avformat_free_context(c); }
+};
+struct InputCloser {
+  void operator()(AVFormatContext* c) const { lav::avformat_close_input(&c); }
+};
+using OpenedInput = std::unique_ptr<AVFormatContext, InputCloser>;
+
+// Decoder contexts not yet handed to the engine's tables.
+struct DecoderList {
+  std::vector<AVCodecContext*> list;
+  DecoderList() = default;
+  DecoderList(const DecoderList&) = delete;
+  DecoderList& operator=(const DecoderList&) = delete;
+  ~DecoderList() {
+    for (AVCodecContext*& c : list) lav::avcodec_free_context(&c);
+  }
+};
 
 }  // namespace
 
@@ -126,12 +141,11 @@ int64_t TCustomFFmpeg::SeekToStartTime(AVFormatContext* ic) {
   return t;
 }
 
-AVCodecContext* TCustomFFmpeg::MakeDecoder(AVFormatContext* ic, int StreamIndex, const std::string& FileName) {
-  AVStream* st = ic->streams[StreamIndex];
+AVCodecContext* TCustomFFmpeg::MakeDecoder(AVStream* st) {
   AVCodecContext* dec = lav::avcodec_alloc_context3(lav::avcodec_find_decoder(st->codecpar->codec_id));
   if (!dec || lav::avcodec_parameters_to_context(dec, st->codecpar) < 0) {
     lav::avcodec_free_context(&dec);
-    throw FFMpegException(FormatOpenError(FileName, AVERROR(ENOMEM)));
+    return nullptr;
   }
   dec->pkt_timebase = st->time_base;
   dec->thread_count = ThreadCount;
@@ -191,73 +205,72 @@ void TCustomFFmpeg::RecordInput(AVFormatContext* ic, std::vector<AVCodecContext*
     DurationMs = int32_t(std::min<int64_t>(duration / 1000, INT32_MAX));
   const int i = InputFileCount;
   InputFiles[i] = ic;
-  InputCodecs[i] = std::move(Decoders);
+  InputCodecs[i].swap(Decoders);
   InputRateEmu[i] = RateEmu != 0;
   InputFilesTsOffset[i] = CopyTs ? InputTsOffset : InputTsOffset - StartPts;
   if (Verbose >= 0) lav::av_dump_format(ic, i, FileName.c_str(), 0);
   ++InputFileCount;
 }
 
-bool TCustomFFmpeg::OpenInputFile(const std::string& FileName) {
-  if (InputFileCount >= MAX_FILES) {
-    LastError = Format("%s: too many input files (at most %d)", FileName, MAX_FILES);
-    ConsumeFileOptions();
-    return false;
+bool TCustomFFmpeg::TakeStreams(AVFormatContext* ic, std::vector<AVCodecContext*>& Decoders,
+                                const std::string& FileName) {
+  for (unsigned s = 0; s < ic->nb_streams; ++s) {
+    AVStream* st = ic->streams[s];
+    AVCodecContext* dec = MakeDecoder(st);
+    if (!dec) {
+      LastError = FormatOpenError(FileName, AVERROR(ENOMEM));
+      return false;
+    }
+    Decoders.push_back(dec);
+    if (dec->codec_type < AVMEDIA_TYPE_UNKNOWN || dec->codec_type >= AVMEDIA_TYPE_NB)
+      throw FFMpegException("invalid codec_type");
+    if (dec->codec_type == AVMEDIA_TYPE_VIDEO)
+      TakeVideoProperties(st, dec, FileName);
+    else if (dec->codec_type == AVMEDIA_TYPE_AUDIO)
+      TakeAudioProperties(st, dec);
+    else if (dec->codec_type == AVMEDIA_TYPE_SUBTITLE && SubtitleDisable)
+      st->discard = kDiscardAll;
   }
-  AVFormatContext* ic = lav::avformat_alloc_context();
-  if (!ic) {
+  return true;
+}
+
+AVFormatContext* TCustomFFmpeg::OpenInputFormat(const std::string& FileName) {
+  std::unique_ptr<AVFormatContext, FormatFreer> allocated(lav::avformat_alloc_context());
+  if (!allocated) {
     LastError = FormatOpenError(FileName, AVERROR(ENOMEM));
-    ConsumeFileOptions();
-    return false;
+    return nullptr;
   }
-  ic->interrupt_callback = StopRequestInterrupt(this);
+  allocated->interrupt_callback = StopRequestInterrupt(this);
   AVCodecID videoId = AV_CODEC_ID_NONE, audioId = AV_CODEC_ID_NONE;
-  if (!ForceInputDecoders(ic, videoId, audioId)) {
-    lav::avformat_free_context(ic);
-    ConsumeFileOptions();
-    return false;
-  }
+  if (!ForceInputDecoders(allocated.get(), videoId, audioId)) return nullptr;
   AVDictionary* parameters = InputFormatParameters();
-  // On failure the library frees the context itself.
+  // From here the library owns the context and frees it when opening fails.
+  AVFormatContext* ic = allocated.release();
   const int ret = lav::avformat_open_input(&ic, FileName.c_str(), InputFormat, &parameters);
   lav::av_dict_free(&parameters);
   if (ret < 0) {
     LastError = InputOpenError(FileName, InputFormat, ret);
-    ConsumeFileOptions();
+    return nullptr;
+  }
+  return ic;
+}
+
+bool TCustomFFmpeg::OpenInputFile(const std::string& FileName) {
+  // Whatever the outcome, the options given for this input are used up.
+  struct ConsumeOnExit {
+    TCustomFFmpeg& engine;
+    ~ConsumeOnExit() { engine.ConsumeFileOptions(); }
+  } consume{*this};
+  if (InputFileCount >= MAX_FILES) {
+    LastError = Format("%s: too many input files (at most %d)", FileName, MAX_FILES);
     return false;
   }
-  std::vector<AVCodecContext*> decoders;
-  try {
-    if (!ProbeInput(ic, FileName)) throw FFMpegException(LastError);
-    const int64_t startPts = SeekToStartTime(ic);
-    for (unsigned s = 0; s < ic->nb_streams; ++s) {
-      AVCodecContext* dec = MakeDecoder(ic, int(s), FileName);
-      decoders.push_back(dec);
-      AVStream* st = ic->streams[s];
-      if (dec->codec_type < AVMEDIA_TYPE_UNKNOWN || dec->codec_type >= AVMEDIA_TYPE_NB)
-        throw EAssertionFailed("invalid codec_type");
-      if (dec->codec_type == AVMEDIA_TYPE_VIDEO)
-        TakeVideoProperties(st, dec, FileName);
-      else if (dec->codec_type == AVMEDIA_TYPE_AUDIO)
-        TakeAudioProperties(st, dec);
-      else if (dec->codec_type == AVMEDIA_TYPE_SUBTITLE && SubtitleDisable)
-        st->discard = kDiscardAll;
-    }
-    RecordInput(ic, decoders, startPts, FileName);
-  } catch (const EAssertionFailed& e) {
-    // Nothing of a refused input stays behind, whatever ends it.
-    FreeDecoders(decoders);
-    lav::avformat_close_input(&ic);
-    ConsumeFileOptions();
-    throw FFMpegException(e.what());
-  } catch (const FFMpegException& e) {
-    FreeDecoders(decoders);
-    lav::avformat_close_input(&ic);
-    LastError = e.what();
-    ConsumeFileOptions();
-    return false;
-  }
-  ConsumeFileOptions();
+  OpenedInput ic(OpenInputFormat(FileName));
+  if (!ic || !ProbeInput(ic.get(), FileName)) return false;
+  const int64_t startPts = SeekToStartTime(ic.get());
+  DecoderList decoders;
+  if (!TakeStreams(ic.get(), decoders.list, FileName)) return false;
+  RecordInput(ic.release(), decoders.list, startPts, FileName);
   return true;
 }
 
