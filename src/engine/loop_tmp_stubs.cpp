@@ -1,5 +1,5 @@
 // Stand-ins for the parts of a job that other sides provide (re-encoding,
-// filter graphs, opening outputs for writing), until they land here.
+// filter graphs), until they land here.
 #include "engine/engine.h"
 
 namespace vantrel {
@@ -25,17 +25,6 @@ void TCustomFFmpeg::FlushAudioEncoder(AVFormatContext*, TOutputStreamState&) {}
 bool TCustomFFmpeg::SetUpFilterGraph(TInputStreamState&, TOutputStreamState&) {
   FilterError = "filter graphs are not available in this build yet";
   return false;
-}
-
-bool TCustomFFmpeg::OpenOutputIO(int FileIndex) {
-  AVFormatContext* oc = OutputFiles[FileIndex];
-  if ((oc->oformat->flags & AVFMT_NOFILE) || oc->pb) return true;
-  if (lav::avio_open2(&oc->pb, OutputFileNames[FileIndex].c_str(), AVIO_FLAG_WRITE, nullptr, nullptr) < 0) {
-    LastError = "Could not open '" + OutputFileNames[FileIndex] + "'";
-    return false;
-  }
-  OutputFileWritten[FileIndex] = true;
-  return true;
 }
 
 }  // namespace vantrel

@@ -4,6 +4,13 @@
 namespace vantrel {
 
 void TCustomFFmpeg::Transcode() {
+  // Stopped before it began (an engine destroyed with its thread still
+  // held): nothing is opened or written.
+  if (StopRequested) return;
+  for (int i = 0; i < InputFileCount; ++i)
+    if (!InputFiles[i]) throw FFMpegException("Must supply at least one input file");
+  for (int i = 0; i < OutputFileCount; ++i)
+    if (!OutputFiles[i]) throw FFMpegException("Must supply at least one output file");
   try {
     BuildInputTables();
     CheckStreamMaps();
