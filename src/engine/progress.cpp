@@ -93,7 +93,8 @@ void TCustomFFmpeg::ReportProgress(bool last) {
     const double t = ost.MuxedPts == AV_NOPTS_VALUE ? 0 : double(ost.MuxedPts) * av_q2d(ost.Stream->time_base);
     if (t < outputTime && t > 0) outputTime = t;
   }
-  if (outputTime < 0.01) outputTime = 0.01;
+  // Nothing muxed yet counts as no time at all.
+  if (outputTime < 0.01 || outputTime >= 1e10) outputTime = 0.01;
   if (OnProgress || Verbose > 0 || last) {
     const double bitrate = double(totalSize) * 8 / outputTime / 1000;
     line.Append("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", double(totalSize) / 1024, outputTime, bitrate);
