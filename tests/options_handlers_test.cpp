@@ -234,5 +234,21 @@ TEST(OptionFiles, StatisticsFileAndHooks) {
   EXPECT_FALSE(e.UsingVhook);
 }
 
+TEST(OptionTable, TextHandlersIgnoreAnEmptyValue) {
+  OptionEngine e;
+  e.SetOption("s", "320x240");
+  e.SetOption("vcodec", "mpeg4");
+  e.SetOption("vtag", "XVID");
+  for (const char* name : {"f", "map", "map_meta_data", "t", "ss", "itsscale", "timestamp", "r", "s", "aspect",
+                           "pix_fmt", "sample_fmt", "vcodec", "acodec", "vtag", "atag", "intra_matrix",
+                           "vstats_file", "vhook", "vbsf", "rc_override"})
+    EXPECT_NO_THROW(e.SetOption(name, "")) << name;
+  EXPECT_EQ(e.FrameWidth, 320);
+  EXPECT_STREQ(e.VideoCodecName, "mpeg4");
+  EXPECT_EQ(e.VideoCodecTag, int32_t('X' | 'V' << 8 | 'I' << 16 | 'D' << 24));
+  EXPECT_EQ(e.StreamMapCount, 0);
+  EXPECT_EQ(e.RecordingTime, INT64_MAX);
+}
+
 }  // namespace
 }  // namespace vantrel

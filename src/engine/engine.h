@@ -138,6 +138,8 @@ class TCustomFFmpeg {
   void SetInputFormat(const std::string& Name);
   void SetOutputFormat(const std::string& Name);
   void SetFormat(const std::string& Name);
+  // The format name to look up; "pgmyuv" becomes "image2" with a notice.
+  std::string ImageFormatName(const std::string& Name);
 
   // Direct setters: each stores only under its condition (see the sources).
   void SetAudioVolume(int Value);

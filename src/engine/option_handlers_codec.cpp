@@ -10,31 +10,33 @@ namespace {
 
 constexpr int kMatrixSize = 64;
 
+}  // namespace
+
 // "pgmyuv" was folded into the image sequence format.
-std::string ImageFormatName(TCustomFFmpeg& e, const std::string& Name, bool logAssigned,
-                            const std::function<void(const std::string&)>& log) {
+std::string TCustomFFmpeg::ImageFormatName(const std::string& Name) {
   if (Name != "pgmyuv") return Name;
-  e.PgmyuvCompat = 1;
-  if (logAssigned) log("pgmyuv format is deprecated, use image2");
+  PgmyuvCompat = 1;
+  if (LogAssigned()) Log(1, "pgmyuv format is deprecated, use image2");
   return "image2";
 }
 
-}  // namespace
-
 void TCustomFFmpeg::SetInputFormat(const std::string& Name) {
-  const std::string name = ImageFormatName(*this, Name, LogAssigned(), [this](const std::string& m) { Log(1, m); });
+  if (Name.empty()) return;
+  const std::string name = ImageFormatName(Name);
   InputFormat = lav::av_find_input_format(name.c_str());
   if (!InputFormat) throw FFMpegException(Format("Unknown input format: %s", name));
 }
 
 void TCustomFFmpeg::SetOutputFormat(const std::string& Name) {
-  const std::string name = ImageFormatName(*this, Name, LogAssigned(), [this](const std::string& m) { Log(1, m); });
+  if (Name.empty()) return;
+  const std::string name = ImageFormatName(Name);
   OutputFormat = lav::av_guess_format(name.c_str(), nullptr, nullptr);
   if (!OutputFormat) throw FFMpegException(Format("Unknown output format: %s", name));
 }
 
 void TCustomFFmpeg::SetFormat(const std::string& Name) {
-  const std::string name = ImageFormatName(*this, Name, LogAssigned(), [this](const std::string& m) { Log(1, m); });
+  if (Name.empty()) return;
+  const std::string name = ImageFormatName(Name);
   InputFormat = lav::av_find_input_format(name.c_str());
   OutputFormat = lav::av_guess_format(name.c_str(), nullptr, nullptr);
   if (!InputFormat && !OutputFormat) throw FFMpegException(Format("Unknown input or output format: %s", name));
@@ -64,6 +66,7 @@ void TCustomFFmpeg::OptCodecName(const std::string& Name, const std::string& Val
 }
 
 void TCustomFFmpeg::OptCodecTag(const std::string& Name, const std::string& Value) {
+  if (Value.empty()) return;
   const bool video = Name == "vtag";
   if (Value.size() != 4)
     throw EAssertionFailed(video ? "video tag parameter must be 4 chars" : "audio tag parameter must be 4 chars");
