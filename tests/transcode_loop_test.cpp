@@ -136,6 +136,43 @@ TEST_F(TranscodeLoopTest, AFilterThatRefusesTheStreamNamesItself) {
   EXPECT_EQ(job.ErrorMessage.rfind("h264_mp4toannexb failed for stream 0, codec copy: ", 0), 0u) << job.ErrorMessage;
 }
 
+TEST_F(TranscodeLoopTest, FileSizeLimitEndsTheJob) {
+  HandMadeJob job;
+  job.AddInput(test::Fixture("fps25_10s.avi"));
+  job.AddOutput(dir / "out.avi", {{V, true}, {A, true}});
+  job.LimitFileSize = 200000;
+  RunOk(job);
+  EXPECT_TRUE(job.Completed);
+  const double d = test::ProbeFile(dir / "out.avi").duration;
+  EXPECT_GT(d, 1.0);
+  EXPECT_LT(d, 8.0);
+  EXPECT_LT(std::filesystem::file_size(dir / "out.avi"), 300000u);
+}
+
+TEST_F(TranscodeLoopTest, DecodedMp3FramesAdvanceTheStreamTime) {
+  HandMadeJob job;
+  job.AddInput(test::Fixture("audio_only.mp3"));
+  job.BuildInputTables();
+  TInputStreamState& ist = job.InputStreams[0];
+  ist.Discard = false;
+  ist.DecodingNeeded = true;
+  job.OpenDecoders();
+  ASSERT_EQ(job.OpenedDecoders.size(), 1u);
+  PacketPtr pkt = MakePacket();
+  int64_t lastStep = 0;
+  for (int i = 0; i < 20 && lav::av_read_frame(job.InputFiles[0], pkt.get()) >= 0; ++i) {
+    // Without its decode time the packet's time is the prediction.
+    pkt->dts = pkt->pts = AV_NOPTS_VALUE;
+    ASSERT_EQ(job.OutputPacket(ist, 0, pkt.get()), 0);
+    lav::av_packet_unref(pkt.get());
+    if (ist.NextPts != ist.Pts) lastStep = ist.NextPts - ist.Pts;
+  }
+  EXPECT_EQ(lastStep, 26122);  // 1152 samples at 44100 Hz, truncated
+  EXPECT_EQ(job.OutputPacket(ist, 0, nullptr), 0);
+  job.CloseCodecs();
+  EXPECT_TRUE(job.OpenedDecoders.empty());
+}
+
 // ---- volume on decoded audio ----
 
 FramePtr AudioFrame(AVSampleFormat format, int channels, int samples) {

@@ -19,10 +19,9 @@ void TCustomFFmpeg::EmulateRate(TInputStreamState& ist) {
   const int64_t target = ist.Pts - ist.FirstPts;
   int64_t ahead = target - (lav::av_gettime() - ist.Start);
   if (ahead > 50000) {
-    while (ahead > 0 && !StopRequested) {
+    while (ahead >= 1000 && !StopRequested) {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(ahead / 1000, 100)));
       ahead = target - (lav::av_gettime() - ist.Start);
-      if (ahead < 1000) break;
     }
   }
   ++ist.FrameCount;
