@@ -453,6 +453,8 @@ class TCustomFFmpeg {
   // integer formats.
   static void ApplyVolume(AVFrame* Frame, int Volume);
 
+  // The smaller pieces of the loop, writing and reports; public so that tests
+  // can drive them with hand-made tables.
   int64_t ProgressSize() const;
   int ChooseInputFile(double& MinOutputTime) const;
   bool OutputLimitReached(double MinOutputTime) const;
@@ -491,7 +493,6 @@ class TCustomFFmpeg {
   // (filter graph side, stand-in until it lands)
   bool SetUpFilterGraph(TInputStreamState& ist, TOutputStreamState& ost);
   std::string FilterError;
-
 
  protected:
   // The job itself: set-up, main loop, flush, trailers, closing.
