@@ -1,5 +1,6 @@
 // Progress of a running job: the seven values for the progress handler, the
 // text line for the log, and the byte summary at the end.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -60,8 +61,12 @@ void AppendPsnr(LineBuffer& Line, const TOutputStreamState& ost, int FrameNumber
 int64_t TCustomFFmpeg::ProgressSize() const {
   if (OutputFileCount == 0 || !OutputFiles[0] || !OutputFiles[0]->pb) return 0;
   AVIOContext* pb = OutputFiles[0]->pb;
+  // The size on disk lags behind what the muxer has written into the I/O
+  // buffer (it can stay 0 for a good while); the write position does not,
+  // but falls back when a muxer seeks back to patch a header.
   const int64_t size = lav::avio_size(pb);
-  return size >= 0 ? size : lav::avio_seek(pb, 0, SEEK_CUR);
+  const int64_t position = lav::avio_seek(pb, 0, SEEK_CUR);
+  return std::max(size, position);
 }
 
 void TCustomFFmpeg::ReportProgress(bool last) {

@@ -76,8 +76,8 @@ void TCustomFFmpeg::CorrectDiscontinuity(AVPacket* pkt, TInputStreamState& ist) 
 
 bool TCustomFFmpeg::OutputLimitReached(double MinOutputTime) const {
   if (double(RecordingTime) / 1000000.0 <= MinOutputTime) return true;
-  if (LimitFileSize != 0 && OutputFiles[0]->pb && LimitFileSize < lav::avio_seek(OutputFiles[0]->pb, 0, SEEK_CUR)) return true;
-  return false;
+  AVIOContext* pb = OutputFiles[0]->pb;
+  return LimitFileSize != 0 && pb && LimitFileSize < lav::avio_seek(pb, 0, SEEK_CUR);
 }
 
 void TCustomFFmpeg::RunMainLoop() {
