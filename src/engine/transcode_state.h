@@ -30,6 +30,10 @@ struct TInputStreamState {
   int64_t Pts = 0;                    // microseconds
   bool IsStart = true;                // until the first audio sync correction
   float Quality = 0;                  // of the last decoded picture
+  bool HasDts = false;                // a packet with a decode time stamp was seen
+  bool RateEmu = false;               // read no faster than the stream plays ("re")
+  int64_t FirstPts = AV_NOPTS_VALUE;  // rate emulation: stream time of the first packet
+  FramePtr Frame;                     // the decoder's output, reused for every frame
   // ---- video and audio output fields ----
   // ---- filter graph fields ----
 };
@@ -63,6 +67,11 @@ struct TOutputStreamState {
   // Two-pass statistics: the pass-1 log, or the pass-2 text given to the encoder.
   FilePtr LogFile;
   AvBufferPtr<char> StatsIn;
+
+  bool Copy = false;                  // packets are copied, no encoder is opened
+  int64_t MuxedPts = AV_NOPTS_VALUE;  // stream time base: end of the last packet handed to the muxer
+  int32_t CodedQuality = 0;           // of the last coded picture, lambda units (118 per quantiser step)
+  int64_t CodedError[3] = {};         // of the last coded picture, per plane (PSNR)
   // ---- video and audio output fields ----
 };
 
