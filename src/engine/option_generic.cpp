@@ -46,12 +46,12 @@ int64_t IntOption(void* holder, const char* name) {
 
 bool TCustomFFmpeg::ApplyGenericOption(const std::string& Name, const std::string& Value) {
   if (TrimText(Name).empty() || TrimText(Value).empty()) return false;
-  std::string name = Name;
-  for (const auto& [oldName, newName] : kRenamedOptions) {
-    if (name != oldName) continue;
-    if (LogAssigned()) Log(1, Format("Option %s is called %s in this library version", oldName, newName));
-    name = newName;
-  }
+  const char* renamed = nullptr;
+  for (const auto& [oldName, newName] : kRenamedOptions)
+    if (Name == oldName) renamed = newName;
+  if (renamed && LogAssigned())
+    Log(1, Format("Option %s is called %s in this library version", Name, renamed));
+  const std::string name = renamed ? std::string(renamed) : Name;
 
   const AVOption* result = nullptr;
   const AVOption* codecOption = FindOption(CodecOptions[0], name);
