@@ -17,7 +17,8 @@
   X(av_packet_rescale_ts) X(av_packet_make_refcounted) X(av_new_packet)                    \
   X(av_get_bits_per_sample) X(av_get_audio_frame_duration) X(av_bsf_get_by_name)           \
   X(av_bsf_alloc) X(av_bsf_init) X(av_bsf_send_packet) X(av_bsf_receive_packet)            \
-  X(av_bsf_free) X(av_bsf_flush) X(av_bsf_list_parse_str) X(av_bsf_get_null_filter)
+  X(av_bsf_free) X(av_bsf_flush) X(av_bsf_list_parse_str) X(av_bsf_get_null_filter)            \
+  X(av_packet_get_side_data)
 
 #define VANTREL_AVFILTER_FUNCTIONS(X)                                                       \
   X(avfilter_version) X(avfilter_graph_alloc) X(avfilter_graph_free)                       \
@@ -58,7 +59,7 @@
   X(av_channel_layout_default) X(av_channel_layout_uninit) X(av_channel_layout_copy)       \
   X(av_channel_layout_describe) X(av_image_fill_arrays) X(av_image_copy)                   \
   X(av_get_picture_type_char) X(av_compare_ts) X(av_get_media_type_string) X(av_d2q)      \
-  X(av_find_nearest_q_idx)
+  X(av_find_nearest_q_idx) X(av_frame_move_ref) X(av_frame_copy)
 
 #define VANTREL_SWSCALE_FUNCTIONS(X)                                                        \
   X(swscale_version) X(sws_getContext) X(sws_freeContext) X(sws_scale)                     \
