@@ -6,6 +6,8 @@
 
 namespace vantrel {
 
+// The pass-1 statistics of the encoder go to the log file on the writer's
+// side, once per packet that reaches the muxer.
 void TCustomFFmpeg::NoteEncodedPacket(TOutputStreamState& ost, const AVPacket* pkt) {
   size_t size = 0;
   const uint8_t* stats = lav::av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &size);
@@ -20,8 +22,6 @@ void TCustomFFmpeg::NoteEncodedPacket(TOutputStreamState& ost, const AVPacket* p
   } else {
     ost.LastPictType = (pkt->flags & AV_PKT_FLAG_KEY) ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
   }
-  if (ost.LogFile && ost.Encoder->stats_out && *ost.Encoder->stats_out)
-    lav::fprintf(ost.LogFile.get(), "%s", ost.Encoder->stats_out);
 }
 
 int TCustomFFmpeg::EncodeAndWrite(AVFormatContext* os, TOutputStreamState& ost, const AVFrame* frame) {
