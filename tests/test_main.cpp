@@ -9,7 +9,9 @@ namespace {
 class LibraryEnvironment : public ::testing::Environment {
  public:
   void SetUp() override { ASSERT_TRUE(vantrel::LoadLibraries("", true)) << vantrel::GetLoadError(); }
-  void TearDown() override { vantrel::UnloadLibraries(); }
+  // The libraries stay loaded to the end: once unloaded, what they still
+  // hold at exit is no longer reachable and the leak checker reports it
+  // as leaked by the test program.
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <signal.h>
 
 #include <condition_variable>
+#include <cstdarg>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
@@ -80,6 +81,23 @@ class StopSignals {
   std::atomic<bool> received_{false};
 };
 
+// The libraries' lines go to stderr as the engine's verbosity allows: from
+// 0 up the format reports of opened files show, 2 adds debug lines. The
+// verbosity, not the libraries' own level, decides.
+int LibraryLogLimit(int verbose) {
+  if (verbose < 0) return AV_LOG_QUIET;
+  if (verbose < 2) return AV_LOG_INFO;
+  return verbose == 2 ? AV_LOG_DEBUG : AV_LOG_TRACE;
+}
+
+void PrintLibraryLine(void* avcl, int level, const char* fmt, va_list vl) {
+  if (level > LibraryLogLimit(vantrel::CurrentLogLevel())) return;
+  static thread_local int printPrefix = 1;
+  char line[2048];
+  lav::av_log_format_line2(avcl, level, fmt, vl, line, sizeof line, &printPrefix);
+  std::fputs(line, stderr);
+}
+
 int ApplySteps(TCustomFFmpeg& engine, const vantrel::cli::Arguments& args) {
   for (const auto& step : args.steps) {
     switch (step.kind) {
@@ -118,6 +136,7 @@ int main(int argc, char** argv) {
   }
   if (!vantrel::LoadLibraries(args.libDir, !args.unversioned)) return Fail(vantrel::GetLoadError());
 
+  lav::av_log_set_callback(PrintLibraryLine);
   StopSignals signals;
   Termination termination;
   int status = kExitOk;

@@ -34,10 +34,10 @@
   X(av_write_trailer) X(av_interleaved_write_frame) X(av_read_frame)                       \
   X(av_find_input_format) X(av_guess_format) X(av_guess_codec) X(av_dump_format)           \
   X(av_sdp_create) X(av_filename_number_test) X(av_seek_frame) X(avformat_seek_file)       \
-  X(avio_open) X(avio_open2) X(avio_closep) X(avio_size) X(avio_check)                     \
+  X(avio_open) X(avio_open2) X(avio_closep) X(avio_seek) X(avio_size) X(avio_check)                     \
   X(av_pkt_dump_log2) X(av_hex_dump_log) X(avformat_get_class) X(av_codec_get_id)          \
   X(av_codec_get_tag) X(av_read_pause) X(av_read_play) X(avformat_query_codec)             \
-  X(av_demuxer_iterate) X(av_muxer_iterate)
+  X(av_demuxer_iterate) X(av_muxer_iterate) X(av_probe_input_format2)
 
 #define VANTREL_AVUTIL_FUNCTIONS(X)                                                         \
   X(avutil_version) X(av_log) X(av_vlog) X(av_log_set_callback)                            \
@@ -59,7 +59,7 @@
   X(av_channel_layout_default) X(av_channel_layout_uninit) X(av_channel_layout_copy)       \
   X(av_channel_layout_describe) X(av_image_fill_arrays) X(av_image_copy)                   \
   X(av_get_picture_type_char) X(av_compare_ts) X(av_get_media_type_string) X(av_d2q)      \
-  X(av_find_nearest_q_idx) X(av_frame_move_ref) X(av_frame_copy)
+  X(av_find_nearest_q_idx) X(av_memdup) X(av_frame_move_ref) X(av_frame_copy)
 
 #define VANTREL_SWSCALE_FUNCTIONS(X)                                                        \
   X(swscale_version) X(sws_getContext) X(sws_freeContext) X(sws_scale)                     \

@@ -129,6 +129,69 @@ class TCustomFFmpeg {
   bool OpenInputFile(const std::string& FileName);
   bool OpenOutputFile(const std::string& FileName);
 
+  // ---- inputs and outputs ----
+  // Looks a codec up by name (nullptr: no choice, id 0). False with the
+  // reason in LastError when it is unknown or of another media type.
+  bool CheckCodecName(const char* Name, AVMediaType Type, AVCodecID& CodecId, bool Encoder);
+  // The "target" option: an optional "pal-", "ntsc-" or "film-" prefix, then
+  // the kind; the norm is detected when no prefix gives it.
+  void SetTarget(const std::string& Value);
+  void ParseTarget(const std::string& Value);
+  // The presets vcd, svcd, dvd, dv and dv50 for a norm ("pal", "ntsc",
+  // "film" or anything else to detect it) and the norm to fall back on.
+  void SetTarget(const std::string& Kind, const std::string& Norm, const std::string& FallbackNorm);
+  // "newvideo" / "newaudio" / "newsubtitle": another stream on the last output.
+  void NewVideoStreamOption();
+  void NewAudioStreamOption();
+  void NewSubtitleStreamOption();
+  // Add one stream to an output; FileIndex is the output's row in the file
+  // tables. Raise FFMpegException on failure.
+  void new_video_stream(AVFormatContext* oc, int FileIndex);
+  void new_audio_stream(AVFormatContext* oc, int FileIndex);
+  void new_subtitle_stream(AVFormatContext* oc, int FileIndex);
+  // Whether any opened input has a video, an audio, a subtitle stream.
+  void check_audio_video_sub_inputs(bool& HasVideo, bool& HasAudio, bool& HasSubtitle);
+  // Opens the byte stream of an output for writing (creating or truncating
+  // the file) when the job starts writing; an output is never touched on
+  // disk before. False with the reason in LastError.
+  bool OpenOutputIO(int FileIndex);
+  // Copies the recorded generic options of an option holder into a new context.
+  void ApplyContextOptions(void* Target, void* Source, int Flags);
+  // Per output stream: true for a stream copy (no encoder is opened for it).
+  std::vector<char> OutputStreamCopy[MAX_FILES];
+  // Per input: the "re" option given for it (read at the native frame rate).
+  bool InputRateEmu[MAX_FILES] = {};
+
+ private:
+  AVDictionary* InputFormatParameters() const;
+  bool ForceInputDecoders(AVFormatContext* ic, AVCodecID& VideoId, AVCodecID& AudioId);
+  bool ProbeInput(AVFormatContext* ic, const std::string& FileName);
+  int64_t SeekToStartTime(AVFormatContext* ic);
+  AVFormatContext* OpenInputFormat(const std::string& FileName);
+  AVCodecContext* MakeDecoder(AVStream* st);
+  bool TakeStreams(AVFormatContext* ic, std::vector<AVCodecContext*>& Decoders, const std::string& FileName);
+  void TakeVideoProperties(AVStream* st, AVCodecContext* dec, const std::string& FileName);
+  void TakeAudioProperties(AVStream* st, AVCodecContext* dec);
+  void RecordInput(AVFormatContext* ic, std::vector<AVCodecContext*>& Decoders, int64_t StartPts,
+                   const std::string& FileName);
+  void ConsumeFileOptions();
+  int64_t ScanInputDuration(AVFormatContext* ic, const std::string& FileName);
+  std::string VideoFilterConflict() const;
+  void ChooseOutputStreams(AVFormatContext* oc, int FileIndex);
+  void CopyOutputMetadata(AVFormatContext* oc);
+  void ApplyMuxerSettings(AVFormatContext* oc);
+  void DiscardOutput(AVFormatContext*& oc, int FileIndex);
+  AVCodecContext* NewOutputStream(AVFormatContext* oc, int FileIndex, AVMediaType Type, AVCodecID Id, bool Copy,
+                                  AVBSFContext*& PendingFilters);
+  void AddVideoStream(AVFormatContext* oc, int FileIndex);
+  void SetVideoEncoding(AVStream* st, AVCodecContext* enc, std::vector<RcOverride>& Overrides);
+  void AddAudioStream(AVFormatContext* oc, int FileIndex);
+  void AddSubtitleStream(AVFormatContext* oc, int FileIndex);
+  void SetStreamLanguage(AVStream* st, std::string& Language);
+  int DetectTargetNorm(const std::string& Norm, const std::string& FallbackNorm);
+
+ public:
+
   // ---- events ----
   TBeforeHookHandler OnBeforeHook;
   TCustomHookHandler OnCustomHook;

@@ -159,6 +159,7 @@ void TCustomFFmpeg::FreeOutputFiles() {
     if (oc && oc->oformat && !(oc->oformat->flags & AVFMT_NOFILE) && oc->pb)
       lav::avio_closep(&oc->pb);
     FreeCodecContexts(OutputCodecs[i]);
+    OutputStreamCopy[i].clear();
     for (AVBSFContext*& bsf : BitstreamFilters[i]) FreeBitstreamFilter(bsf);
     // Only a file this engine opened for writing may go; a file that was
     // only named as an output is never touched.
@@ -177,6 +178,7 @@ void TCustomFFmpeg::FreeOutputFiles() {
 void TCustomFFmpeg::FreeInputFiles() {
   for (int i = 0; i < MAX_FILES; ++i) {
     FreeCodecContexts(InputCodecs[i]);
+    InputRateEmu[i] = false;
     if (InputFiles[i]) lav::avformat_close_input(&InputFiles[i]);
     InputFiles[i] = nullptr;
   }

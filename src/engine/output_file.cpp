@@ -1,11 +1,231 @@
-// Creating an output file and its streams.
+// Creating an output: container choice, which streams it carries, metadata
+// and muxer settings. The file on disk is only checked here; it is created
+// when the job starts writing (OpenOutputIO).
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <filesystem>
+
+#include "binding/message_format.h"
 #include "engine/engine.h"
+#include "engine/io_interrupt.h"
 
 namespace vantrel {
+namespace {
+
+std::string Lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+  return s;
+}
+
+bool NamesResizingFilter(const std::string& Filters) {
+  std::string rest = Lower(Filters);
+  for (;;) {
+    const size_t comma = rest.find(',');
+    std::string item = rest.substr(0, comma);
+    const std::string name = item.substr(0, item.find('='));
+    if (std::string(",crop,rotate,scale,transpose,").find("," + name + ",") != std::string::npos) return true;
+    if (comma == std::string::npos) return false;
+    rest.erase(0, comma + 1);
+  }
+}
+
+// Whether the file could be created or overwritten, without touching it.
+// Names with a protocol are left to the library.
+bool CanCreateFile(const std::string& FileName) {
+  namespace fs = std::filesystem;
+  if (FileName.find("://") != std::string::npos || FileName.rfind("pipe:", 0) == 0) return true;
+  std::string local = FileName.rfind("file:", 0) == 0 ? FileName.substr(5) : FileName;
+  std::error_code ec;
+  const fs::path path(local);
+  if (fs::exists(path, ec)) return !fs::is_directory(path, ec) && ::access(local.c_str(), W_OK) == 0;
+  fs::path dir = path.parent_path();
+  if (dir.empty()) dir = ".";
+  return fs::is_directory(dir, ec) && ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+void SetMetadata(AVFormatContext* oc, const char* Key, const std::string& Value, size_t Size) {
+  if (!Value.empty()) lav::av_dict_set(&oc->metadata, Key, Value.substr(0, Size - 1).c_str(), 0);
+}
+
+std::string CreationTime(int64_t Seconds) {
+  const std::time_t t = std::time_t(Seconds);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char text[40];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S.000000Z", &tm);
+  return text;
+}
+
+}  // namespace
+
+std::string TCustomFFmpeg::VideoFilterConflict() const {
+  if (VideoFilters.empty()) return {};
+  if (FrameCropLeft + FrameCropRight + FrameCropTop + FrameCropBottom != 0)
+    return "Cannot enable crop options and filters at the same time.";
+  if (FramePadTop + FramePadBottom + FramePadLeft + FramePadRight != 0 && NamesResizingFilter(VideoFilters))
+    return "Cannot enable pad options and the filters which resize frame at the same time. "
+           "(crop, rotate, scale, transpose, etc.)";
+  return {};
+}
+
+void TCustomFFmpeg::check_audio_video_sub_inputs(bool& HasVideo, bool& HasAudio, bool& HasSubtitle) {
+  HasVideo = HasAudio = HasSubtitle = false;
+  for (int i = 0; i < InputFileCount; ++i) {
+    for (unsigned s = 0; s < InputFiles[i]->nb_streams; ++s) {
+      const AVMediaType type = InputFiles[i]->streams[s]->codecpar->codec_type;
+      if (type < AVMEDIA_TYPE_UNKNOWN || type >= AVMEDIA_TYPE_NB)
+        throw FFMpegException("invalid codec_type of input file");
+      HasVideo |= type == AVMEDIA_TYPE_VIDEO;
+      HasAudio |= type == AVMEDIA_TYPE_AUDIO;
+      HasSubtitle |= type == AVMEDIA_TYPE_SUBTITLE;
+    }
+  }
+}
+
+void TCustomFFmpeg::ChooseOutputStreams(AVFormatContext* oc, int FileIndex) {
+  const AVOutputFormat* fmt = oc->oformat;
+  bool video = VideoStreamCopy || fmt->video_codec != AV_CODEC_ID_NONE || VideoCodecName;
+  bool audio = AudioStreamCopy || fmt->audio_codec != AV_CODEC_ID_NONE || AudioCodecName;
+  bool subtitle = SubtitleStreamCopy || fmt->subtitle_codec != AV_CODEC_ID_NONE || SubtitleCodecName;
+  if (InputFileCount > 0) {
+    bool hasVideo, hasAudio, hasSubtitle;
+    try {
+      check_audio_video_sub_inputs(hasVideo, hasAudio, hasSubtitle);
+    } catch (const FFMpegException& e) {
+      throw FFMpegException(Format("check_audio_video_sub_inputs fail: %s", e.what()));
+    }
+    video = video && hasVideo;
+    audio = audio && hasAudio;
+    subtitle = subtitle && hasSubtitle;
+  }
+  if (AudioDisable) audio = false;
+  if (VideoDisable) video = false;
+  if (SubtitleDisable) subtitle = false;
+  struct Creator {
+    bool wanted;
+    void (TCustomFFmpeg::*make)(AVFormatContext*, int);
+    const char* failure;
+  };
+  const Creator creators[] = {{video, &TCustomFFmpeg::new_video_stream, "new_video_stream fail: %s"},
+                              {audio, &TCustomFFmpeg::new_audio_stream, "new_audio_stream fail: %s"},
+                              {subtitle, &TCustomFFmpeg::new_subtitle_stream, "new_subtitle_stream fail: %s"}};
+  for (const Creator& c : creators) {
+    if (!c.wanted) continue;
+    try {
+      (this->*c.make)(oc, FileIndex);
+    } catch (const FFMpegException& e) {
+      throw FFMpegException(Format(c.failure, e.what()));
+    }
+  }
+}
+
+// The metadata variables are not consumed: they apply to every later output.
+void TCustomFFmpeg::CopyOutputMetadata(AVFormatContext* oc) {
+  if (RecTimestamp != 0) lav::av_dict_set(&oc->metadata, "creation_time", CreationTime(RecTimestamp).c_str(), 0);
+  SetMetadata(oc, "title", Title, 512);
+  SetMetadata(oc, "author", Author, 512);
+  SetMetadata(oc, "copyright", Copyright, 512);
+  SetMetadata(oc, "comment", Comment, 512);
+  SetMetadata(oc, "album", Album, 512);
+  if (Year > 0) SetMetadata(oc, "date", std::to_string(Year), 512);
+  if (Track > 0) SetMetadata(oc, "track", std::to_string(Track), 512);
+  SetMetadata(oc, "genre", Genre, 32);
+}
+
+void TCustomFFmpeg::ApplyMuxerSettings(AVFormatContext* oc) {
+  oc->max_delay = int(MuxMaxDelay * 1000000);
+  // Preload and loop count are options of the muxers that know them.
+  if (oc->priv_data) {
+    lav::av_opt_set_int(oc->priv_data, "preload", int64_t(MuxPreload * 1000000), 0);
+    lav::av_opt_set_int(oc->priv_data, "loop", LoopOutput, 0);
+  }
+  ApplyContextOptions(oc, FormatOptions, AV_OPT_FLAG_ENCODING_PARAM);
+}
+
+void TCustomFFmpeg::DiscardOutput(AVFormatContext*& oc, int FileIndex) {
+  if (FileIndex < 0 || FileIndex >= MAX_FILES) return;
+  for (AVCodecContext*& c : OutputCodecs[FileIndex]) lav::avcodec_free_context(&c);
+  OutputCodecs[FileIndex].clear();
+  OutputStreamCopy[FileIndex].clear();
+  for (AVBSFContext*& bsf : BitstreamFilters[FileIndex]) {
+    if (bsf) lav::av_bsf_free(&bsf);
+    bsf = nullptr;
+  }
+  lav::avformat_free_context(oc);
+  oc = nullptr;
+}
 
 bool TCustomFFmpeg::OpenOutputFile(const std::string& FileName) {
-  LastError = FileName + ": creating outputs is not available in this build yet";
-  return false;
+  AVFormatContext* oc = nullptr;
+  const int index = OutputFileCount;
+  auto fail = [&](const std::string& Msg) {
+    LastError = Msg;
+    DiscardOutput(oc, index);
+    OutputFormat = nullptr;
+    InputFormat = nullptr;
+    return false;
+  };
+  if (index >= MAX_FILES) return fail(Format("%s: too many output files (at most %d)", FileName, MAX_FILES));
+  if (std::string conflict = VideoFilterConflict(); !conflict.empty()) return fail(conflict);
+  UsingFilters = !VideoFilters.empty();
+  if (!OutputFormat) OutputFormat = lav::av_guess_format(nullptr, FileName.c_str(), nullptr);
+  if (!OutputFormat) return fail(Format("Unable to find a suitable output format for '%s'", FileName));
+  if (lav::avformat_alloc_output_context2(&oc, OutputFormat, nullptr, FileName.c_str()) < 0 || !oc)
+    return fail(FormatOpenError(FileName, AVERROR(ENOMEM)));
+  oc->interrupt_callback = StopRequestInterrupt(this);
+  try {
+    ChooseOutputStreams(oc, index);
+  } catch (const FFMpegException& e) {
+    return fail(e.what());
+  }
+  CopyOutputMetadata(oc);
+  if ((oc->oformat->flags & AVFMT_NEEDNUMBER) && lav::av_filename_number_test(FileName.c_str()) == 0)
+    return fail(FormatOpenError(FileName, -33));
+  if (!(oc->oformat->flags & AVFMT_NOFILE) && !CanCreateFile(FileName))
+    return fail(Format("Could not open '%s'", FileName));
+  ApplyMuxerSettings(oc);
+  OutputFiles[index] = oc;
+  OutputFileNames[index] = FileName;
+  OutputFileWritten[index] = false;
+  ++OutputFileCount;
+  OutputFormat = nullptr;
+  InputFormat = nullptr;
+  return true;
+}
+
+bool TCustomFFmpeg::OpenOutputIO(int FileIndex) {
+  if (FileIndex < 0 || FileIndex >= OutputFileCount || !OutputFiles[FileIndex]) {
+    LastError = Format("Invalid output file index %d", FileIndex);
+    return false;
+  }
+  AVFormatContext* oc = OutputFiles[FileIndex];
+  if ((oc->oformat->flags & AVFMT_NOFILE) || oc->pb) return true;
+  const std::string& name = OutputFileNames[FileIndex];
+  if (lav::avio_open2(&oc->pb, name.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, nullptr) < 0) {
+    LastError = Format("Could not open '%s'", name);
+    return false;
+  }
+  OutputFileWritten[FileIndex] = true;
+  return true;
+}
+
+// "newvideo", "newaudio", "newsubtitle": one more stream on the last output.
+void TCustomFFmpeg::NewVideoStreamOption() {
+  if (OutputFileCount == 0) throw FFMpegException("At least one output file must be specified");
+  new_video_stream(OutputFiles[OutputFileCount - 1], OutputFileCount - 1);
+}
+
+void TCustomFFmpeg::NewAudioStreamOption() {
+  if (OutputFileCount == 0) throw FFMpegException("At least one output file must be specified");
+  new_audio_stream(OutputFiles[OutputFileCount - 1], OutputFileCount - 1);
+}
+
+void TCustomFFmpeg::NewSubtitleStreamOption() {
+  if (OutputFileCount == 0) throw FFMpegException("At least one output file must be specified");
+  new_subtitle_stream(OutputFiles[OutputFileCount - 1], OutputFileCount - 1);
 }
 
 }  // namespace vantrel

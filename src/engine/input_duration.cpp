@@ -1,0 +1,49 @@
+// The playing time of a container that does not state it (SWF, for one):
+// the packets are read once, on a demuxer of their own, so the input itself
+// is left at its start.
+#include <algorithm>
+
+#include "engine/engine.h"
+#include "engine/io_interrupt.h"
+
+namespace vantrel {
+namespace {
+
+// Reading stops here: a file this large without a stated length is not
+// worth a full pass when it is added.
+constexpr int64_t kMaxScanBytes = 256LL * 1024 * 1024;
+
+struct ScanState {
+  int64_t first = INT64_MAX;
+  int64_t last = INT64_MIN;
+};
+
+void TakePacket(const AVFormatContext* ic, const AVPacket* pkt, ScanState& s) {
+  const AVStream* st = ic->streams[pkt->stream_index];
+  const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+  if (ts == AV_NOPTS_VALUE) return;
+  s.first = std::min(s.first, lav::av_rescale_q(ts, st->time_base, AV_TIME_BASE_Q));
+  s.last = std::max(s.last, lav::av_rescale_q(ts + std::max<int64_t>(pkt->duration, 0), st->time_base,
+                                               AV_TIME_BASE_Q));
+}
+
+}  // namespace
+
+int64_t TCustomFFmpeg::ScanInputDuration(AVFormatContext* ic, const std::string& FileName) {
+  AVFormatContext* scan = lav::avformat_alloc_context();
+  if (!scan) return AV_NOPTS_VALUE;
+  scan->interrupt_callback = StopRequestInterrupt(this);
+  if (lav::avformat_open_input(&scan, FileName.c_str(), ic->iformat, nullptr) < 0) return AV_NOPTS_VALUE;
+  ScanState s;
+  AVPacket* pkt = lav::av_packet_alloc();
+  while (pkt && lav::av_read_frame(scan, pkt) >= 0) {
+    TakePacket(scan, pkt, s);
+    lav::av_packet_unref(pkt);
+    if (scan->pb && lav::avio_seek(scan->pb, 0, SEEK_CUR) > kMaxScanBytes) break;
+  }
+  lav::av_packet_free(&pkt);
+  lav::avformat_close_input(&scan);
+  return s.last > s.first ? s.last - s.first : AV_NOPTS_VALUE;
+}
+
+}  // namespace vantrel
