@@ -52,7 +52,7 @@
   X(av_frame_free) X(av_frame_unref) X(av_frame_ref) X(av_frame_get_buffer)                \
   X(av_frame_make_writable) X(av_frame_copy_props) X(av_get_pix_fmt)                       \
   X(av_get_pix_fmt_name) X(av_pix_fmt_desc_get) X(av_pix_fmt_desc_next)                    \
-  X(av_pix_fmt_desc_get_id) X(av_get_sample_fmt) X(av_get_sample_fmt_name)                 \
+  X(av_pix_fmt_desc_get_id) X(av_get_bits_per_pixel) X(av_get_sample_fmt) X(av_get_sample_fmt_name)                 \
   X(av_get_bytes_per_sample) X(av_sample_fmt_is_planar) X(av_samples_set_silence)          \
   X(av_audio_fifo_alloc) X(av_audio_fifo_free) X(av_audio_fifo_write)                      \
   X(av_audio_fifo_read) X(av_audio_fifo_size) X(av_audio_fifo_drain) X(av_strerror)        \

@@ -124,6 +124,71 @@ class TCustomFFmpeg {
   // words, "newvideo" / "newaudio" / "newsubtitle").
   static bool OptionTakesNoValue(const std::string& Name);
 
+  // ---- option language: table, generic mechanism, handlers ----
+  // Copies the recorded generic options whose descriptors carry every bit of
+  // Flags from the option holder Source (an AVCodecContext*, AVFormatContext*
+  // or SwsContext*) into the new context Target, each with the holder's
+  // current value. Options missing in either context are skipped.
+  void ApplyContextOptions(void* Target, void* Source, int Flags);
+  void SetVerbose(int Level);
+  // Applies a bit rate through the generic options and warns when the value
+  // read back looks like kbit/s.
+  void SetBitrate(const std::string& Name, const std::string& Value);
+
+  // Formats; a refused name raises FFMpegException.
+  void SetInputFormat(const std::string& Name);
+  void SetOutputFormat(const std::string& Name);
+  void SetFormat(const std::string& Name);
+  // The format name to look up; "pgmyuv" becomes "image2" with a notice.
+  std::string ImageFormatName(const std::string& Name);
+
+  // Direct setters: each stores only under its condition (see the sources).
+  void SetAudioVolume(int Value);
+  void SetAudioSyncMethod(int Value);
+  void SetVideoSyncMethod(int Value);
+  void SetMuxMaxDelay(float Value);
+  void SetMuxPreload(float Value);
+  void SetYear(int Value);
+  void SetTrack(int Value);
+  void SetStartTime(int64_t Microseconds);
+  void SetProgramId(int Value);
+  void SetRecordingTimeMs(int64_t Milliseconds);
+  void SetTitle(const std::string& Value);
+  void SetAuthor(const std::string& Value);
+  void SetCopyright(const std::string& Value);
+  void SetComment(const std::string& Value);
+  void SetGenre(const std::string& Value);
+  void SetAlbum(const std::string& Value);
+
+  // Handlers of the option table, also used by the component. Each raises
+  // FFMpegException (the tag handlers EAssertionFailed) with the message the
+  // user sees; a text handler ignores an empty value.
+  void OptTime(const std::string& Name, const std::string& Value);
+  void OptMap(const std::string& Value);
+  void OptMapMetaData(const std::string& Value);
+  void OptInputTsScale(const std::string& Value);
+  void OptFrameRate(const std::string& Value);
+  void OptFrameSize(const std::string& Value);
+  void OptFrameAspectRatio(const std::string& Value);
+  void OptFrameCrop(const std::string& Name, int Value);
+  void OptFramePad(const std::string& Name, int Value);
+  void OptPadColor(int Value);
+  void OptPixFmt(const std::string& Value);
+  void OptSampleFmt(const std::string& Value);
+  void OptQScale(float Value);
+  void OptPass(int Value);
+  void OptCodecName(const std::string& Name, const std::string& Value);
+  void OptCodecTag(const std::string& Name, const std::string& Value);
+  void OptMatrix(const std::string& Name, const std::string& Value);
+  void OptVStats();
+  void OptVStatsFile(const std::string& Value);
+  void OptVideoHook(const std::string& Value);
+  void OptBitstreamFilter(const std::string& Name, const std::string& Value);
+  // The filter names of each pending bit-stream filter chain, in order
+  // (video, audio, subtitle); the chain is rebuilt from them on each append
+  // and the names are forgotten once the chain was handed to a stream.
+  std::vector<std::string> PendingBitstreamFilterNames[3];
+
   // ---- files ----
   // Return false and leave the reason in LastError.
   bool OpenInputFile(const std::string& FileName);
@@ -155,8 +220,6 @@ class TCustomFFmpeg {
   // the file) when the job starts writing; an output is never touched on
   // disk before. False with the reason in LastError.
   bool OpenOutputIO(int FileIndex);
-  // Copies the recorded generic options of an option holder into a new context.
-  void ApplyContextOptions(void* Target, void* Source, int Flags);
   // Per output stream: true for a stream copy (no encoder is opened for it).
   std::vector<char> OutputStreamCopy[MAX_FILES];
   // Per input: the "re" option given for it (read at the native frame rate).

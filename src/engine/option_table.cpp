@@ -1,18 +1,189 @@
-// The option table and the generic option mechanism.
+// The option table: every name the engine knows, in the order in which names
+// are compared, and what each one does. Names that are not here go to the
+// generic option holders of the libraries.
+#include <array>
+#include <cstring>
+
+#include "binding/message_format.h"
 #include "engine/engine.h"
+#include "engine/option_numbers.h"
 
 namespace vantrel {
+namespace {
 
-void TCustomFFmpeg::SetOption(const std::string& Name, const std::string&) {
-  throw FFMpegException("Unknown option: " + Name);
+using E = TCustomFFmpeg;
+using S = const std::string&;
+
+enum class Kind {
+  Ignored,  // logs that it does nothing
+  Flag,     // takes no value
+  Stream,   // adds a stream; takes no value
+  Value,
+};
+
+struct OptionEntry {
+  const char* name;
+  Kind kind;
+  void (*apply)(E& e, S name, S value);
+};
+
+void Nothing(E&, S, S) {}
+
+// Metadata strings keep their earlier value when given an empty one.
+void SetIfNotEmpty(std::string& var, S value) {
+  if (!value.empty()) var = value;
 }
 
-bool TCustomFFmpeg::ApplyGenericOption(const std::string&, const std::string&) { return false; }
+void ReplaceCopy(char*& var, S value) {
+  lav::av_freep(&var);
+  var = lav::av_strdup(value.c_str());
+}
 
-bool TCustomFFmpeg::OptionTakesNoValue(const std::string&) { return false; }
+#define INT_OPTION(field) [](E& e, S, S v) { e.field = StrToInt(v); }
+#define FLOAT_OPTION(field) [](E& e, S, S v) { e.field = StrToSingle(v); }
+#define FLAG_OPTION(field) [](E& e, S, S) { e.field = 1; }
 
-bool TCustomFFmpeg::ApplyGenericOptionInt(const std::string& Name, int Value) {
-  return ApplyGenericOption(Name, std::to_string(Value));
+constexpr auto kOptions = std::to_array<OptionEntry>({
+    {"L", Kind::Ignored, Nothing},
+    {"h", Kind::Ignored, Nothing},
+    {"version", Kind::Ignored, Nothing},
+    {"formats", Kind::Ignored, Nothing},
+    {"f", Kind::Value, [](E& e, S, S v) { e.SetFormat(v); }},
+    {"i", Kind::Ignored, Nothing},
+    {"y", Kind::Ignored, Nothing},
+    {"map", Kind::Value, [](E& e, S, S v) { e.OptMap(v); }},
+    {"map_meta_data", Kind::Value, [](E& e, S, S v) { e.OptMapMetaData(v); }},
+    {"t", Kind::Value, [](E& e, S n, S v) { e.OptTime(n, v); }},
+    {"fs", Kind::Value, [](E& e, S, S v) { e.LimitFileSize = StrToInt64(v); }},
+    {"ss", Kind::Value, [](E& e, S n, S v) { e.OptTime(n, v); }},
+    {"itsoffset", Kind::Value, [](E& e, S n, S v) { e.OptTime(n, v); }},
+    {"itsscale", Kind::Value, [](E& e, S, S v) { e.OptInputTsScale(v); }},
+    {"title", Kind::Value, [](E& e, S, S v) { SetIfNotEmpty(e.Title, v); }},
+    {"timestamp", Kind::Value, [](E& e, S n, S v) { e.OptTime(n, v); }},
+    {"author", Kind::Value, [](E& e, S, S v) { SetIfNotEmpty(e.Author, v); }},
+    {"copyright", Kind::Value, [](E& e, S, S v) { SetIfNotEmpty(e.Copyright, v); }},
+    {"comment", Kind::Value, [](E& e, S, S v) { SetIfNotEmpty(e.Comment, v); }},
+    {"genre", Kind::Value, [](E& e, S, S v) { SetIfNotEmpty(e.Genre, v); }},
+    {"album", Kind::Value, [](E& e, S, S v) { SetIfNotEmpty(e.Album, v); }},
+    {"dframes", Kind::Value, INT_OPTION(MaxFrames[AVMEDIA_TYPE_DATA])},
+    {"benchmark", Kind::Ignored, Nothing},
+    {"dump", Kind::Flag, FLAG_OPTION(DoPktDump)},
+    {"hex", Kind::Flag, FLAG_OPTION(DoHexDump)},
+    {"re", Kind::Flag, FLAG_OPTION(RateEmu)},
+    {"loop_input", Kind::Flag, FLAG_OPTION(LoopInput)},
+    {"loop_output", Kind::Value, INT_OPTION(LoopOutput)},
+    {"v", Kind::Value, [](E& e, S, S v) { e.SetVerbose(StrToInt(v)); }},
+    {"target", Kind::Value, [](E& e, S, S v) { e.SetTarget(v); }},
+    {"threads", Kind::Value, [](E&, S n, S) { throw FFMpegException("TODO: option - " + n); }},
+    {"vsync", Kind::Value, INT_OPTION(VideoSyncMethod)},
+    {"async", Kind::Value, INT_OPTION(AudioSyncMethod)},
+    {"adrift_threshold", Kind::Value, FLOAT_OPTION(AudioDriftThreshold)},
+    {"vglobal", Kind::Value, INT_OPTION(VideoGlobalHeader)},
+    {"copyts", Kind::Flag, FLAG_OPTION(CopyTs)},
+    {"shortest", Kind::Flag, FLAG_OPTION(Shortest)},
+    {"dts_delta_threshold", Kind::Value, FLOAT_OPTION(DtsDeltaThreshold)},
+    {"programid", Kind::Value, INT_OPTION(ProgramId)},
+    {"xerror", Kind::Flag, FLAG_OPTION(ExitOnError)},
+    {"b", Kind::Value, [](E& e, S n, S v) { e.SetBitrate(n, v); }},
+    {"vb", Kind::Value, [](E& e, S n, S v) { e.SetBitrate(n, v); }},
+    {"vframes", Kind::Value, INT_OPTION(MaxFrames[AVMEDIA_TYPE_VIDEO])},
+    {"r", Kind::Value, [](E& e, S, S v) { e.OptFrameRate(v); }},
+    {"s", Kind::Value, [](E& e, S, S v) { e.OptFrameSize(v); }},
+    {"aspect", Kind::Value, [](E& e, S, S v) { e.OptFrameAspectRatio(v); }},
+    {"pix_fmt", Kind::Value, [](E& e, S, S v) { e.OptPixFmt(v); }},
+    {"croptop", Kind::Value, [](E& e, S n, S v) { e.OptFrameCrop(n, StrToInt(v)); }},
+    {"cropbottom", Kind::Value, [](E& e, S n, S v) { e.OptFrameCrop(n, StrToInt(v)); }},
+    {"cropleft", Kind::Value, [](E& e, S n, S v) { e.OptFrameCrop(n, StrToInt(v)); }},
+    {"cropright", Kind::Value, [](E& e, S n, S v) { e.OptFrameCrop(n, StrToInt(v)); }},
+    {"padtop", Kind::Value, [](E& e, S n, S v) { e.OptFramePad(n, StrToInt(v)); }},
+    {"padbottom", Kind::Value, [](E& e, S n, S v) { e.OptFramePad(n, StrToInt(v)); }},
+    {"padleft", Kind::Value, [](E& e, S n, S v) { e.OptFramePad(n, StrToInt(v)); }},
+    {"padright", Kind::Value, [](E& e, S n, S v) { e.OptFramePad(n, StrToInt(v)); }},
+    {"padcolor", Kind::Value, [](E& e, S, S v) { e.OptPadColor(StrToInt(v)); }},
+    {"intra", Kind::Flag, FLAG_OPTION(IntraOnly)},
+    {"vn", Kind::Flag, FLAG_OPTION(VideoDisable)},
+    {"vdt", Kind::Value, INT_OPTION(VideoDiscard)},
+    {"qscale", Kind::Value, [](E& e, S, S v) { e.OptQScale(StrToSingle(v)); }},
+    {"rc_override", Kind::Value, [](E& e, S, S v) { ReplaceCopy(e.VideoRcOverride, v); }},
+    {"vcodec", Kind::Value, [](E& e, S n, S v) { e.OptCodecName(n, v); }},
+    {"me_threshold", Kind::Value, INT_OPTION(MeThreshold)},
+    {"sameq", Kind::Flag, FLAG_OPTION(SameQuality)},
+    {"pass", Kind::Value, [](E& e, S, S v) { e.OptPass(StrToInt(v)); }},
+    {"passlogfile", Kind::Value, [](E& e, S, S v) { e.PassLogFileName = v; }},
+    {"deinterlace", Kind::Flag, FLAG_OPTION(DoDeinterlace)},
+    {"psnr", Kind::Flag, FLAG_OPTION(DoPsnr)},
+    {"vstats", Kind::Flag, [](E& e, S, S) { e.OptVStats(); }},
+    {"vstats_file", Kind::Value, [](E& e, S, S v) { e.OptVStatsFile(v); }},
+    {"vhook", Kind::Value, [](E& e, S, S v) { e.OptVideoHook(v); }},
+    {"vfilters", Kind::Value, [](E& e, S, S v) { SetIfNotEmpty(e.VideoFilters, v); }},
+    {"intra_matrix", Kind::Value, [](E& e, S n, S v) { e.OptMatrix(n, v); }},
+    {"inter_matrix", Kind::Value, [](E& e, S n, S v) { e.OptMatrix(n, v); }},
+    {"top", Kind::Value, INT_OPTION(TopFieldFirst)},
+    {"dc", Kind::Value, INT_OPTION(IntraDcPrecision)},
+    {"vtag", Kind::Value, [](E& e, S n, S v) { e.OptCodecTag(n, v); }},
+    {"newvideo", Kind::Stream, [](E& e, S, S) { e.NewVideoStreamOption(); }},
+    {"qphist", Kind::Flag, FLAG_OPTION(QpHist)},
+    {"ab", Kind::Value, [](E& e, S n, S v) { e.SetBitrate(n, v); }},
+    {"aframes", Kind::Value, INT_OPTION(MaxFrames[AVMEDIA_TYPE_AUDIO])},
+    {"aq", Kind::Value, FLOAT_OPTION(AudioQScale)},
+    {"ar", Kind::Value, [](E& e, S, S v) {
+       const int32_t rate = StrToInt(v);
+       if (rate > 0) e.AudioSampleRate = rate;
+     }},
+    {"ac", Kind::Value, [](E& e, S, S v) {
+       const int32_t channels = StrToInt(v);
+       if (channels > 0) e.AudioChannels = channels;
+     }},
+    {"an", Kind::Flag, FLAG_OPTION(AudioDisable)},
+    {"acodec", Kind::Value, [](E& e, S n, S v) { e.OptCodecName(n, v); }},
+    {"atag", Kind::Value, [](E& e, S n, S v) { e.OptCodecTag(n, v); }},
+    {"vol", Kind::Value, INT_OPTION(AudioVolume)},
+    {"newaudio", Kind::Stream, [](E& e, S, S) { e.NewAudioStreamOption(); }},
+    {"alang", Kind::Value, [](E& e, S, S v) { e.AudioLanguage = v; }},
+    {"sample_fmt", Kind::Value, [](E& e, S, S v) { e.OptSampleFmt(v); }},
+    {"sn", Kind::Flag, FLAG_OPTION(SubtitleDisable)},
+    {"scodec", Kind::Value, [](E& e, S n, S v) { e.OptCodecName(n, v); }},
+    {"newsubtitle", Kind::Stream, [](E& e, S, S) { e.NewSubtitleStreamOption(); }},
+    {"slang", Kind::Value, [](E& e, S, S v) { e.SubtitleLanguage = v; }},
+    {"vc", Kind::Value, INT_OPTION(VideoChannel)},
+    {"tvstd", Kind::Value, [](E& e, S, S v) { ReplaceCopy(e.VideoStandard, v); }},
+    {"isync", Kind::Flag, FLAG_OPTION(InputSync)},
+    {"muxdelay", Kind::Value, FLOAT_OPTION(MuxMaxDelay)},
+    {"muxpreload", Kind::Value, FLOAT_OPTION(MuxPreload)},
+    {"absf", Kind::Value, [](E& e, S n, S v) { e.OptBitstreamFilter(n, v); }},
+    {"vbsf", Kind::Value, [](E& e, S n, S v) { e.OptBitstreamFilter(n, v); }},
+    {"sbsf", Kind::Value, [](E& e, S n, S v) { e.OptBitstreamFilter(n, v); }},
+    {"apre", Kind::Ignored, Nothing},
+    {"vpre", Kind::Ignored, Nothing},
+    {"spre", Kind::Ignored, Nothing},
+});
+static_assert(kOptions.size() == 106);
+
+#undef INT_OPTION
+#undef FLOAT_OPTION
+#undef FLAG_OPTION
+
+const OptionEntry* FindOption(const std::string& Name) {
+  for (const OptionEntry& entry : kOptions)
+    if (Name == entry.name) return &entry;
+  return nullptr;
+}
+
+}  // namespace
+
+void TCustomFFmpeg::SetOption(const std::string& Name, const std::string& Value) {
+  const OptionEntry* entry = FindOption(Name);
+  if (!entry) {
+    ApplyGenericOption(Name, Value);
+    return;
+  }
+  if (entry->kind == Kind::Ignored && LogAssigned()) Log(1, "Do nothing: option - " + Name);
+  entry->apply(*this, Name, Value);
+}
+
+bool TCustomFFmpeg::OptionTakesNoValue(const std::string& Name) {
+  const OptionEntry* entry = FindOption(Name);
+  return entry && entry->kind != Kind::Value;
 }
 
 }  // namespace vantrel

@@ -1,0 +1,109 @@
+// The generic option mechanism: names the option table does not know are
+// handed to the libraries' own option holders, recorded, and copied later
+// into each decoder and encoder context the engine makes.
+#include <array>
+#include <utility>
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+#include "binding/av_binding.h"
+#include "binding/message_format.h"
+#include "engine/engine.h"
+#include "engine/option_numbers.h"
+
+namespace vantrel {
+namespace {
+
+// AVOption flags of the media-type parameters, per codec option holder
+// (video, audio, data, subtitle, attachment); 0 accepts any option.
+constexpr std::array<int, 5> kHolderMasks = {AV_OPT_FLAG_VIDEO_PARAM, AV_OPT_FLAG_AUDIO_PARAM, 0,
+                                             AV_OPT_FLAG_SUBTITLE_PARAM, 0};
+
+// Option names of the old library generation that the installed one renamed.
+constexpr std::pair<const char*, const char*> kRenamedOptions[] = {{"gop", "g"}};
+
+const AVOption* FindOption(void* holder, const std::string& name) {
+  return holder ? lav::av_opt_find(holder, name.c_str(), nullptr, 0, 0) : nullptr;
+}
+
+// The descriptor of the option when the holder accepted the value.
+const AVOption* SetOn(void* holder, const std::string& name, const std::string& value) {
+  if (!holder) return nullptr;
+  const AVOption* o = FindOption(holder, name);
+  if (!o || lav::av_opt_set(holder, name.c_str(), value.c_str(), 0) < 0) return nullptr;
+  return o;
+}
+
+int64_t IntOption(void* holder, const char* name) {
+  int64_t v = 0;
+  if (!holder || lav::av_opt_get_int(holder, name, 0, &v) < 0) return 0;
+  return v;
+}
+
+}  // namespace
+
+bool TCustomFFmpeg::ApplyGenericOption(const std::string& Name, const std::string& Value) {
+  if (TrimText(Name).empty() || TrimText(Value).empty()) return false;
+  std::string name = Name;
+  for (const auto& [oldName, newName] : kRenamedOptions) {
+    if (name != oldName) continue;
+    if (LogAssigned()) Log(1, Format("Option %s is called %s in this library version", oldName, newName));
+    name = newName;
+  }
+
+  const AVOption* result = nullptr;
+  const AVOption* codecOption = FindOption(CodecOptions[0], name);
+  for (size_t i = 0; i < kHolderMasks.size(); ++i)
+    if (codecOption && (codecOption->flags & kHolderMasks[i]) == kHolderMasks[i])
+      result = SetOn(CodecOptions[i], name, Value);
+  if (!result) result = SetOn(FormatOptions, name, Value);
+  if (!result) result = SetOn(ScalerOptions, name, Value);
+  if (!result && name.size() > 1) {
+    const std::string rest = name.substr(1);
+    if (name[0] == 'a') result = SetOn(CodecOptions[AVMEDIA_TYPE_AUDIO], rest, Value);
+    if (name[0] == 'v') result = SetOn(CodecOptions[AVMEDIA_TYPE_VIDEO], rest, Value);
+    if (name[0] == 's') result = SetOn(CodecOptions[AVMEDIA_TYPE_SUBTITLE], rest, Value);
+  }
+  if (!result) return false;
+
+  GenericOptionNames.push_back(lav::av_strdup(result->name));
+  if (IntOption(CodecOptions[0], "debug") != 0 || IntOption(FormatOptions, "fdebug") != 0) {
+    lav::av_log_set_level(2);
+    SetCurrentLogLevel(2);
+    Verbose = 2;
+  }
+  return true;
+}
+
+bool TCustomFFmpeg::ApplyGenericOptionInt(const std::string& Name, int Value) {
+  return ApplyGenericOption(Name, std::to_string(Value));
+}
+
+void TCustomFFmpeg::ApplyContextOptions(void* Target, void* Source, int Flags) {
+  if (!Target || !Source) return;
+  for (const char* name : GenericOptionNames) {
+    const AVOption* o = FindOption(Source, name);
+    uint8_t* text = nullptr;
+    if (!o || lav::av_opt_get(Source, name, 0, &text) < 0) continue;
+    if (text && (o->flags & Flags) == Flags) lav::av_opt_set(Target, name, reinterpret_cast<char*>(text), 0);
+    lav::av_freep(&text);
+  }
+}
+
+void TCustomFFmpeg::SetVerbose(int Level) {
+  Verbose = Level;
+  if (LibrariesLoaded()) lav::av_log_set_level(Level);
+  SetCurrentLogLevel(Level);
+}
+
+void TCustomFFmpeg::SetBitrate(const std::string& Name, const std::string& Value) {
+  if (Name.empty() || Value.empty()) return;
+  if (!ApplyGenericOption(Name, Value) || !LogAssigned()) return;
+  void* holder = CodecOptions[Name[0] == 'a' ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO];
+  if (IntOption(holder, "b") < 1000)
+    Log(1, "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s");
+}
+
+}  // namespace vantrel

@@ -1,0 +1,66 @@
+// Handlers that name files: the video statistics file and frame hooks.
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <vector>
+
+#include "binding/message_format.h"
+#include "engine/engine.h"
+
+namespace vantrel {
+namespace {
+
+constexpr int kMaxHookTokens = 63;
+
+// The folder of the running program, with a trailing separator.
+std::string ProgramFolder() {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return "";
+  return exe.parent_path().string() + "/";
+}
+
+void ReplaceCopy(char*& var, const std::string& value) {
+  lav::av_freep(&var);
+  var = lav::av_strdup(value.c_str());
+}
+
+// Splits a hook specification at "|" when it has one, else at blanks.
+std::vector<std::string> SplitHookTokens(const std::string& Value) {
+  const char* separator = Value.find('|') != std::string::npos ? "|" : " ";
+  std::string text = Value;
+  std::vector<std::string> tokens;
+  char* state = nullptr;
+  for (char* t = lav::strtok_r(text.data(), separator, &state); t; t = lav::strtok_r(nullptr, separator, &state)) {
+    if (int(tokens.size()) == kMaxHookTokens)
+      throw FFMpegException(
+          Format("Too many words in video hook specification: at most %d are allowed", kMaxHookTokens));
+    tokens.emplace_back(t);
+  }
+  return tokens;
+}
+
+}  // namespace
+
+void TCustomFFmpeg::OptVStats() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const std::string clock = Format("%02d%02d%02d", local.tm_hour, local.tm_min, local.tm_sec);
+  ReplaceCopy(VStatsFileName, Format("%svstats_%s.log", ProgramFolder(), clock));
+}
+
+void TCustomFFmpeg::OptVStatsFile(const std::string& Value) {
+  if (Value.empty()) return;
+  ReplaceCopy(VStatsFileName, Value);
+}
+
+// Frame hooks are not supported yet: the value is checked, then refused.
+void TCustomFFmpeg::OptVideoHook(const std::string& Value) {
+  if (Value.empty()) return;
+  const std::vector<std::string> tokens = SplitHookTokens(Value);
+  throw FFMpegException("Failed to add video hook function: " + Value);
+}
+
+}  // namespace vantrel

@@ -1,0 +1,53 @@
+// Direct setters through which the converter component fills option
+// variables; each leaves the variable alone outside its accepted range.
+#include "engine/engine.h"
+
+namespace vantrel {
+namespace {
+
+void SetIfNotEmpty(std::string& var, const std::string& value) {
+  if (!value.empty()) var = value;
+}
+
+}  // namespace
+
+void TCustomFFmpeg::SetAudioVolume(int Value) {
+  if (Value >= 0) AudioVolume = Value;
+}
+void TCustomFFmpeg::SetAudioSyncMethod(int Value) { AudioSyncMethod = Value; }
+void TCustomFFmpeg::SetVideoSyncMethod(int Value) { VideoSyncMethod = Value; }
+void TCustomFFmpeg::SetMuxMaxDelay(float Value) {
+  if (Value > 0) MuxMaxDelay = Value;
+}
+void TCustomFFmpeg::SetMuxPreload(float Value) {
+  if (Value > 0) MuxPreload = Value;
+}
+void TCustomFFmpeg::SetYear(int Value) {
+  if (Value > 0) Year = Value;
+}
+void TCustomFFmpeg::SetTrack(int Value) {
+  if (Value > 0) Track = Value;
+}
+void TCustomFFmpeg::SetStartTime(int64_t Microseconds) {
+  if (Microseconds > 0) StartTime = Microseconds;
+}
+void TCustomFFmpeg::SetProgramId(int Value) {
+  if (Value >= 0) ProgramId = Value;
+}
+
+// Durations too long for the 64-bit microsecond clock or the 32-bit progress
+// total are held at the largest value rather than wrapping negative.
+void TCustomFFmpeg::SetRecordingTimeMs(int64_t Milliseconds) {
+  if (Milliseconds <= 0) return;
+  RecordingTime = Milliseconds > INT64_MAX / 1000 ? INT64_MAX : Milliseconds * 1000;
+  DurationMs = Milliseconds > INT32_MAX ? INT32_MAX : int32_t(Milliseconds);
+}
+
+void TCustomFFmpeg::SetTitle(const std::string& Value) { SetIfNotEmpty(Title, Value); }
+void TCustomFFmpeg::SetAuthor(const std::string& Value) { SetIfNotEmpty(Author, Value); }
+void TCustomFFmpeg::SetCopyright(const std::string& Value) { SetIfNotEmpty(Copyright, Value); }
+void TCustomFFmpeg::SetComment(const std::string& Value) { SetIfNotEmpty(Comment, Value); }
+void TCustomFFmpeg::SetGenre(const std::string& Value) { SetIfNotEmpty(Genre, Value); }
+void TCustomFFmpeg::SetAlbum(const std::string& Value) { SetIfNotEmpty(Album, Value); }
+
+}  // namespace vantrel
