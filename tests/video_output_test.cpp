@@ -22,6 +22,7 @@ void OpenMpeg4(TOutputRig& rig, AVRational tb) {
 
 TEST(VideoSync, HalvingTheRateDropsEverySecondPictureAfterTheFirstThree) {
   TOutputRig rig;
+  rig.Engine.Verbose = 3;
   OpenMpeg4(rig, AVRational{2, 25});
   FramePtr pic = MakePicture(W, H);
   std::vector<int> encodedAs;
@@ -29,6 +30,7 @@ TEST(VideoSync, HalvingTheRateDropsEverySecondPictureAfterTheFirstThree) {
   for (int i = 0; i < 20; ++i) EXPECT_EQ(encodedAs[i], i < 3 || i % 2 == 0 ? 1 : 0) << "picture " << i;
   EXPECT_EQ(rig.Engine.DropFrames, 9);
   EXPECT_EQ(rig.Engine.DupFrames, 0);
+  EXPECT_TRUE(rig.Engine.Logged("*** drop!"));
   rig.Finish();
   EXPECT_EQ(ReadFrameCrc(rig.Path).size(), 11u);
 }
