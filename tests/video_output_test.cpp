@@ -244,6 +244,34 @@ TEST(Scaling, CropBandsShrinkTheScalerInput) {
   EXPECT_EQ(rig.Ost.ScalerInHeight, 220);
 }
 
+TEST(Scaling, PictureOfAnotherSizeThanAnnouncedIsScaled) {
+  TOutputRig rig;
+  ASSERT_TRUE(rig.NewEncoder("rawvideo"));
+  rig.SetVideo(W, H, AVRational{1, 25}, W, H);
+  rig.Dec->pix_fmt = AV_PIX_FMT_NONE;  // not known before the first picture
+  rig.Open("rawvideo", "out.yuv");
+  EXPECT_TRUE(rig.Ost.VideoResample);
+  EXPECT_FALSE(rig.Ost.Scaler);
+  FramePtr pic = MakePicture(2 * W, 2 * H);
+  rig.Picture(pic.get(), 0);
+  EXPECT_TRUE(rig.Ost.Scaler);
+  rig.Finish();
+  EXPECT_EQ(ReadBytes(rig.Path).size(), size_t(W * H * 3 / 2));
+}
+
+TEST(Scaling, LargerPictureWithoutAnnouncedScalingIsScaledToo) {
+  TOutputRig rig;
+  ASSERT_TRUE(rig.NewEncoder("rawvideo"));
+  rig.SetVideo(W, H, AVRational{1, 25}, W, H);
+  rig.Open("rawvideo", "out.yuv");
+  EXPECT_FALSE(rig.Ost.VideoResample);
+  FramePtr pic = MakePicture(2 * W, 2 * H);
+  rig.Picture(pic.get(), 0);
+  EXPECT_TRUE(rig.Ost.VideoResample);
+  rig.Finish();
+  EXPECT_EQ(ReadBytes(rig.Path).size(), size_t(W * H * 3 / 2));
+}
+
 TEST(VideoStats, OneLinePerPictureInTheStatisticsFormat) {
   TOutputRig rig;
   const std::string stats = rig.Dir / "vstats.log";

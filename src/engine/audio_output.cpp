@@ -82,6 +82,9 @@ void TCustomFFmpeg::EncodeQueuedAudio(AVFormatContext* os, TOutputStreamState& o
 
 void TCustomFFmpeg::FlushAudioEncoder(AVFormatContext* os, TOutputStreamState& ost) {
   AVCodecContext* enc = ost.Encoder;
+  // What the resampler still holds belongs to the end of the stream.
+  if (ost.Fifo && ost.Resampler) ConvertIntoFifo(ost, nullptr, 0);
+  EncodeQueuedAudio(os, ost);
   const int left = ost.Fifo ? lav::av_audio_fifo_size(ost.Fifo.get()) : 0;
   const bool smallLast =
       enc->codec && (enc->codec->capabilities & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE));

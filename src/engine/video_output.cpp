@@ -45,13 +45,17 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
       throw FFMpegException("Cannot allocate temp picture, check pix fmt");
     int64_t flags = 0;
     if (ScalerOptions && lav::av_opt_get_int(ScalerOptions, "sws_flags", 0, &flags) >= 0) SwsFlags = int32_t(flags);
-    ost.ScalerInWidth = dec->width - cl - cr;
-    ost.ScalerInHeight = dec->height - ct - cb;
-    ost.ScalerInFormat = dec->pix_fmt;
-    ost.Scaler.reset(lav::sws_getContext(ost.ScalerInWidth, ost.ScalerInHeight, dec->pix_fmt, enc->width - pl - pr,
-                                         enc->height - pt - pb, enc->pix_fmt, SwsFlags, nullptr, nullptr, nullptr));
-    if (!ost.Scaler) throw FFMpegException("Cannot get resampling context");
     ost.ResampleHeight = UsingFilters ? dec->height : dec->height - ct - cb;
+    // A decoder that learns its picture format only from the first picture
+    // gets its scaler then.
+    if (dec->pix_fmt != AV_PIX_FMT_NONE && dec->width > 0 && dec->height > 0) {
+      ost.ScalerInWidth = dec->width - cl - cr;
+      ost.ScalerInHeight = dec->height - ct - cb;
+      ost.ScalerInFormat = dec->pix_fmt;
+      ost.Scaler.reset(lav::sws_getContext(ost.ScalerInWidth, ost.ScalerInHeight, dec->pix_fmt, enc->width - pl - pr,
+                                           enc->height - pt - pb, enc->pix_fmt, SwsFlags, nullptr, nullptr, nullptr));
+      if (!ost.Scaler) throw FFMpegException("Cannot get resampling context");
+    }
   }
   ost.CropFrame = MakeFrame();
   ost.EncodeFrame = MakeFrame();
@@ -96,6 +100,16 @@ AVFrame* TCustomFFmpeg::ComposeVideoPicture(TOutputStreamState& ost, AVFrame* pi
       return nullptr;
     }
     formatted = view;
+  }
+  // A picture that does not fit the encoder as it was announced is scaled
+  // rather than handed to the encoder, which would read past it.
+  const AVCodecContext* enc = ost.Encoder;
+  if (!ost.VideoResample && !UsingFilters &&
+      (formatted->width + ost.PadLeft + ost.PadRight != enc->width ||
+       formatted->height + ost.PadTop + ost.PadBottom != enc->height || formatted->format != enc->pix_fmt)) {
+    if (!ost.ResamplePicture && !AllocatePicture(ost.ResamplePicture, enc))
+      throw FFMpegException("Cannot allocate temp picture, check pix fmt");
+    ost.VideoResample = true;
   }
   const bool scale = ost.VideoResample && !UsingFilters;
   if (!ost.VideoPad && !scale) return formatted;
