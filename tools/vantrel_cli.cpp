@@ -1,6 +1,7 @@
 // vantrel-cli: one conversion job from the command line.
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <cstdarg>
@@ -81,6 +82,39 @@ class StopSignals {
   std::atomic<bool> received_{false};
 };
 
+// Log lines and the progress line share stderr. On a terminal the progress
+// line is rewritten in place ('\r'); any other line first ends it. Elsewhere
+// (a pipe, a file) each report is a line of its own. The engine hands the
+// progress line to OnProgressLine, so it never has to be recognised among
+// the log lines by its text.
+class ConsoleOutput {
+ public:
+  ConsoleOutput() : terminal_(isatty(STDERR_FILENO) == 1) {}
+  void Progress(const std::string& line, bool last) {
+    std::lock_guard<std::mutex> lock(m_);
+    if (terminal_) {
+      std::fprintf(stderr, "%s\r", line.c_str());
+      open_ = !last;
+      if (last) std::fputc('\n', stderr);
+    } else {
+      std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    std::fflush(stderr);
+  }
+  void Line(std::string msg) {
+    std::lock_guard<std::mutex> lock(m_);
+    while (!msg.empty() && (msg.back() == '\n' || msg.back() == '\r')) msg.pop_back();
+    if (open_) std::fputc('\n', stderr);
+    open_ = false;
+    std::fprintf(stderr, "%s\n", msg.c_str());
+  }
+
+ private:
+  std::mutex m_;
+  const bool terminal_;
+  bool open_ = false;
+};
+
 // The libraries' lines go to stderr as the engine's verbosity allows: from
 // 0 up the format reports of opened files show, 2 adds debug lines. The
 // verbosity, not the libraries' own level, decides.
@@ -139,13 +173,17 @@ int main(int argc, char** argv) {
   lav::av_log_set_callback(PrintLibraryLine);
   StopSignals signals;
   Termination termination;
+  ConsoleOutput console;
   int status = kExitOk;
   {
     TCustomFFmpeg engine;
     engine.ResetEngine();
-    engine.OnLog = [](TCustomFFmpeg*, int level, const std::string& msg) {
+    engine.OnLog = [&console](TCustomFFmpeg*, int level, const std::string& msg) {
       // The error that ends the job is printed once, as the tool's own message.
-      if (level >= 0) std::fprintf(stderr, "%s\n", msg.c_str());
+      if (level >= 0) console.Line(msg);
+    };
+    engine.OnProgressLine = [&console](TCustomFFmpeg*, const std::string& line, bool last) {
+      console.Progress(line, last);
     };
     engine.OnTerminate = [&termination](TCustomFFmpeg*) { termination.Signal(); };
     status = ApplySteps(engine, args);

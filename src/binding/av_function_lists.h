@@ -17,8 +17,8 @@
   X(av_packet_rescale_ts) X(av_packet_make_refcounted) X(av_new_packet)                    \
   X(av_get_bits_per_sample) X(av_get_audio_frame_duration) X(av_bsf_get_by_name)           \
   X(av_bsf_alloc) X(av_bsf_init) X(av_bsf_send_packet) X(av_bsf_receive_packet)            \
-  X(av_bsf_free) X(av_bsf_flush) X(av_bsf_list_parse_str) X(av_bsf_get_null_filter)            \
-  X(av_packet_get_side_data)
+  X(av_bsf_free) X(av_bsf_flush) X(av_bsf_list_parse_str) X(av_bsf_get_null_filter)           \
+  X(avcodec_is_open) X(av_packet_get_side_data)
 
 #define VANTREL_AVFILTER_FUNCTIONS(X)                                                       \
   X(avfilter_version) X(avfilter_graph_alloc) X(avfilter_graph_free)                       \
@@ -34,7 +34,7 @@
   X(av_write_trailer) X(av_interleaved_write_frame) X(av_read_frame)                       \
   X(av_find_input_format) X(av_guess_format) X(av_guess_codec) X(av_dump_format)           \
   X(av_sdp_create) X(av_filename_number_test) X(av_seek_frame) X(avformat_seek_file)       \
-  X(avio_open) X(avio_open2) X(avio_closep) X(avio_seek) X(avio_size) X(avio_check)                     \
+  X(avio_open) X(avio_open2) X(avio_closep) X(avio_seek) X(avio_size) X(avio_check)         \
   X(av_pkt_dump_log2) X(av_hex_dump_log) X(avformat_get_class) X(av_codec_get_id)          \
   X(av_codec_get_tag) X(av_read_pause) X(av_read_play) X(avformat_query_codec)             \
   X(av_demuxer_iterate) X(av_muxer_iterate) X(av_probe_input_format2)

@@ -1,27 +1,18 @@
 // The send/receive exchange with an encoder, shared by video, audio and the
 // flush: one frame in, every packet that is ready out to the writer.
-#include <cstring>
-
 #include "engine/engine.h"
 
 namespace vantrel {
 
-// The pass-1 statistics of the encoder go to the log file on the writer's
-// side, once per packet that reaches the muxer.
+// The quality and plane errors of each coded picture, and the pass-1
+// statistics, are taken by the packet writer; the picture type is kept here.
 void TCustomFFmpeg::NoteEncodedPacket(TOutputStreamState& ost, const AVPacket* pkt) {
   size_t size = 0;
   const uint8_t* stats = lav::av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &size);
-  if (stats && size >= 6) {
-    int32_t quality;
-    std::memcpy(&quality, stats, sizeof quality);
-    ost.LastQuality = quality;
+  if (stats && size >= 5)
     ost.LastPictType = stats[4];
-    int64_t error0 = 0;
-    if (stats[5] > 0 && size >= 16) std::memcpy(&error0, stats + 8, sizeof error0);
-    ost.LastError0 = error0;
-  } else {
+  else
     ost.LastPictType = (pkt->flags & AV_PKT_FLAG_KEY) ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
-  }
 }
 
 int TCustomFFmpeg::EncodeAndWrite(AVFormatContext* os, TOutputStreamState& ost, const AVFrame* frame) {

@@ -402,12 +402,80 @@ class TCustomFFmpeg {
   int64_t JobStartTime = 0, LastReportTime = 0;  // av_gettime() microseconds
   int32_t QpHistogram[52] = {};
   // ---- transcode set-up, loop, progress (transcode_*.cpp, progress.cpp) ----
-  // Passes one finished packet through the stream's bit-stream filter chain into the
-  // interleaving writer. pkt: stream_index set, timestamps in the OUTPUT STREAM time base.
-  // WritePacket takes the packet's reference (it is unreferenced when WritePacket returns,
-  // also on error).
+  // Receives the progress text line instead of OnLog when assigned (and no
+  // OnProgress is), so a front end can tell it from other log lines; Last is
+  // set for the report made after the trailers.
+  std::function<void(TCustomFFmpeg* Sender, const std::string& ALine, bool ALast)> OnProgressLine;
+
+  // Passes one finished packet through the stream's bit-stream filter chain
+  // into the interleaving writer. pkt: stream_index set, time stamps in the
+  // output stream's time base. Takes the packet's reference (the packet is
+  // empty when WritePacket returns, also when it raises). Raises on a write
+  // error, and on a filter error with "xerror".
   void WritePacket(AVFormatContext* s, AVPacket* pkt, AVCodecContext* enc, AVBSFContext* bsf);
-  double SyncInputTime(const TOutputStreamState& ost) const;  // (SyncStream->Pts - StartTime)/1e6
+  // Measures the job and reports it to OnProgress, OnProgressLine or OnLog;
+  // with Last also the byte summary.
+  void ReportProgress(bool last);
+  // The sync stream's current time in seconds from the start time.
+  double SyncInputTime(const TOutputStreamState& ost) const;
+  // The first input stream of the given type that no output has taken yet,
+  // in the programs whose id is ProgramId, in file and program order; -1.
+  int FindProgramStream(AVMediaType Type) const;
+
+  // Steps of the job, in the order Transcode runs them. Each raises
+  // FFMpegException with the message of the failed check.
+  void BuildInputTables();
+  void BuildOutputTable();
+  void CheckStreamMaps() const;
+  void ChooseSources();
+  void SetUpStreamCodecs();
+  void SetUpCopiedStream(TOutputStreamState& ost, TInputStreamState& ist);
+  void SetUpEncodedStream(TOutputStreamState& ost, TInputStreamState& ist);
+  void OpenTwoPassLog(TOutputStreamState& ost, int Position);
+  void OpenEncoders();
+  void OpenDecoders();
+  void InitBitstreamFilters();
+  void CopyMappedMetadata();
+  void WriteHeaders();
+  void LogStreamMapping();
+  void RunMainLoop();
+  void FinishTranscode();
+  // Decodes (or copies) one packet of an input stream and hands the result
+  // to every output stream it feeds; pkt nullptr flushes the decoder.
+  // Returns 0, or -1 when decoding failed.
+  int OutputPacket(TInputStreamState& ist, int IstIndex, const AVPacket* pkt);
+  void CopyPacket(TOutputStreamState& ost, TInputStreamState& ist, const AVPacket* pkt);
+  // Frees the working tables of a job; also part of FreeResources.
+  void FreeTranscodeState();
+  // The output stream's position in seconds, as the loop compares them.
+  double OutputTime(const TOutputStreamState& ost) const;
+  // Scales the samples of a decoded audio frame by Volume / 256, clipping
+  // integer formats.
+  static void ApplyVolume(AVFrame* Frame, int Volume);
+
+  // The smaller pieces of the loop, writing and reports; public so that tests
+  // can drive them with hand-made tables.
+  int64_t ProgressSize() const;
+  int ChooseInputFile(double& MinOutputTime) const;
+  bool OutputLimitReached(double MinOutputTime) const;
+  void CorrectDiscontinuity(AVPacket* pkt, TInputStreamState& ist);
+  void CloseCodecs();
+  void EmulateRate(TInputStreamState& ist);
+  bool PastStartTime(const TInputStreamState& ist) const;
+  void CopyToOutputs(TInputStreamState& ist, int IstIndex, const AVPacket* pkt);
+  void AdvanceCopiedTime(TInputStreamState& ist, const AVPacket* pkt);
+  void HandleDecodedFrame(TInputStreamState& ist, int IstIndex, AVFrame* frame);
+  int DecodeSubtitle(TInputStreamState& ist, int IstIndex, const AVPacket* pkt);
+  int DecodePacket(TInputStreamState& ist, int IstIndex, const AVPacket* pkt);
+  void FlushEncoders(int IstIndex);
+  TOutputStreamState* FindOutputStream(const AVFormatContext* s, int StreamIndex);
+  void NoteWrittenPacket(AVFormatContext* s, const AVPacket* pkt, AVCodecContext* enc);
+  void MuxPacket(AVFormatContext* s, AVPacket* pkt, AVCodecContext* enc);
+  void ReportFilterError(AVBSFContext* bsf, int StreamIndex, AVCodecContext* enc, int Code);
+  void DrainBitstreamFilter(AVFormatContext* s, AVBSFContext* bsf, int StreamIndex, AVCodecContext* enc);
+  void FlushBitstreamFilters();
+  void LogSummary(int64_t TotalSize);
+
   // ---- video and audio output (video_output.cpp, audio_output.cpp) ----
   // Re-encoding set-up of one stream, called BEFORE the encoder is opened: crop, pad and
   // scaling decisions, the scaling target and the scaler; the audio resampling decision.
@@ -441,6 +509,9 @@ class TCustomFFmpeg {
   FramePtr PictureWorkFrame;   // the working copy of PrepareVideoFrame
   FramePtr PictureSwapFrame;   // hands the working copy over to the caller's picture
   PacketPtr EncodedPacket;     // each packet an encoder hands out, on its way to WritePacket
+  // (filter graph side, stand-in until it lands)
+  bool SetUpFilterGraph(TInputStreamState& ist, TOutputStreamState& ost);
+  std::string FilterError;
 
  protected:
   // The job itself: set-up, main loop, flush, trailers, closing.

@@ -132,6 +132,8 @@ void TCustomFFmpeg::FreeResources() {
   FormatOptions = nullptr;
   lav::sws_freeContext(ScalerOptions);
   ScalerOptions = nullptr;
+  // The working tables point into the files: they go first.
+  FreeTranscodeState();
   FreeOutputFiles();
   FreeInputFiles();
   FreeHeapOptions();

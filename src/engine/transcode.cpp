@@ -4,7 +4,55 @@
 namespace vantrel {
 
 void TCustomFFmpeg::Transcode() {
-  throw FFMpegException("Transcoding is not available in this build yet");
+  // Stopped before it began (an engine destroyed with its thread still
+  // held): nothing is opened or written.
+  if (StopRequested) return;
+  for (int i = 0; i < InputFileCount; ++i)
+    if (!InputFiles[i]) throw FFMpegException("Must supply at least one input file");
+  for (int i = 0; i < OutputFileCount; ++i)
+    if (!OutputFiles[i]) throw FFMpegException("Must supply at least one output file");
+  try {
+    BuildInputTables();
+    CheckStreamMaps();
+    BuildOutputTable();
+    ChooseSources();
+    SetUpStreamCodecs();
+    if (!BitBuffer) {
+      BitBuffer = static_cast<uint8_t*>(lav::av_malloc(size_t(BitBufferSize)));
+      if (!BitBuffer) throw FFMpegException("av_malloc fail");
+    }
+    for (int i = 0; i < OutputFileCount; ++i)
+      lav::av_dump_format(OutputFiles[i], i, OutputFileNames[i].c_str(), 1);
+    LogStreamMapping();
+    OpenEncoders();
+    OpenDecoders();
+    for (TInputStreamState& ist : InputStreams) {
+      ist.Pts = 0;
+      ist.NextPts = AV_NOPTS_VALUE;
+      ist.IsStart = true;
+    }
+    CopyMappedMetadata();
+    InitBitstreamFilters();
+    WriteHeaders();
+    JobStartTime = LastReportTime = lav::av_gettime();
+    RunMainLoop();
+    FinishTranscode();
+  } catch (...) {
+    // Codecs still open stay listed for the job runner to close.
+    FreeTranscodeState();
+    throw;
+  }
+  FreeTranscodeState();
+}
+
+void TCustomFFmpeg::FreeTranscodeState() {
+  for (TOutputStreamState& ost : OutputStreams) {
+    // The pass-2 text goes with the table; the encoder must not keep it.
+    if (ost.Encoder && ost.Encoder->stats_in == ost.StatsIn.get()) ost.Encoder->stats_in = nullptr;
+  }
+  OutputStreams.clear();
+  InputStreams.clear();
+  InputFileStates.clear();
 }
 
 }  // namespace vantrel

@@ -30,6 +30,10 @@ struct TInputStreamState {
   int64_t Pts = 0;                    // microseconds
   bool IsStart = true;                // until the first audio sync correction
   float Quality = 0;                  // of the last decoded picture
+  bool HasDts = false;                // a packet with a decode time stamp was seen
+  bool RateEmu = false;               // read no faster than the stream plays ("re")
+  int64_t FirstPts = AV_NOPTS_VALUE;  // rate emulation: stream time of the first packet
+  FramePtr Frame;                     // the decoder's output, reused for every frame
   // ---- video and audio output fields ----
   // ---- filter graph fields ----
 };
@@ -63,15 +67,19 @@ struct TOutputStreamState {
   // Two-pass statistics: the pass-1 log, or the pass-2 text given to the encoder.
   FilePtr LogFile;
   AvBufferPtr<char> StatsIn;
+
+  bool Copy = false;                  // packets are copied, no encoder is opened
+  int64_t MuxedPts = AV_NOPTS_VALUE;  // stream time base: end of the last packet handed to the muxer
+  int32_t CodedQuality = 0;           // of the last coded picture, lambda units (118 per quantiser step)
+  int64_t CodedError[3] = {};         // of the last coded picture, per plane (PSNR)
   // ---- video and audio output fields ----
   int32_t RightBand = 0, BottomBand = 0;
   FramePtr CropFrame;    // the crop view: a reference to the decoded picture, planes moved
   FramePtr EncodeFrame;  // the reference handed to the encoder, reused for every picture
   // What the scaler was made for; a picture of another size or format rebuilds it.
   int32_t ScalerInWidth = 0, ScalerInHeight = 0, ScalerInFormat = -1;
-  // Quality, picture type and plane-0 error of the last video packet, for the statistics.
-  int32_t LastQuality = 0, LastPictType = 0;
-  int64_t LastError0 = 0;
+  // Picture type of the last video packet, for the statistics.
+  int32_t LastPictType = 0;
   // What the resampler was made for; a block of another kind rebuilds it.
   int32_t ResampleInFormat = -1, ResampleInRate = 0, ResampleInChannels = 0;
   FramePtr AudioFrame;    // one encoder frame read out of the FIFO

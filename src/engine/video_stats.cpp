@@ -21,9 +21,9 @@ void TCustomFFmpeg::WriteVideoStats(AVFormatContext*, TOutputStreamState& ost, i
   const AVCodecContext* enc = ost.Encoder;
   if (enc->codec_type != AVMEDIA_TYPE_VIDEO) return;
   FILE* f = VStatsFile;
-  lav::fprintf(f, "frame= %5d q= %2.1f ", ost.FrameNumber, double(ost.LastQuality) / FF_QP2LAMBDA);
+  lav::fprintf(f, "frame= %5d q= %2.1f ", ost.FrameNumber, double(ost.CodedQuality) / FF_QP2LAMBDA);
   if (enc->flags & AV_CODEC_FLAG_PSNR)
-    lav::fprintf(f, "PSNR= %6.2f ", Psnr(double(ost.LastError0) / (double(enc->width) * enc->height * 255.0 * 255.0)));
+    lav::fprintf(f, "PSNR= %6.2f ", Psnr(double(ost.CodedError[0]) / (double(enc->width) * enc->height * 255.0 * 255.0)));
   lav::fprintf(f, "f_size= %6d ", frameSize);
   const double tb = av_q2d(enc->time_base);
   const double time = std::max(double(ost.SyncOpts) * tb, 0.01);

@@ -1,0 +1,115 @@
+// The last step of every packet: the stream's bit-stream filter chain, then
+// the interleaving writer.
+#include "binding/message_format.h"
+#include "engine/engine.h"
+
+namespace vantrel {
+namespace {
+
+// Frees the packet's reference on every way out, also when a write raises.
+struct PacketUnref {
+  AVPacket* pkt;
+  ~PacketUnref() { lav::av_packet_unref(pkt); }
+};
+
+// Encoders attach the quality and per-plane errors of each coded picture
+// to its packet: 32-bit quality, picture type, error count, two spare bytes,
+// then the 64-bit errors, all little-endian.
+void TakeQualityStats(TOutputStreamState& ost, const AVPacket* pkt) {
+  size_t size = 0;
+  const uint8_t* data = lav::av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &size);
+  if (!data || size < 4) return;
+  ost.CodedQuality = int32_t(uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 |
+                             uint32_t(data[3]) << 24);
+  const int count = size >= 6 ? data[5] : 0;
+  for (int j = 0; j < 3 && j < count && 8 + size_t(j + 1) * 8 <= size; ++j) {
+    uint64_t e = 0;
+    for (int b = 7; b >= 0; --b) e = e << 8 | data[8 + j * 8 + b];
+    ost.CodedError[j] = int64_t(e);
+  }
+}
+
+}  // namespace
+
+TOutputStreamState* TCustomFFmpeg::FindOutputStream(const AVFormatContext* s, int StreamIndex) {
+  if (StreamIndex < 0 || unsigned(StreamIndex) >= s->nb_streams) return nullptr;
+  const AVStream* st = s->streams[StreamIndex];
+  for (TOutputStreamState& ost : OutputStreams)
+    if (ost.Stream == st) return &ost;
+  return nullptr;
+}
+
+// What the loop and the reports need of a packet that goes to the muxer:
+// how far its stream reaches, and the pass-1 statistics of its encoder.
+void TCustomFFmpeg::NoteWrittenPacket(AVFormatContext* s, const AVPacket* pkt, AVCodecContext* enc) {
+  TOutputStreamState* ost = FindOutputStream(s, pkt->stream_index);
+  if (!ost) return;
+  const int64_t t = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
+  if (t != AV_NOPTS_VALUE) {
+    const int64_t end = t + (pkt->duration > 0 ? pkt->duration : 0);
+    if (ost->MuxedPts == AV_NOPTS_VALUE || end > ost->MuxedPts) ost->MuxedPts = end;
+  }
+  TakeQualityStats(*ost, pkt);
+  if (ost->LogFile && enc && enc->stats_out) lav::fprintf(ost->LogFile.get(), "%s", enc->stats_out);
+}
+
+void TCustomFFmpeg::MuxPacket(AVFormatContext* s, AVPacket* pkt, AVCodecContext* enc) {
+  NoteWrittenPacket(s, pkt, enc);
+  const int ret = lav::av_interleaved_write_frame(s, pkt);
+  if (ret < 0) throw FFMpegException(FormatOpenError("av_interleaved_write_frame()", ret));
+}
+
+void TCustomFFmpeg::ReportFilterError(AVBSFContext* bsf, int StreamIndex, AVCodecContext* enc, int Code) {
+  const bool copy = !enc || !lav::avcodec_is_open(enc);
+  const std::string msg =
+      FormatOpenError(Format("%s failed for stream %d, codec %s", bsf->filter ? bsf->filter->name : "bsf",
+                             StreamIndex, copy ? "copy" : (enc->codec ? enc->codec->name : "copy")),
+                      Code);
+  if (ExitOnError) throw FFMpegException(msg);
+  Log(0, msg);
+}
+
+void TCustomFFmpeg::WritePacket(AVFormatContext* s, AVPacket* pkt, AVCodecContext* enc, AVBSFContext* bsf) {
+  PacketUnref guard{pkt};
+  if (!bsf) {
+    MuxPacket(s, pkt, enc);
+    return;
+  }
+  const int streamIndex = pkt->stream_index;
+  // A packet the chain refuses goes out as it is.
+  if (int ret = lav::av_bsf_send_packet(bsf, pkt); ret < 0) {
+    ReportFilterError(bsf, streamIndex, enc, ret);
+    MuxPacket(s, pkt, enc);
+    return;
+  }
+  DrainBitstreamFilter(s, bsf, streamIndex, enc);
+}
+
+void TCustomFFmpeg::DrainBitstreamFilter(AVFormatContext* s, AVBSFContext* bsf, int StreamIndex,
+                                         AVCodecContext* enc) {
+  PacketPtr out = MakePacket();
+  if (!out) throw FFMpegException("av_malloc fail");
+  for (;;) {
+    const int ret = lav::av_bsf_receive_packet(bsf, out.get());
+    if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
+    if (ret < 0) {
+      ReportFilterError(bsf, StreamIndex, enc, ret);
+      return;
+    }
+    out->stream_index = StreamIndex;
+    PacketUnref guard{out.get()};
+    MuxPacket(s, out.get(), enc);
+  }
+}
+
+// Filters that hold packets back give them up at the end.
+void TCustomFFmpeg::FlushBitstreamFilters() {
+  for (TOutputStreamState& ost : OutputStreams) {
+    AVBSFContext* bsf = BitstreamFilters[ost.FileIndex][ost.StreamIndex];
+    if (!bsf) continue;
+    if (lav::av_bsf_send_packet(bsf, nullptr) < 0) continue;
+    DrainBitstreamFilter(OutputFiles[ost.FileIndex], bsf, ost.StreamIndex, ost.Encoder);
+  }
+}
+
+}  // namespace vantrel

@@ -1,0 +1,140 @@
+// A job whose files are opened by hand, the way the input and output side
+// leaves them, so the transcode can be driven without the option language.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "binding/av_binding.h"
+#include "engine/engine.h"
+#include "test_support.h"
+
+namespace vantrel::test {
+
+class HandMadeJob : public TCustomFFmpeg {
+ public:
+  HandMadeJob() {
+    EnsureLibrariesLoaded();
+    ResetEngine();
+    OnLog = [this](TCustomFFmpeg*, int level, const std::string& msg) {
+      std::lock_guard<std::mutex> lock(logLock);
+      logs.emplace_back(level, msg);
+    };
+  }
+
+  void AddInput(const std::string& name, bool rateEmu = false) {
+    AVFormatContext* ic = nullptr;
+    ASSERT_GE(lav::avformat_open_input(&ic, name.c_str(), nullptr, nullptr), 0) << name;
+    ASSERT_GE(lav::avformat_find_stream_info(ic, nullptr), 0);
+    const int i = InputFileCount++;
+    InputFiles[i] = ic;
+    for (unsigned s = 0; s < ic->nb_streams; ++s) {
+      AVStream* st = ic->streams[s];
+      AVCodecContext* dec = lav::avcodec_alloc_context3(lav::avcodec_find_decoder(st->codecpar->codec_id));
+      lav::avcodec_parameters_to_context(dec, st->codecpar);
+      dec->pkt_timebase = st->time_base;
+      if (dec->codec_type == AVMEDIA_TYPE_VIDEO && st->avg_frame_rate.num > 0)
+        dec->time_base = av_inv_q(st->avg_frame_rate);
+      InputCodecs[i].push_back(dec);
+    }
+    InputRateEmu[i] = rateEmu;
+    // Time stamps start at 0 like after opening through the engine.
+    InputFilesTsOffset[i] = ic->start_time != AV_NOPTS_VALUE ? -ic->start_time : 0;
+  }
+
+  // Streams as (type, copy); encoded streams get no codec (only the set-up
+  // checks get that far).
+  void AddOutput(const std::string& name, const std::vector<std::pair<AVMediaType, bool>>& streams,
+                 const char* format = nullptr) {
+    AVFormatContext* oc = nullptr;
+    ASSERT_GE(lav::avformat_alloc_output_context2(&oc, nullptr, format, name.c_str()), 0) << name;
+    const int i = OutputFileCount++;
+    OutputFiles[i] = oc;
+    OutputFileNames[i] = name;
+    for (const auto& [type, copy] : streams) {
+      AVStream* st = lav::avformat_new_stream(oc, nullptr);
+      st->codecpar->codec_type = type;
+      AVCodecContext* enc = lav::avcodec_alloc_context3(nullptr);
+      enc->codec_type = type;
+      OutputCodecs[i].push_back(enc);
+      OutputStreamCopy[i].push_back(copy);
+    }
+  }
+
+  // Runs the job on this thread; the end is reported before it returns.
+  void Run() { StartJob(false); }
+
+  bool Logged(const std::string& text) {
+    std::lock_guard<std::mutex> lock(logLock);
+    for (const auto& l : logs)
+      if (l.second.find(text) != std::string::npos) return true;
+    return false;
+  }
+  int CountLogged(const std::string& text) {
+    std::lock_guard<std::mutex> lock(logLock);
+    int n = 0;
+    for (const auto& l : logs) n += l.second.find(text) != std::string::npos;
+    return n;
+  }
+
+  std::mutex logLock;
+  std::vector<std::pair<int, std::string>> logs;
+};
+
+// What ffprobe says about a file.
+struct Probe {
+  std::string videoCodec, audioCodec;
+  int videoPackets = 0;
+  double duration = 0;
+};
+
+inline Probe ProbeFile(const std::string& file) {
+  Probe p;
+  std::string out;
+  RunCommand("ffprobe -v error -count_packets -show_entries stream=codec_type,codec_name,nb_read_packets "
+             "-of csv=p=0 '" + file + "'", out);
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::string name, type, count;
+    std::getline(fields, name, ',');
+    std::getline(fields, type, ',');
+    std::getline(fields, count, ',');
+    if (type == "video" && p.videoCodec.empty()) {
+      p.videoCodec = name;
+      p.videoPackets = std::atoi(count.c_str());
+    } else if (type == "audio" && p.audioCodec.empty()) {
+      p.audioCodec = name;
+    }
+  }
+  RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + file + "'", out);
+  p.duration = std::atof(out.c_str());
+  return p;
+}
+
+// Video packets of a file from its first key frame on.
+inline int VideoPacketsFromFirstKey(const std::string& file) {
+  std::string out;
+  RunCommand("ffprobe -v error -select_streams v:0 -show_entries packet=flags -of csv=p=0 '" + file + "'", out);
+  std::istringstream lines(out);
+  int n = 0;
+  bool started = false;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.empty()) continue;
+    started = started || line.find('K') != std::string::npos;
+    n += started;
+  }
+  return n;
+}
+
+// A full decode that reports nothing.
+inline bool DecodesCleanly(const std::string& file, std::string& errors) {
+  return RunCommand("ffmpeg -nostdin -v error -i '" + file + "' -f null -", errors) == 0 && errors.empty();
+}
+
+}  // namespace vantrel::test
