@@ -59,7 +59,7 @@
   X(av_channel_layout_default) X(av_channel_layout_uninit) X(av_channel_layout_copy)       \
   X(av_channel_layout_describe) X(av_image_fill_arrays) X(av_image_copy)                   \
   X(av_get_picture_type_char) X(av_compare_ts) X(av_get_media_type_string) X(av_d2q)      \
-  X(av_find_nearest_q_idx) X(av_memdup)
+  X(av_find_nearest_q_idx) X(av_memdup) X(av_frame_move_ref) X(av_frame_copy)
 
 #define VANTREL_SWSCALE_FUNCTIONS(X)                                                        \
   X(swscale_version) X(sws_getContext) X(sws_freeContext) X(sws_scale)                     \

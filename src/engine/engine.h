@@ -477,19 +477,38 @@ class TCustomFFmpeg {
   void LogSummary(int64_t TotalSize);
 
   // ---- video and audio output (video_output.cpp, audio_output.cpp) ----
-  // (stand-ins in loop_tmp_stubs.cpp until the output side lands)
+  // Re-encoding set-up of one stream, called BEFORE the encoder is opened: crop, pad and
+  // scaling decisions, the scaling target and the scaler; the audio resampling decision.
+  // Raise FFMpegException.
   void SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist);
   void SetUpAudioEncoding(TOutputStreamState& ost, TInputStreamState& ist);
+  // Called once right AFTER the encoder opened (frame_size is known then): FIFO, resampler.
   void StartAudioEncoding(TOutputStreamState& ost, TInputStreamState& ist);
+  // Once per decoded picture: hook counter and time, working copy, deinterlacing, hooks.
+  // May replace what the picture refers to (the caller still owns it).
   void PrepareVideoFrame(TInputStreamState& ist, AVFrame* picture);
+  // picture: one decoded picture (owned by the caller; not kept). frameSize: the size of
+  // the last packet written, 0 when none.
   void EncodeVideo(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture,
                    int& frameSize);
+  // samples: one decoded audio frame in the decoder's format, rate and layout.
   void EncodeAudio(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist, const AVFrame* samples);
   void EncodeSubtitle(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist, const AVSubtitle* sub,
                       int64_t pts);
   void WriteVideoStats(AVFormatContext* os, TOutputStreamState& ost, int frameSize);
+  // End of input: drain the encoder and write every packet that comes out.
   void FlushVideoEncoder(AVFormatContext* os, TOutputStreamState& ost);
   void FlushAudioEncoder(AVFormatContext* os, TOutputStreamState& ost);
+
+  // Hook-in point of the frame hooks and the custom hook: whether this picture goes to the
+  // hooks, and the call that hands it over (on the working copy).
+  bool PictureHooksWanted(int64_t HookTime);
+  void RunPictureHooks(TInputStreamState& ist, AVFrame* picture, int64_t HookTime);
+
+  // Work objects of the output side, made on first use and kept for the engine's life.
+  FramePtr PictureWorkFrame;   // the working copy of PrepareVideoFrame
+  FramePtr PictureSwapFrame;   // hands the working copy over to the caller's picture
+  PacketPtr EncodedPacket;     // each packet an encoder hands out, on its way to WritePacket
   // (filter graph side, stand-in until it lands)
   bool SetUpFilterGraph(TInputStreamState& ist, TOutputStreamState& ost);
   std::string FilterError;
@@ -500,6 +519,35 @@ class TCustomFFmpeg {
   // Passes a message to OnLog when it is assigned.
   void Log(int ALevel, const std::string& AMsg);
   bool LogAssigned() const { return static_cast<bool>(OnLog); }
+
+  // ---- video and audio output helpers ----
+  // Video frame-rate sync: how many times this picture is encoded (0 drops it).
+  int VideoFramesToEncode(TOutputStreamState& ost);
+  // Crop view, scaling and padding of one picture; nullptr when it cannot be encoded.
+  AVFrame* ComposeVideoPicture(TOutputStreamState& ost, AVFrame* picture);
+  void ScaleIntoTarget(TOutputStreamState& ost, const AVFrame* source, AVFrame* target);
+  void EncodeVideoCopies(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
+                         const AVFrame* picture, AVFrame* composed, int copies, int& frameSize);
+  // Logs a picture that could not be formatted, or raises it with "xerror".
+  void PictureFormatError(const char* Msg);
+  // Sends a frame (nullptr: end of stream) and writes every packet the encoder has ready.
+  // Returns the size of the last packet written (0 when none) or a negative error code.
+  int EncodeAndWrite(AVFormatContext* os, TOutputStreamState& ost, const AVFrame* frame);
+  void NoteEncodedPacket(TOutputStreamState& ost, const AVPacket* pkt);
+  // Audio: the clock ("async"), conversion into the FIFO and encoding of what it holds.
+  struct TAudioBlock {
+    int Count = 0;    // input samples of the decoded frame
+    int Skip = 0;     // of those, dropped from the front
+    int Silence = 0;  // samples of silence inserted before them
+  };
+  bool CorrectAudioClock(TOutputStreamState& ost, TInputStreamState& ist, const AVFrame* samples,
+                         TAudioBlock& block);
+  void OpenResampler(TOutputStreamState& ost, AVSampleFormat InFormat, int InRate, const AVChannelLayout& InLayout);
+  bool QueueAudio(TOutputStreamState& ost, const AVFrame* samples, const TAudioBlock& block);
+  bool QueueSilence(TOutputStreamState& ost, const AVFrame* samples, int Count);
+  bool ConvertIntoFifo(TOutputStreamState& ost, const uint8_t* const* planes, int Count);
+  void EncodeQueuedAudio(AVFormatContext* os, TOutputStreamState& ost);
+  void EncodeFifoFrame(AVFormatContext* os, TOutputStreamState& ost, int Count);
 
  private:
   void FreeOutputFiles();

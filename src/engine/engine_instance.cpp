@@ -137,6 +137,10 @@ void TCustomFFmpeg::FreeResources() {
   FreeOutputFiles();
   FreeInputFiles();
   FreeHeapOptions();
+  // The output side's work objects go with the job that used them.
+  PictureWorkFrame.reset();
+  PictureSwapFrame.reset();
+  EncodedPacket.reset();
 }
 
 namespace {

@@ -73,6 +73,20 @@ struct TOutputStreamState {
   int32_t CodedQuality = 0;           // of the last coded picture, lambda units (118 per quantiser step)
   int64_t CodedError[3] = {};         // of the last coded picture, per plane (PSNR)
   // ---- video and audio output fields ----
+  int32_t RightBand = 0, BottomBand = 0;
+  FramePtr CropFrame;    // the crop view: a reference to the decoded picture, planes moved
+  FramePtr EncodeFrame;  // the reference handed to the encoder, reused for every picture
+  // What the scaler was made for; a picture of another size or format rebuilds it.
+  int32_t ScalerInWidth = 0, ScalerInHeight = 0, ScalerInFormat = -1;
+  // Picture type of the last video packet, for the statistics.
+  int32_t LastPictType = 0;
+  // What the resampler was made for; a block of another kind rebuilds it.
+  int32_t ResampleInFormat = -1, ResampleInRate = 0, ResampleInChannels = 0;
+  FramePtr AudioFrame;    // one encoder frame read out of the FIFO
+  int32_t AudioFrameCapacity = 0;
+  FramePtr ConvertFrame;  // the resampler's output
+  int32_t ConvertCapacity = 0;
+  FramePtr SilenceFrame;  // silence in the decoder's format, for the "async" clock
 };
 
 }  // namespace vantrel

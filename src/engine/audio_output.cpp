@@ -1,0 +1,95 @@
+// Audio output: each decoded block is brought in step with the input clock,
+// converted to the encoder's rate, format and layout, queued in the FIFO and
+// encoded in frames of the encoder's frame size.
+#include <algorithm>
+#include <cmath>
+
+#include "binding/message_format.h"
+#include "engine/engine.h"
+
+namespace vantrel {
+
+void TCustomFFmpeg::SetUpAudioEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
+  const AVCodecContext* enc = ost.Encoder;
+  const AVCodecContext* dec = ist.Decoder;
+  ost.AudioResample = enc->sample_rate != dec->sample_rate || AudioSyncMethod > 1 ||
+                      enc->ch_layout.nb_channels != dec->ch_layout.nb_channels;
+}
+
+void TCustomFFmpeg::StartAudioEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
+  const AVCodecContext* enc = ost.Encoder;
+  const AVCodecContext* dec = ist.Decoder;
+  ost.Fifo.reset(lav::av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels,
+                                          std::max(enc->frame_size, 1024)));
+  if (!ost.Fifo) throw FFMpegException("av_fifo_init fail");
+  OpenResampler(ost, dec->sample_fmt, dec->sample_rate, dec->ch_layout);
+}
+
+void TCustomFFmpeg::EncodeAudio(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
+                                const AVFrame* samples) {
+  if (!ost.Fifo || samples->nb_samples <= 0) return;
+  // The decoder may deliver another kind of block than it announced.
+  if (samples->format != ost.ResampleInFormat || samples->sample_rate != ost.ResampleInRate ||
+      samples->ch_layout.nb_channels != ost.ResampleInChannels)
+    OpenResampler(ost, AVSampleFormat(samples->format), samples->sample_rate, samples->ch_layout);
+  TAudioBlock block;
+  block.Count = samples->nb_samples;
+  const AVCodecContext* enc = ost.Encoder;
+  if (AudioSyncMethod != 0) {
+    if (!CorrectAudioClock(ost, ist, samples, block)) return;
+  } else {
+    ost.SyncOpts = std::llrint(SyncInputTime(ost) * enc->sample_rate) - lav::av_audio_fifo_size(ost.Fifo.get());
+  }
+  if (!QueueAudio(ost, samples, block)) return;
+  EncodeQueuedAudio(os, ost);
+}
+
+void TCustomFFmpeg::EncodeFifoFrame(AVFormatContext* os, TOutputStreamState& ost, int Count) {
+  AVCodecContext* enc = ost.Encoder;
+  FramePtr& frame = ost.AudioFrame;
+  if (!frame) frame = MakeFrame();
+  if (!frame) throw FFMpegException("Audio encoding failed");
+  AVFrame* f = frame.get();
+  if (Count > ost.AudioFrameCapacity) {
+    lav::av_frame_unref(f);
+    f->format = enc->sample_fmt;
+    f->sample_rate = enc->sample_rate;
+    f->nb_samples = std::max(Count, enc->frame_size);
+    if (lav::av_channel_layout_copy(&f->ch_layout, &enc->ch_layout) < 0 || lav::av_frame_get_buffer(f, 0) < 0)
+      throw FFMpegException("Audio encoding failed");
+    ost.AudioFrameCapacity = f->nb_samples;
+  }
+  // The encoder may still hold the last frame: keep the full capacity if a new buffer is made.
+  f->nb_samples = ost.AudioFrameCapacity;
+  if (lav::av_frame_make_writable(f) < 0) throw FFMpegException("Audio encoding failed");
+  f->nb_samples = Count;
+  lav::av_audio_fifo_read(ost.Fifo.get(), reinterpret_cast<void**>(f->extended_data), Count);
+  f->pts = lav::av_rescale_q(ost.SyncOpts, AVRational{1, enc->sample_rate}, enc->time_base);
+  if (EncodeAndWrite(os, ost, f) < 0) throw FFMpegException("Audio encoding failed");
+  ost.SyncOpts += Count;
+}
+
+void TCustomFFmpeg::EncodeQueuedAudio(AVFormatContext* os, TOutputStreamState& ost) {
+  AVAudioFifo* fifo = ost.Fifo.get();
+  const int frameSize = ost.Encoder->frame_size;
+  if (frameSize > 1) {
+    while (lav::av_audio_fifo_size(fifo) >= frameSize) EncodeFifoFrame(os, ost, frameSize);
+  } else if (lav::av_audio_fifo_size(fifo) > 0) {
+    // Sample-per-frame codecs (PCM): the whole block is one packet.
+    EncodeFifoFrame(os, ost, lav::av_audio_fifo_size(fifo));
+  }
+}
+
+void TCustomFFmpeg::FlushAudioEncoder(AVFormatContext* os, TOutputStreamState& ost) {
+  AVCodecContext* enc = ost.Encoder;
+  // What the resampler still holds belongs to the end of the stream.
+  if (ost.Fifo && ost.Resampler) ConvertIntoFifo(ost, nullptr, 0);
+  EncodeQueuedAudio(os, ost);
+  const int left = ost.Fifo ? lav::av_audio_fifo_size(ost.Fifo.get()) : 0;
+  const bool smallLast =
+      enc->codec && (enc->codec->capabilities & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE));
+  if (left > 0 && smallLast) EncodeFifoFrame(os, ost, left);
+  if (EncodeAndWrite(os, ost, nullptr) < 0) throw FFMpegException("Audio encoding failed");
+}
+
+}  // namespace vantrel
