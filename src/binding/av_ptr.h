@@ -33,6 +33,9 @@ struct FileDeleter {
 struct DictionaryDeleter {
   void operator()(AVDictionary* d) const { lav::av_dict_free(&d); }
 };
+struct InputCloser {
+  void operator()(AVFormatContext* c) const { lav::avformat_close_input(&c); }
+};
 struct FilterGraphDeleter {
   void operator()(AVFilterGraph* g) const { lav::avfilter_graph_free(&g); }
 };
@@ -43,6 +46,7 @@ using ScalerPtr = std::unique_ptr<SwsContext, ScalerDeleter>;
 using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerDeleter>;
 using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
 using FilePtr = std::unique_ptr<FILE, FileDeleter>;
+using OpenedInput = std::unique_ptr<AVFormatContext, InputCloser>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
 template <typename T>
 using AvBufferPtr = std::unique_ptr<T, AvFreeDeleter>;

@@ -508,6 +508,8 @@ class TCustomFFmpeg {
   // Work objects of the output side, made on first use and kept for the engine's life.
   FramePtr PictureWorkFrame;   // the working copy of PrepareVideoFrame
   FramePtr PictureSwapFrame;   // hands the working copy over to the caller's picture
+  PacketPtr CopiedPacket;       // each copied packet, on its way to WritePacket
+  PacketPtr FilteredPacket;     // each packet out of a bit-stream filter chain
   PacketPtr EncodedPacket;     // each packet an encoder hands out, on its way to WritePacket
   // (filter graph side, stand-in until it lands)
   bool SetUpFilterGraph(TInputStreamState& ist, TOutputStreamState& ost);

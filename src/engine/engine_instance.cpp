@@ -137,9 +137,11 @@ void TCustomFFmpeg::FreeResources() {
   FreeOutputFiles();
   FreeInputFiles();
   FreeHeapOptions();
-  // The output side's work objects go with the job that used them.
+  // The work objects go with the job that used them.
   PictureWorkFrame.reset();
   PictureSwapFrame.reset();
+  CopiedPacket.reset();
+  FilteredPacket.reset();
   EncodedPacket.reset();
 }
 

@@ -33,16 +33,16 @@ int64_t TCustomFFmpeg::ScanInputDuration(AVFormatContext* ic, const std::string&
   AVFormatContext* scan = lav::avformat_alloc_context();
   if (!scan) return AV_NOPTS_VALUE;
   scan->interrupt_callback = StopRequestInterrupt(this);
+  // A failed open frees the context itself.
   if (lav::avformat_open_input(&scan, FileName.c_str(), ic->iformat, nullptr) < 0) return AV_NOPTS_VALUE;
+  const OpenedInput input(scan);
+  const PacketPtr pkt = MakePacket();
   ScanState s;
-  AVPacket* pkt = lav::av_packet_alloc();
-  while (pkt && lav::av_read_frame(scan, pkt) >= 0) {
-    TakePacket(scan, pkt, s);
-    lav::av_packet_unref(pkt);
+  while (pkt && lav::av_read_frame(scan, pkt.get()) >= 0) {
+    TakePacket(scan, pkt.get(), s);
+    lav::av_packet_unref(pkt.get());
     if (scan->pb && lav::avio_seek(scan->pb, 0, SEEK_CUR) > kMaxScanBytes) break;
   }
-  lav::av_packet_free(&pkt);
-  lav::avformat_close_input(&scan);
   return s.last > s.first ? s.last - s.first : AV_NOPTS_VALUE;
 }
 

@@ -47,10 +47,6 @@ std::string InputOpenError(const std::string& FileName, const AVInputFormat* For
 struct FormatFreer {
   void operator()(AVFormatContext* c) const { lav::avformat_free_context(c); }
 };
-struct InputCloser {
-  void operator()(AVFormatContext* c) const { lav::avformat_close_input(&c); }
-};
-using OpenedInput = std::unique_ptr<AVFormatContext, InputCloser>;
 
 // Decoder contexts not yet handed to the engine's tables.
 struct DecoderList {

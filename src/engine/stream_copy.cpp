@@ -75,8 +75,10 @@ void TCustomFFmpeg::CopyPacket(TOutputStreamState& ost, TInputStreamState& ist, 
     VideoSize += pkt->size;
     ++ost.SyncOpts;
   }
-  PacketPtr out = MakePacket();
-  if (!out || lav::av_packet_ref(out.get(), pkt) < 0) throw FFMpegException("av_malloc fail");
+  // One packet serves every copy: WritePacket gives its reference back.
+  if (!CopiedPacket) CopiedPacket = MakePacket();
+  AVPacket* out = CopiedPacket.get();
+  if (!out || lav::av_packet_ref(out, pkt) < 0) throw FFMpegException("av_malloc fail");
   const AVRational from = ist.Stream->time_base;
   const AVRational to = ost.Stream->time_base;
   out->stream_index = ost.StreamIndex;
@@ -93,7 +95,7 @@ void TCustomFFmpeg::CopyPacket(TOutputStreamState& ost, TInputStreamState& ist, 
   out->duration = lav::av_rescale_q(pkt->duration, from, to);
   out->flags = pkt->flags;
   out->pos = -1;
-  WritePacket(OutputFiles[ost.FileIndex], out.get(), ost.Encoder, BitstreamFilters[ost.FileIndex][ost.StreamIndex]);
+  WritePacket(OutputFiles[ost.FileIndex], out, ost.Encoder, BitstreamFilters[ost.FileIndex][ost.StreamIndex]);
   ++ost.FrameNumber;
 }
 

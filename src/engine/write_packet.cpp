@@ -87,18 +87,19 @@ void TCustomFFmpeg::WritePacket(AVFormatContext* s, AVPacket* pkt, AVCodecContex
 
 void TCustomFFmpeg::DrainBitstreamFilter(AVFormatContext* s, AVBSFContext* bsf, int StreamIndex,
                                          AVCodecContext* enc) {
-  PacketPtr out = MakePacket();
+  if (!FilteredPacket) FilteredPacket = MakePacket();
+  AVPacket* out = FilteredPacket.get();
   if (!out) throw FFMpegException("av_malloc fail");
   for (;;) {
-    const int ret = lav::av_bsf_receive_packet(bsf, out.get());
+    const int ret = lav::av_bsf_receive_packet(bsf, out);
     if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return;
     if (ret < 0) {
       ReportFilterError(bsf, StreamIndex, enc, ret);
       return;
     }
     out->stream_index = StreamIndex;
-    PacketUnref guard{out.get()};
-    MuxPacket(s, out.get(), enc);
+    PacketUnref guard{out};
+    MuxPacket(s, out, enc);
   }
 }
 
