@@ -558,6 +558,9 @@ class TCustomFFmpeg {
   void CloseListedCodecs();
   void FailStart(const std::string& Msg);
   void SetThread(std::shared_ptr<TFFmpegThread> t);
+  // Runs a job step on a worker thread and then lets the engine's owner know
+  // the worker is done with it.
+  void RunOnWorker(void (TCustomFFmpeg::*Body)());
 
   // Tells Destroy when the thread working for this engine has let go of it.
   // Shared with that thread, so the thread may outlive the engine.

@@ -72,27 +72,20 @@ std::shared_ptr<TFFmpegThread> TCustomFFmpeg::StartJob(bool Threaded, TConvertPr
   return thread;
 }
 
-void TCustomFFmpeg::WorkerRun() {
-  // Keep the gate alive on our own: the engine may be gone once RunJob has
+void TCustomFFmpeg::RunOnWorker(void (TCustomFFmpeg::*Body)()) {
+  // Keep the gate alive on our own: the engine may be gone once the body has
   // reported the end.
   std::shared_ptr<WorkerGate> gate = gate_;
   {
     std::lock_guard<std::mutex> lock(gate->m);
     gate->id = std::this_thread::get_id();
   }
-  RunJob();
+  (this->*Body)();
   gate->Leave();
 }
 
-void TCustomFFmpeg::WorkerTerminate() {
-  std::shared_ptr<WorkerGate> gate = gate_;
-  {
-    std::lock_guard<std::mutex> lock(gate->m);
-    gate->id = std::this_thread::get_id();
-  }
-  DoTerminate();
-  gate->Leave();
-}
+void TCustomFFmpeg::WorkerRun() { RunOnWorker(&TCustomFFmpeg::RunJob); }
+void TCustomFFmpeg::WorkerTerminate() { RunOnWorker(&TCustomFFmpeg::DoTerminate); }
 
 void TCustomFFmpeg::RunJob() {
   Completed = false;
