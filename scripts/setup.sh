@@ -8,7 +8,7 @@ packages=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libavfilter-dev libswresample-dev
   libavcodec-extra ffmpeg
   libgtest-dev libgmock-dev
-  time
+  time python3
 )
 if [ "${VANTREL_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang); fi
 
