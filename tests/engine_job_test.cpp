@@ -1,8 +1,10 @@
 // Starting, stopping and ending jobs; freeing what an engine holds.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -282,11 +284,17 @@ TEST(FreeResourcesTest, DeletesOnlyEmptyOutputsTheEngineWrote) {
   e.OutputFileNames[1] = kept;  // named as an output, never opened for writing
   e.OutputFileNames[2] = full;
   e.OutputFileWritten[2] = true;
-  e.OutputFileCount = 3;
+  // A device or a pipe the engine wrote to always reads as empty; it stays.
+  const std::string fifo = dir / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  e.OutputFileNames[3] = fifo;
+  e.OutputFileWritten[3] = true;
+  e.OutputFileCount = 4;
   e.FreeResources();
   EXPECT_EQ(FileSizeOf(written), -1);
   EXPECT_EQ(FileSizeOf(kept), 0);
   EXPECT_EQ(FileSizeOf(full), 4);
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
   EXPECT_EQ(e.OutputFileCount, 0);
 }
 

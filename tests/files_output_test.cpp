@@ -1,5 +1,6 @@
 // Creating outputs and their streams, and that an output never touches the
 // disk before the job writes it.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -279,16 +280,51 @@ TEST_F(OutputFileTest, AnExistingFileIsUntouchedUntilTheJobWrites) {
   EXPECT_EQ(ReadAll(existing), "precious");
 }
 
-TEST_F(OutputFileTest, AFileOpenedForWritingAndLeftEmptyIsDeleted) {
-  const std::string name = tmp / "new.mp4";
-  ASSERT_TRUE(engine.OpenOutputFile(name)) << engine.LastError;
-  EXPECT_FALSE(std::filesystem::exists(name));
-  ASSERT_TRUE(engine.OpenOutputIO(0)) << engine.LastError;
-  EXPECT_TRUE(engine.OutputFileWritten[0]);
-  EXPECT_TRUE(std::filesystem::exists(name));
-  EXPECT_FALSE(engine.OpenOutputIO(1));
+TEST_F(OutputFileTest, AnOutputIsWrittenBesideItsNameAndAnUnfinishedOneGoes) {
+  const std::string fresh = tmp / "new.mp4", existing = tmp / "existing.mp4";
+  std::ofstream(existing) << "precious";
+  ASSERT_TRUE(engine.OpenOutputFile(fresh)) << engine.LastError;
+  ASSERT_TRUE(engine.OpenOutputFile(existing)) << engine.LastError;
+  EXPECT_FALSE(std::filesystem::exists(fresh));
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_TRUE(engine.OpenOutputIO(i)) << engine.LastError;
+    EXPECT_TRUE(engine.OutputFileWritten[i]);
+    const std::string temp = engine.StagedOutputs[i].Temp;
+    const std::string name = std::filesystem::path(engine.OutputFileNames[i]).filename();
+    EXPECT_EQ(std::filesystem::path(temp).parent_path(), tmp.path());
+    EXPECT_EQ(std::filesystem::path(temp).filename().string().rfind("." + name + ".", 0), 0u) << temp;
+    EXPECT_EQ(std::string(engine.OutputFiles[i]->url), temp);
+    struct stat st;
+    ASSERT_EQ(::stat(temp.c_str(), &st), 0) << temp;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+  }
+  EXPECT_NE(engine.StagedOutputs[0].Temp, engine.StagedOutputs[1].Temp);
+  EXPECT_FALSE(engine.OpenOutputIO(2));
+  EXPECT_FALSE(std::filesystem::exists(fresh));
+  EXPECT_EQ(ReadAll(existing), "precious");
+  // The job never finished: its temporary files go, the old file stays.
   engine.FreeResources();
-  EXPECT_FALSE(std::filesystem::exists(name));
+  engine.FreeResources();
+  EXPECT_FALSE(std::filesystem::exists(fresh));
+  EXPECT_EQ(ReadAll(existing), "precious");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path()), {}), 1);
+}
+
+TEST_F(OutputFileTest, AnOutputThatIsAnOpenedInputIsRefused) {
+  const std::string input = tmp / "in.mp4";
+  std::filesystem::copy_file(Fixture("mp4.mp4"), input);
+  std::filesystem::create_symlink(input, tmp / "link.mp4");
+  ASSERT_TRUE(engine.OpenInputFile(input));
+  for (const std::string& name : {input, tmp / "link.mp4", "file:" + input, tmp / "x/../in.mp4"}) {
+    EXPECT_FALSE(engine.OpenOutputFile(name)) << name;
+    EXPECT_EQ(engine.LastError, "Output file '" + name + "' is the same file as input file '" + input + "'");
+    EXPECT_EQ(engine.OutputFileCount, 0);
+  }
+  EXPECT_TRUE(engine.OpenOutputFile(tmp / "other.mp4")) << engine.LastError;
+  engine.OutputFormat = lav::av_guess_format("matroska", nullptr, nullptr);
+  EXPECT_TRUE(engine.OpenOutputFile("pipe:1")) << engine.LastError;
 }
 
 TEST_F(OutputFileTest, MetadataAndMuxerSettings) {

@@ -35,6 +35,7 @@
   X(av_find_input_format) X(av_guess_format) X(av_guess_codec) X(av_dump_format)           \
   X(av_sdp_create) X(av_filename_number_test) X(av_seek_frame) X(avformat_seek_file)       \
   X(avio_open) X(avio_open2) X(avio_closep) X(avio_seek) X(avio_size) X(avio_check)         \
+  X(avio_find_protocol_name)                                                              \
   X(av_pkt_dump_log2) X(av_hex_dump_log) X(avformat_get_class) X(av_codec_get_id)          \
   X(av_codec_get_tag) X(av_read_pause) X(av_read_play) X(avformat_query_codec)             \
   X(av_demuxer_iterate) X(av_muxer_iterate) X(av_probe_input_format2)

@@ -216,10 +216,15 @@ class TCustomFFmpeg {
   void new_subtitle_stream(AVFormatContext* oc, int FileIndex);
   // Whether any opened input has a video, an audio, a subtitle stream.
   void check_audio_video_sub_inputs(bool& HasVideo, bool& HasAudio, bool& HasSubtitle);
-  // Opens the byte stream of an output for writing (creating or truncating
-  // the file) when the job starts writing; an output is never touched on
-  // disk before. False with the reason in LastError.
+  // Opens the byte stream of an output for writing when the job starts
+  // writing; an output is never touched on disk before. A regular file is
+  // written under a hidden temporary name in its folder (StagedOutputs) and
+  // takes its final name only when the job ends without error. False with
+  // the reason in LastError.
   bool OpenOutputIO(int FileIndex);
+  // The refusal for an output that is the same file as an input opened so
+  // far ("Output file 'X' is the same file as input file 'Y'"), else empty.
+  std::string SameFileAsInput(const std::string& OutputName) const;
   // Per output stream: true for a stream copy (no encoder is opened for it).
   std::vector<char> OutputStreamCopy[MAX_FILES];
   // Per input: the "re" option given for it (read at the native frame rate).
@@ -244,6 +249,19 @@ class TCustomFFmpeg {
   void CopyOutputMetadata(AVFormatContext* oc);
   void ApplyMuxerSettings(AVFormatContext* oc);
   void DiscardOutput(AVFormatContext*& oc, int FileIndex);
+  // Creates the temporary file of an output that replaces a regular file (or
+  // makes a new one) and points the output's URL at it. False when the
+  // output is written in place (other protocols, devices, a folder where no
+  // file can be made).
+  bool StageOutput(int FileIndex);
+  // Once the job has ended without error (completed or stopped): each staged
+  // output takes its final name. Returns the first failure's text, else empty.
+  std::string KeepFinishedOutputs();
+  // What FreeResources does on disk for an output: an unfinished temporary
+  // file goes, and so does an empty file the engine wrote in place.
+  void DiscardUnfinishedOutput(int FileIndex);
+  // Raises the refusal of SameFileAsInput for the first output that is an input.
+  void CheckOutputsAreNotInputs() const;
   AVCodecContext* NewOutputStream(AVFormatContext* oc, int FileIndex, AVMediaType Type, AVCodecID Id, bool Copy,
                                   AVBSFContext*& PendingFilters);
   void AddVideoStream(AVFormatContext* oc, int FileIndex);
@@ -283,6 +301,14 @@ class TCustomFFmpeg {
   // file for writing (only such a file may be deleted when it stays empty).
   std::string OutputFileNames[MAX_FILES];
   bool OutputFileWritten[MAX_FILES] = {};
+  // An output being written under a temporary name (Temp) beside the file it
+  // is to replace (Target, links resolved). FreeResources deletes a Temp that
+  // is still set: the job that wrote it did not finish.
+  struct TStagedOutput {
+    std::string Temp;
+    std::string Target;
+  };
+  TStagedOutput StagedOutputs[MAX_FILES];
 
   // ---- option variables ----
   const AVInputFormat* InputFormat;

@@ -1,9 +1,7 @@
 // Construction, defaults and the one place where the engine frees what it holds.
 #include <cstdio>
-#include <filesystem>
 
 #include "binding/av_binding.h"
-#include "binding/helpers.h"
 #include "engine/engine.h"
 
 namespace vantrel {
@@ -169,12 +167,7 @@ void TCustomFFmpeg::FreeOutputFiles() {
     FreeCodecContexts(OutputCodecs[i]);
     OutputStreamCopy[i].clear();
     for (AVBSFContext*& bsf : BitstreamFilters[i]) FreeBitstreamFilter(bsf);
-    // Only a file this engine opened for writing may go; a file that was
-    // only named as an output is never touched.
-    if (OutputFileWritten[i] && FileSizeOf(OutputFileNames[i]) == 0) {
-      std::error_code ec;
-      std::filesystem::remove(OutputFileNames[i], ec);
-    }
+    DiscardUnfinishedOutput(i);
     OutputFileWritten[i] = false;
     OutputFileNames[i].clear();
     if (oc) lav::avformat_free_context(oc);

@@ -89,14 +89,27 @@ void TCustomFFmpeg::WorkerTerminate() { RunOnWorker(&TCustomFFmpeg::DoTerminate)
 
 void TCustomFFmpeg::RunJob() {
   Completed = false;
+  auto fail = [this](const std::string& Msg) {
+    Log(-1, Msg);
+    ErrorOccurred = true;
+    ErrorMessage = Msg;
+  };
+  bool ended = false;
   try {
     Transcode();
+    ended = true;
   } catch (const std::exception& e) {
-    Log(-1, e.what());
-    ErrorOccurred = true;
-    ErrorMessage = e.what();
+    fail(e.what());
   }
   CloseListedCodecs();
+  // Only here is the outcome known: the outputs of a job that ended take
+  // their names; FreeResources deletes those of a job that failed.
+  if (ended) {
+    if (std::string failure = KeepFinishedOutputs(); !failure.empty()) {
+      Completed = false;
+      fail(failure);
+    }
+  }
   FreeResources();
   DoTerminate();
 }

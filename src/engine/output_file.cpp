@@ -1,6 +1,6 @@
 // Creating an output: container choice, which streams it carries, metadata
 // and muxer settings. The file on disk is only checked here; it is created
-// when the job starts writing (OpenOutputIO).
+// when the job starts writing (OpenOutputIO, output_on_disk.cpp).
 #include <unistd.h>
 
 #include <algorithm>
@@ -169,6 +169,7 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string& FileName) {
     return false;
   };
   if (index >= MAX_FILES) return fail(Format("%s: too many output files (at most %d)", FileName, MAX_FILES));
+  if (std::string refusal = SameFileAsInput(FileName); !refusal.empty()) return fail(refusal);
   if (std::string conflict = VideoFilterConflict(); !conflict.empty()) return fail(conflict);
   UsingFilters = !VideoFilters.empty();
   if (!OutputFormat) OutputFormat = lav::av_guess_format(nullptr, FileName.c_str(), nullptr);
@@ -204,7 +205,9 @@ bool TCustomFFmpeg::OpenOutputIO(int FileIndex) {
   AVFormatContext* oc = OutputFiles[FileIndex];
   if ((oc->oformat->flags & AVFMT_NOFILE) || oc->pb) return true;
   const std::string& name = OutputFileNames[FileIndex];
-  if (lav::avio_open2(&oc->pb, name.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, nullptr) < 0) {
+  const std::string written = StageOutput(FileIndex) ? StagedOutputs[FileIndex].Temp : name;
+  if (lav::avio_open2(&oc->pb, written.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, nullptr) < 0) {
+    DiscardUnfinishedOutput(FileIndex);
     LastError = Format("Could not open '%s'", name);
     return false;
   }

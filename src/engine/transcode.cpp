@@ -11,6 +11,8 @@ void TCustomFFmpeg::Transcode() {
     if (!InputFiles[i]) throw FFMpegException("Must supply at least one input file");
   for (int i = 0; i < OutputFileCount; ++i)
     if (!OutputFiles[i]) throw FFMpegException("Must supply at least one output file");
+  // An input opened after its output was named is only seen here.
+  CheckOutputsAreNotInputs();
   try {
     BuildInputTables();
     CheckStreamMaps();
@@ -21,8 +23,6 @@ void TCustomFFmpeg::Transcode() {
       BitBuffer = static_cast<uint8_t*>(lav::av_malloc(size_t(BitBufferSize)));
       if (!BitBuffer) throw FFMpegException("av_malloc fail");
     }
-    for (int i = 0; i < OutputFileCount; ++i)
-      lav::av_dump_format(OutputFiles[i], i, OutputFileNames[i].c_str(), 1);
     LogStreamMapping();
     OpenEncoders();
     OpenDecoders();
@@ -33,6 +33,9 @@ void TCustomFFmpeg::Transcode() {
     }
     CopyMappedMetadata();
     InitBitstreamFilters();
+    // Shown once the encoders have told the streams what will be written.
+    for (int i = 0; i < OutputFileCount; ++i)
+      lav::av_dump_format(OutputFiles[i], i, OutputFileNames[i].c_str(), 1);
     WriteHeaders();
     JobStartTime = LastReportTime = lav::av_gettime();
     RunMainLoop();
