@@ -96,8 +96,9 @@ class TCustomFFmpeg {
   void ResetEngine();
   void SetDefaults();
   // Frees every library context, buffer and heap string the engine holds and
-  // clears each pointer; a second call frees nothing twice. An output file
-  // that the engine opened for writing and that stayed empty is deleted.
+  // clears each pointer; a second call frees nothing twice. The temporary
+  // file of an output whose job did not finish is deleted, and so is a
+  // regular file the engine wrote in place and left empty.
   void FreeResources();
 
   // ---- running ----
