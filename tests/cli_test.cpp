@@ -120,7 +120,8 @@ TEST(CliTest, UnknownNamesAndRefusedValues) {
   EXPECT_EQ(RunCli("-frobnicate 1 " + (dir / "a.mp4"), log), 2);
   EXPECT_EQ(log.rfind("vantrel-cli: Unrecognized option '-frobnicate'\n", 0), 0u) << log;
   EXPECT_EQ(RunCli("-i " + in + " -g many " + (dir / "a.mp4"), log), 1);
-  EXPECT_EQ(log, "vantrel-cli: Invalid value 'many' for option '-g'\n");
+  EXPECT_NE(log.find("\nvantrel-cli: Invalid value 'many' for option '-g'\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Unable to parse"), std::string::npos) << log;
   EXPECT_FALSE(fs::exists(dir / "a.mp4"));
   // Library names, through the prefix rule and renamed ones still pass.
   EXPECT_EQ(RunCli("-i " + in + " -t 1 -g 12 -gop 12 -vb 64000 -ab 64000 -flags +aic " + (dir / "a.mp4"), log), 0)
@@ -133,8 +134,8 @@ TEST(CliTest, RefusedFilesSayTheSystemsReason) {
   const std::string in = test::Fixture("fps25_10s.avi");
   ASSERT_TRUE(fs::exists(in)) << in;
   EXPECT_EQ(RunCli("-i " + in + " " + dir.path().string() + "/x/y.3gp", log), 1);
-  EXPECT_EQ(log, "vantrel-cli: Could not open '" + dir.path().string() +
-                     "/x/y.3gp': No such file or directory\n");
+  EXPECT_NE(log.find("\nvantrel-cli: Could not open '" + dir.path().string() +
+                     "/x/y.3gp': No such file or directory\n"), std::string::npos) << log;
   fs::create_directory(dir / "folder.avi");
   EXPECT_EQ(RunCli("-i " + (dir / "folder.avi") + " " + (dir / "out.3gp"), log), 1);
   EXPECT_NE(log.find("folder.avi"), std::string::npos) << log;
@@ -146,14 +147,13 @@ TEST(CliTest, RefusedFilesSayTheSystemsReason) {
 TEST(CliTest, LibraryLinesRepeatedInARowAreCollapsed) {
   std::string written;
   cli::RepeatCollapser c([&](const std::string& t) { written += t; });
-  c.Add("[h263 @ 0x1] ");
-  c.Add("bad block\n");
+  c.Add("[h263 @ 0x1] a partial line ");
   for (int i = 0; i < 5; ++i) c.Add("[h263 @ 0x1] bad block\n");
   c.Add("other\n");
   c.Add("other\n");
   c.Flush();
   EXPECT_EQ(written,
-            "[h263 @ 0x1] bad block\n    Last message repeated 4 times\n"
+            "[h263 @ 0x1] a partial line [h263 @ 0x1] bad block\n    Last message repeated 4 times\n"
             "other\n    Last message repeated 1 times\n");
 }
 

@@ -50,7 +50,7 @@ TEST(OptionCli, VideoBitRateLeavesTheAudioRate) {
       << out;
   EXPECT_EQ(out.find("bitrate not supported"), std::string::npos) << out;
   EXPECT_NEAR(AudioBitRate(dir / "amr.3gp"), 5200, 100);
-  for (const char* order : {"-target pal-vcd -b 1000000", "-b 1000000 -target pal-vcd"}) {
+  for (const char* order : {"-target pal-vcd -b 1150000", "-b 1150000 -target pal-vcd"}) {
     const std::string mpg = dir / (std::string(order).substr(1, 1) + ".mpg");
     ASSERT_EQ(test::RunCommand(Cli("-i " + in + " -t 2 " + order + " " + mpg), out), 0) << order << "\n" << out;
     EXPECT_NEAR(AudioBitRate(mpg), 224000, 1000) << order;

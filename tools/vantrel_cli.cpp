@@ -66,7 +66,7 @@ class ConsoleOutput {
 };
 
 std::string LibraryVersion(const std::string& name, unsigned v) {
-  return name + std::string(name.size() < 14 ? 14 - name.size() : 1, ' ') + std::to_string(v >> 16) + "." +
+  return name + std::string(name.size() < 15 ? 15 - name.size() : 1, ' ') + std::to_string(v >> 16) + "." +
          std::to_string((v >> 8) & 0xff) + "." + std::to_string(v & 0xff) + "\n";
 }
 
