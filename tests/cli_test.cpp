@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "binding/av_binding.h"
 #include "cli_arguments.h"
+#include "library_log.h"
 #include "test_support.h"
 
 namespace vantrel {
@@ -38,17 +41,138 @@ TEST(CliTest, FolderWithoutTheFilterLibraryNamesIt) {
 
 TEST(CliTest, NoFileAtAllEndsTheJobWithTheOutputMessage) {
   std::string out;
-  EXPECT_EQ(RunCli("", out), 1);
+  EXPECT_EQ(RunCli("-ar 8000", out), 1);
   EXPECT_EQ(out, "vantrel-cli: Must supply at least one output file\n");
 }
 
-TEST(CliTest, UsageErrorsAndHelp) {
+TEST(CliTest, UsageErrorsHelpAndVersion) {
   std::string out;
+  EXPECT_EQ(RunCli("", out), 2);  // no arguments at all
+  EXPECT_EQ(out.rfind("usage: vantrel-cli", 0), 0u) << out;
   EXPECT_EQ(RunCli("--bogus", out), 2);
   EXPECT_NE(out.find("usage: vantrel-cli"), std::string::npos);
   EXPECT_EQ(RunCli("-i", out), 2);
-  EXPECT_EQ(RunCli("--help", out), 0);
-  EXPECT_NE(out.find("[--libdir DIR] [--unversioned]"), std::string::npos);
+  for (const char* help : {"-h", "-help", "--help"}) {
+    EXPECT_EQ(RunCli(help, out), 0) << help;
+    EXPECT_NE(out.find("[--libdir DIR] [--unversioned]"), std::string::npos);
+    EXPECT_NE(out.find("extension picks the container"), std::string::npos);
+  }
+  for (const char* version : {"-version", "--version"}) {
+    EXPECT_EQ(RunCli(version, out), 0) << version;
+    EXPECT_EQ(out.rfind("vantrel-cli 0.", 0), 0u) << out;
+    EXPECT_NE(out.find("libavcodec     59."), std::string::npos) << out;
+    EXPECT_NE(out.find("libswresample  4."), std::string::npos) << out;
+  }
+}
+
+// The five phone profiles of --help are ready to copy: each converts and
+// gives the codecs it names in the container its extension names.
+TEST(CliTest, HelpProfilesConvert) {
+  const std::string in = test::Fixture("fps25_10s.avi");
+  ASSERT_TRUE(fs::exists(in)) << in;
+  std::string help;
+  ASSERT_EQ(RunCli("--help", help), 0);
+  test::TempDir dir;
+  std::istringstream lines(help);
+  std::string line;
+  int profiles = 0;
+  while (std::getline(lines, line)) {
+    const auto at = line.find("vantrel-cli -i movie.avi ");
+    if (at == std::string::npos) continue;
+    std::string args = line.substr(at + std::string("vantrel-cli -i movie.avi ").size());
+    const auto outAt = args.rfind(" out.");
+    ASSERT_NE(outAt, std::string::npos) << line;
+    const std::string out = dir / ("p" + std::to_string(profiles++) + args.substr(outAt + 4));
+    args = "-i " + in + " " + args.substr(0, outAt) + " -t 1 " + out;
+    std::string log;
+    ASSERT_EQ(RunCli(args, log), 0) << args << "\n" << log;
+    std::string probe;
+    test::RunCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + out + "'", probe);
+    const bool amr = args.find("libopencore_amrnb") != std::string::npos;
+    EXPECT_EQ(probe, amr ? "h263\namr_nb\n" : "mpeg4\naac\n") << args;
+  }
+  EXPECT_EQ(profiles, 5);
+}
+
+TEST(CliTest, ExistingOutputIsReplacedOnlyWithY) {
+  const std::string in = test::Fixture("fps25_10s.avi");
+  ASSERT_TRUE(fs::exists(in)) << in;
+  test::TempDir dir;
+  const std::string out = dir / "old.mp4";
+  { std::ofstream(out) << "keep me"; }
+  std::string log;
+  EXPECT_EQ(RunCli("-i " + in + " -t 1 " + out, log), 1);
+  EXPECT_EQ(log, "vantrel-cli: File '" + out + "' already exists. Use -y to overwrite.\n");
+  EXPECT_EQ(RunCli("-n -i " + in + " -t 1 " + out, log), 1);
+  EXPECT_NE(log.find("File '" + out + "' already exists."), std::string::npos) << log;
+  EXPECT_EQ(fs::file_size(out), 7u);
+  EXPECT_EQ(RunCli("-i " + in + " -t 1 -y " + out, log), 0) << log;
+  EXPECT_GT(fs::file_size(out), 1000u);
+}
+
+TEST(CliTest, UnknownNamesAndRefusedValues) {
+  const std::string in = test::Fixture("fps25_10s.avi");
+  ASSERT_TRUE(fs::exists(in)) << in;
+  test::TempDir dir;
+  std::string log;
+  EXPECT_EQ(RunCli("-i " + in + " -vcodex mpeg4 " + (dir / "a.mp4"), log), 2);
+  EXPECT_EQ(log.rfind("vantrel-cli: Unrecognized option '-vcodex'\n", 0), 0u) << log;
+  EXPECT_EQ(RunCli("-frobnicate 1 " + (dir / "a.mp4"), log), 2);
+  EXPECT_EQ(log.rfind("vantrel-cli: Unrecognized option '-frobnicate'\n", 0), 0u) << log;
+  EXPECT_EQ(RunCli("-i " + in + " -g many " + (dir / "a.mp4"), log), 1);
+  EXPECT_NE(log.find("\nvantrel-cli: Invalid value 'many' for option '-g'\n"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Unable to parse"), std::string::npos) << log;
+  EXPECT_FALSE(fs::exists(dir / "a.mp4"));
+  // Library names, through the prefix rule and renamed ones still pass.
+  EXPECT_EQ(RunCli("-i " + in + " -t 1 -g 12 -gop 12 -vb 64000 -ab 64000 -flags +aic " + (dir / "a.mp4"), log), 0)
+      << log;
+}
+
+TEST(CliTest, RefusedFilesSayTheSystemsReason) {
+  test::TempDir dir;
+  std::string log;
+  const std::string in = test::Fixture("fps25_10s.avi");
+  ASSERT_TRUE(fs::exists(in)) << in;
+  EXPECT_EQ(RunCli("-i " + in + " " + dir.path().string() + "/x/y.3gp", log), 1);
+  EXPECT_NE(log.find("\nvantrel-cli: Could not open '" + dir.path().string() +
+                     "/x/y.3gp': No such file or directory\n"), std::string::npos) << log;
+  fs::create_directory(dir / "folder.avi");
+  EXPECT_EQ(RunCli("-i " + (dir / "folder.avi") + " " + (dir / "out.3gp"), log), 1);
+  EXPECT_NE(log.find("folder.avi"), std::string::npos) << log;
+  EXPECT_NE(log.find("it is a folder, not a file"), std::string::npos) << log;
+  EXPECT_EQ(RunCli("-i " + (dir / "none.avi") + " " + (dir / "out.3gp"), log), 1);
+  EXPECT_EQ(log, "vantrel-cli: " + (dir / "none.avi") + ": no such file or directory\n");
+}
+
+TEST(CliTest, LibraryLinesRepeatedInARowAreCollapsed) {
+  std::string written;
+  cli::RepeatCollapser c([&](const std::string& t) { written += t; });
+  c.Add("[h263 @ 0x1] a partial line ");
+  for (int i = 0; i < 5; ++i) c.Add("[h263 @ 0x1] bad block\n");
+  c.Add("other\n");
+  c.Add("other\n");
+  c.Flush();
+  EXPECT_EQ(written,
+            "[h263 @ 0x1] a partial line [h263 @ 0x1] bad block\n    Last message repeated 4 times\n"
+            "other\n    Last message repeated 1 times\n");
+}
+
+// The example in the header of the script that builds and runs the tool
+// converts as written.
+TEST(CliTest, ScriptExampleConverts) {
+  const std::string in = test::Fixture("fps25_10s.avi");
+  ASSERT_TRUE(fs::exists(in)) << in;
+  std::ifstream script(std::string(VANTREL_SOURCE_DIR) + "/scripts/vantrel.sh");
+  std::string line, example;
+  while (std::getline(script, line))
+    if (line.find("bash scripts/vantrel.sh -i movie.avi") != std::string::npos) example = line;
+  ASSERT_FALSE(example.empty());
+  std::string args = example.substr(example.find("-i movie.avi") + std::string("-i movie.avi").size());
+  ASSERT_EQ(args.substr(args.size() - 10), " movie.3gp");
+  test::TempDir dir;
+  args = "-i " + in + args.substr(0, args.size() - 10) + " -t 1 " + (dir / "movie.3gp");
+  std::string log;
+  EXPECT_EQ(RunCli(args, log), 0) << args << "\n" << log;
 }
 
 TEST(CliArgumentsTest, StepsKeepTheirOrderAndFlagsTakeNoValue) {
@@ -57,18 +181,19 @@ TEST(CliArgumentsTest, StepsKeepTheirOrderAndFlagsTakeNoValue) {
       {"--libdir", "/x", "-vcodec", "mpeg4", "-i", "in.avi", "-y", "-newaudio", "out.3gp", "-", "b.mp4"},
       noValue);
   EXPECT_EQ(a.libDir, "/x");
-  ASSERT_EQ(a.steps.size(), 7u);
+  EXPECT_EQ(a.overwrite, cli::Overwrite::Always);  // the tool's own, not a step
+  ASSERT_EQ(a.steps.size(), 6u);
   EXPECT_EQ(a.steps[0].kind, cli::Step::Option);
   EXPECT_EQ(a.steps[0].name, "vcodec");
   EXPECT_EQ(a.steps[0].value, "mpeg4");
   EXPECT_EQ(a.steps[1].kind, cli::Step::Input);
   EXPECT_EQ(a.steps[1].value, "in.avi");
-  EXPECT_EQ(a.steps[2].name, "y");
-  EXPECT_EQ(a.steps[3].name, "newaudio");
+  EXPECT_EQ(a.steps[2].name, "newaudio");
+  EXPECT_EQ(a.steps[3].kind, cli::Step::Output);
   EXPECT_EQ(a.steps[4].kind, cli::Step::Output);
-  EXPECT_EQ(a.steps[5].kind, cli::Step::Output);
-  EXPECT_EQ(a.steps[5].value, "-");  // a lone dash is a file name
-  EXPECT_EQ(a.steps[6].value, "b.mp4");
+  EXPECT_EQ(a.steps[4].value, "-");  // a lone dash is a file name
+  EXPECT_EQ(a.steps[5].value, "b.mp4");
+  EXPECT_EQ(cli::ParseArguments({"-y", "-n", "x.mp4"}, noValue).overwrite, cli::Overwrite::Never);
   EXPECT_THROW(cli::ParseArguments({"-vcodec"}, noValue), std::invalid_argument);
 }
 

@@ -1,6 +1,9 @@
 // vantrel-cli applies options in argument order and ends on a refusal.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "test_support.h"
 
 namespace vantrel {
@@ -24,6 +27,34 @@ TEST(OptionCli, ListsPixelFormats) {
   EXPECT_EQ(out.rfind("name", 0), 0u);
   EXPECT_NE(out.find("\nyuv420p "), std::string::npos);
   EXPECT_NE(out.find("\nrgb24 "), std::string::npos);
+}
+
+// The audio bit rate ffprobe measures in the output.
+int AudioBitRate(const std::string& file) {
+  std::string out;
+  test::RunCommand("ffprobe -v error -select_streams a:0 -show_entries stream=bit_rate -of csv=p=0 '" + file + "'",
+                   out);
+  return std::atoi(out.c_str());
+}
+
+// "b" is the video bit rate only, wherever it stands: the audio keeps what
+// "ab" (or a target preset) set.
+TEST(OptionCli, VideoBitRateLeavesTheAudioRate) {
+  const std::string in = test::Fixture("fps25_10s.avi");
+  ASSERT_TRUE(std::filesystem::exists(in)) << in;
+  test::TempDir dir;
+  std::string out;
+  // AMR-NB at 4.75 kb/s: 13-byte frames, 5.2 kb/s in the file; at 40 kb/s
+  // the encoder would fall back to 12.2 kb/s.
+  ASSERT_EQ(test::RunCommand(Cli("-i " + in + " -t 2 -ab 4750 -ar 8000 -ac 1 -b 40000 " + (dir / "amr.3gp")), out), 0)
+      << out;
+  EXPECT_EQ(out.find("bitrate not supported"), std::string::npos) << out;
+  EXPECT_NEAR(AudioBitRate(dir / "amr.3gp"), 5200, 100);
+  for (const char* order : {"-target pal-vcd -b 1150000", "-b 1150000 -target pal-vcd"}) {
+    const std::string mpg = dir / (std::string(order).substr(1, 1) + ".mpg");
+    ASSERT_EQ(test::RunCommand(Cli("-i " + in + " -t 2 " + order + " " + mpg), out), 0) << order << "\n" << out;
+    EXPECT_NEAR(AudioBitRate(mpg), 224000, 1000) << order;
+  }
 }
 
 }  // namespace

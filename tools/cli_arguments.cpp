@@ -5,13 +5,56 @@
 namespace vantrel::cli {
 
 const char* const kUsage =
-    "usage: vantrel-cli [--libdir DIR] [--unversioned] [-NAME [VALUE]]... [-i INPUT]... OUTPUT...\n"
+    "usage: vantrel-cli [--libdir DIR] [--unversioned] [-y|-n] [-NAME [VALUE]]... [-i INPUT]... OUTPUT...\n"
     "  --libdir DIR     load the codec libraries from DIR only\n"
     "  --unversioned    look for the libraries under their plain names (libavcodec.so ...)\n"
+    "  -y               overwrite output files that exist\n"
+    "  -n               never overwrite output files (refuse)\n"
     "  -i INPUT         open an input file at this point\n"
     "  -NAME [VALUE]    apply one engine option (flags take no value)\n"
     "  OUTPUT           create an output file\n"
+    "  -h, --help       print the options and the phone profiles\n"
+    "  -version         print the versions of the program and of the libraries\n"
     "Arguments are applied in order; options before a file apply to that file.\n";
+
+const char* const kHelp =
+    "\n"
+    "Common options (before the output they apply to):\n"
+    "  -vcodec NAME     video encoder (mpeg4, h263, ...; copy keeps the stream)\n"
+    "  -acodec NAME     audio encoder (aac, libopencore_amrnb, ...; copy keeps the stream)\n"
+    "  -s WxH           frame size, e.g. 176x144\n"
+    "  -r RATE          frame rate, e.g. 15 or 30000/1001\n"
+    "  -b BITS          video bit rate in bits/s, e.g. 40000\n"
+    "  -ab BITS         audio bit rate in bits/s, e.g. 96000\n"
+    "  -ar HZ           audio sample rate, e.g. 8000\n"
+    "  -ac N            audio channels, 1 or 2\n"
+    "  -ss TIME         start at this time; -t TIME: convert this long\n"
+    "  -vn, -an         no video, no audio\n"
+    "  -f FORMAT        force the container format\n"
+    "  -v LEVEL         verbosity: -1 quiet, 0 normal, 1 more, 2 debug\n"
+    "\n"
+    "The output's extension picks the container (.3gp, .3g2, .mp4, ...) and with it the\n"
+    "default codecs, used when -vcodec or -acodec is not given (.3gp and .3g2: H.263 and\n"
+    "AMR-NB; .mp4: MPEG-4 and AAC).\n"
+    "\n"
+    "Phone profiles:\n"
+    "  3GPP, H.263 + AMR-NB:\n"
+    "    vantrel-cli -i movie.avi -vcodec h263 -acodec libopencore_amrnb -s 176x144 -r 15 -b 40000 "
+    "-ab 12200 -ar 8000 -ac 1 out.3gp\n"
+    "  3GPP, MPEG-4 + AAC:\n"
+    "    vantrel-cli -i movie.avi -vcodec mpeg4 -acodec aac -s 176x144 -r 15 -b 40000 "
+    "-ab 96000 -ar 32000 -ac 2 out.3gp\n"
+    "  3GPP2, H.263 + AMR-NB:\n"
+    "    vantrel-cli -i movie.avi -vcodec h263 -acodec libopencore_amrnb -s 176x144 -r 15 -b 40000 "
+    "-ab 12200 -ar 8000 -ac 1 out.3g2\n"
+    "  3GPP2, MPEG-4 + AAC:\n"
+    "    vantrel-cli -i movie.avi -vcodec mpeg4 -acodec aac -s 176x144 -r 15 -b 40000 "
+    "-ab 96000 -ar 32000 -ac 2 out.3g2\n"
+    "  MP4, MPEG-4 + AAC:\n"
+    "    vantrel-cli -i movie.avi -vcodec mpeg4 -acodec aac -s 176x144 -r 15 -b 40000 "
+    "-ab 96000 -ar 32000 -ac 2 out.mp4\n"
+    "\n"
+    "Exit status: 0 done, 1 failed, 2 usage error, 130 stopped by a signal.\n";
 
 Arguments ParseArguments(const std::vector<std::string>& args,
                          const std::function<bool(const std::string&)>& takesNoValue) {
@@ -22,8 +65,14 @@ Arguments ParseArguments(const std::vector<std::string>& args,
       if (i + 1 >= args.size()) throw std::invalid_argument(what + " needs a value");
       return args[++i];
     };
-    if (arg == "--help" || arg == "-help") {
+    if (arg == "--help" || arg == "-help" || arg == "-h") {
       a.help = true;
+    } else if (arg == "--version" || arg == "-version") {
+      a.version = true;
+    } else if (arg == "-y") {
+      a.overwrite = Overwrite::Always;
+    } else if (arg == "-n") {
+      a.overwrite = Overwrite::Never;
     } else if (arg == "--libdir") {
       a.libDir = needValue(arg);
     } else if (arg == "--unversioned") {

@@ -13,17 +13,27 @@ struct Step {
   std::string value;  // option value, or the file name
 };
 
+// What to do with an output file that already exists: "-y" replaces it,
+// "-n" never does; without either the tool refuses and says so.
+enum class Overwrite { Ask, Always, Never };
+
 struct Arguments {
   std::string libDir;
   bool unversioned = false;
   bool help = false;
+  bool version = false;
+  Overwrite overwrite = Overwrite::Ask;
   std::vector<Step> steps;
 };
 
 extern const char* const kUsage;
+// The usage followed by the common options, the phone profiles as command
+// lines and how the container is chosen.
+extern const char* const kHelp;
 
 // Throws std::invalid_argument with a message for a usage error. The
-// predicate tells whether an option takes no value.
+// predicate tells whether an option takes no value. "-y" and "-n" are the
+// tool's own and are not steps.
 Arguments ParseArguments(const std::vector<std::string>& args,
                          const std::function<bool(const std::string&)>& takesNoValue);
 

@@ -1,23 +1,21 @@
 // vantrel-cli: one conversion job from the command line.
-#include <pthread.h>
-#include <signal.h>
 #include <unistd.h>
 
-#include <condition_variable>
-#include <cstdarg>
 #include <cstdio>
-#include <iostream>
 #include <mutex>
 #include <stdexcept>
-#include <thread>
 
 #include "binding/av_binding.h"
 #include "cli_arguments.h"
 #include "engine/engine.h"
+#include "file_reasons.h"
+#include "library_log.h"
+#include "stop_signals.h"
 
 namespace {
 
 using vantrel::TCustomFFmpeg;
+using vantrel::cli::Step;
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
@@ -29,58 +27,10 @@ int Fail(const std::string& msg) {
   return kExitFailed;
 }
 
-// Waits for the single end of the job.
-class Termination {
- public:
-  void Signal() {
-    std::lock_guard<std::mutex> lock(m_);
-    ended_ = true;
-    cv_.notify_all();
-  }
-  void Wait() {
-    std::unique_lock<std::mutex> lock(m_);
-    cv_.wait(lock, [this] { return ended_; });
-  }
-
- private:
-  std::mutex m_;
-  std::condition_variable cv_;
-  bool ended_ = false;
-};
-
-// SIGINT and SIGTERM are taken by one thread with sigwait, which asks the
-// job to stop; the job still writes its trailer before it ends.
-class StopSignals {
- public:
-  StopSignals() {
-    sigemptyset(&set_);
-    sigaddset(&set_, SIGINT);
-    sigaddset(&set_, SIGTERM);
-    sigaddset(&set_, SIGUSR1);
-    pthread_sigmask(SIG_BLOCK, &set_, nullptr);
-  }
-  void Watch(TCustomFFmpeg& engine) {
-    watcher_ = std::thread([this, &engine] {
-      int sig = 0;
-      while (sigwait(&set_, &sig) == 0) {
-        if (sig == SIGUSR1) return;  // the job is over
-        received_ = true;
-        engine.RequestStop();
-      }
-    });
-  }
-  void Finish() {
-    if (!watcher_.joinable()) return;
-    pthread_kill(watcher_.native_handle(), SIGUSR1);
-    watcher_.join();
-  }
-  bool Received() const { return received_; }
-
- private:
-  sigset_t set_;
-  std::thread watcher_;
-  std::atomic<bool> received_{false};
-};
+int UsageError(const std::string& msg) {
+  std::fprintf(stderr, "vantrel-cli: %s\n%s", msg.c_str(), vantrel::cli::kUsage);
+  return kExitUsage;
+}
 
 // Log lines and the progress line share stderr. On a terminal the progress
 // line is rewritten in place ('\r'); any other line first ends it. Elsewhere
@@ -115,88 +65,142 @@ class ConsoleOutput {
   bool open_ = false;
 };
 
-// The libraries' lines go to stderr as the engine's verbosity allows: from
-// 0 up the format reports of opened files show, 2 adds debug lines. The
-// verbosity, not the libraries' own level, decides.
-int LibraryLogLimit(int verbose) {
-  if (verbose < 0) return AV_LOG_QUIET;
-  if (verbose < 2) return AV_LOG_INFO;
-  return verbose == 2 ? AV_LOG_DEBUG : AV_LOG_TRACE;
+std::string LibraryVersion(const std::string& name, unsigned v) {
+  return name + std::string(name.size() < 15 ? 15 - name.size() : 1, ' ') + std::to_string(v >> 16) + "." +
+         std::to_string((v >> 8) & 0xff) + "." + std::to_string(v & 0xff) + "\n";
 }
 
-void PrintLibraryLine(void* avcl, int level, const char* fmt, va_list vl) {
-  if (level > LibraryLogLimit(vantrel::CurrentLogLevel())) return;
-  static thread_local int printPrefix = 1;
-  char line[2048];
-  lav::av_log_format_line2(avcl, level, fmt, vl, line, sizeof line, &printPrefix);
-  std::fputs(line, stderr);
+int PrintVersion(const vantrel::cli::Arguments& args) {
+  std::printf("vantrel-cli %s\n", VANTREL_VERSION);
+  if (!vantrel::LoadLibraries(args.libDir, !args.unversioned)) return Fail(vantrel::GetLoadError());
+  const std::string text = LibraryVersion("libavutil", lav::avutil_version()) +
+                           LibraryVersion("libavcodec", lav::avcodec_version()) +
+                           LibraryVersion("libavformat", lav::avformat_version()) +
+                           LibraryVersion("libavfilter", lav::avfilter_version()) +
+                           LibraryVersion("libswscale", lav::swscale_version()) +
+                           LibraryVersion("libswresample", lav::swresample_version());
+  std::fputs(text.c_str(), stdout);
+  return kExitOk;
 }
 
-int ApplySteps(TCustomFFmpeg& engine, const vantrel::cli::Arguments& args) {
-  for (const auto& step : args.steps) {
-    switch (step.kind) {
-      case vantrel::cli::Step::Input:
-        if (!engine.OpenInputFile(step.value)) return Fail(engine.LastError);
-        break;
-      case vantrel::cli::Step::Output:
-        if (!engine.OpenOutputFile(step.value)) return Fail(engine.LastError);
-        break;
-      case vantrel::cli::Step::Option:
-        try {
-          engine.SetOption(step.name, step.value);
-        } catch (const std::exception& e) {
-          return Fail(e.what());
-        }
-        break;
-    }
+// Existing outputs are refused before anything is opened.
+int CheckOutputs(const vantrel::cli::Arguments& args) {
+  using vantrel::cli::Overwrite;
+  if (args.overwrite == Overwrite::Always) return kExitOk;
+  for (const Step& step : args.steps) {
+    const std::string path = vantrel::cli::LocalPath(step.value);
+    if (step.kind != Step::Output || path.empty() || access(path.c_str(), F_OK) != 0) continue;
+    if (args.overwrite == Overwrite::Never) return Fail("File '" + step.value + "' already exists. Not overwriting.");
+    return Fail("File '" + step.value + "' already exists. Use -y to overwrite.");
   }
   return kExitOk;
+}
+
+// Names no table entry and no library holder knows are usage errors, found
+// before anything is opened.
+int CheckOptionNames(const TCustomFFmpeg& engine, const vantrel::cli::Arguments& args) {
+  for (const Step& step : args.steps)
+    if (step.kind == Step::Option && !engine.KnowsOption(step.name))
+      return UsageError("Unrecognized option '-" + step.name + "'");
+  return kExitOk;
+}
+
+int ApplyOption(TCustomFFmpeg& engine, const Step& step) {
+  // The libraries complain about a refused value once per option holder;
+  // the refusal is said once below instead.
+  vantrel::cli::SetLibraryLogMuted(true);
+  TCustomFFmpeg::TOptionResult result;
+  try {
+    result = engine.SetOption(step.name, step.value);
+  } catch (const std::exception& e) {
+    vantrel::cli::SetLibraryLogMuted(false);
+    return Fail(e.what());
+  }
+  vantrel::cli::SetLibraryLogMuted(false);
+  if (result == TCustomFFmpeg::TOptionResult::UnknownName)
+    return UsageError("Unrecognized option '-" + step.name + "'");
+  if (result == TCustomFFmpeg::TOptionResult::ValueRefused)
+    return Fail("Invalid value '" + step.value + "' for option '-" + step.name + "'");
+  return kExitOk;
+}
+
+int ApplySteps(TCustomFFmpeg& engine, const vantrel::cli::Arguments& args,
+               const vantrel::cli::StopSignals& signals) {
+  for (const Step& step : args.steps) {
+    int status = kExitOk;
+    switch (step.kind) {
+      case Step::Input:
+        if (!engine.OpenInputFile(step.value) && !signals.Received())
+          status = Fail(vantrel::cli::WithReason(engine.LastError, vantrel::cli::InputReason(step.value)));
+        break;
+      case Step::Output:
+        if (!engine.OpenOutputFile(step.value))
+          status = Fail(vantrel::cli::WithReason(engine.LastError, vantrel::cli::OutputReason(step.value)));
+        break;
+      case Step::Option:
+        status = ApplyOption(engine, step);
+        break;
+    }
+    if (signals.Received()) return kExitInterrupted;
+    if (status != kExitOk) return status;
+  }
+  return kExitOk;
+}
+
+int RunJob(const vantrel::cli::Arguments& args, vantrel::cli::StopSignals& signals) {
+  ConsoleOutput console;
+  TCustomFFmpeg engine;
+  engine.ResetEngine();
+  engine.OnLog = [&console](TCustomFFmpeg*, int level, const std::string& msg) {
+    // The error that ends the job is printed once, as the tool's own message.
+    if (level >= 0) console.Line(msg);
+  };
+  engine.OnProgressLine = [&console](TCustomFFmpeg*, const std::string& line, bool last) {
+    console.Progress(line, last);
+  };
+  int status = CheckOptionNames(engine, args);
+  if (status != kExitOk) return status;
+  signals.Attach(&engine);
+  status = ApplySteps(engine, args, signals);
+  // The job runs on this thread, the one the stop signals interrupt.
+  if (status == kExitOk && !signals.Received()) engine.StartJob(false);
+  signals.Finish();
+  signals.Detach();
+  if (status != kExitOk) return status;
+  if (signals.Received() && !engine.ErrorOccurred) return kExitInterrupted;
+  if (engine.ErrorOccurred) return Fail(engine.ErrorMessage);
+  return engine.Completed ? kExitOk : kExitInterrupted;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything else, so that a stop is never missed.
+  vantrel::cli::StopSignals signals;
+  if (argc < 2) {
+    std::fputs(vantrel::cli::kUsage, stderr);
+    return kExitUsage;
+  }
   vantrel::cli::Arguments args;
   try {
     args = vantrel::cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc),
                                         &TCustomFFmpeg::OptionTakesNoValue);
   } catch (const std::invalid_argument& e) {
-    std::fprintf(stderr, "vantrel-cli: %s\n%s", e.what(), vantrel::cli::kUsage);
-    return kExitUsage;
+    return UsageError(e.what());
   }
   if (args.help) {
     std::fputs(vantrel::cli::kUsage, stdout);
+    std::fputs(vantrel::cli::kHelp, stdout);
     return kExitOk;
   }
+  if (args.version) return PrintVersion(args);
+  if (int status = CheckOutputs(args); status != kExitOk) return status;
   if (!vantrel::LoadLibraries(args.libDir, !args.unversioned)) return Fail(vantrel::GetLoadError());
+  if (signals.Received()) return kExitInterrupted;
 
-  lav::av_log_set_callback(PrintLibraryLine);
-  StopSignals signals;
-  Termination termination;
-  ConsoleOutput console;
-  int status = kExitOk;
-  {
-    TCustomFFmpeg engine;
-    engine.ResetEngine();
-    engine.OnLog = [&console](TCustomFFmpeg*, int level, const std::string& msg) {
-      // The error that ends the job is printed once, as the tool's own message.
-      if (level >= 0) console.Line(msg);
-    };
-    engine.OnProgressLine = [&console](TCustomFFmpeg*, const std::string& line, bool last) {
-      console.Progress(line, last);
-    };
-    engine.OnTerminate = [&termination](TCustomFFmpeg*) { termination.Signal(); };
-    status = ApplySteps(engine, args);
-    if (status == kExitOk) {
-      signals.Watch(engine);
-      if (auto thread = engine.StartJob(true, vantrel::tpNormal)) thread->Resume();
-      termination.Wait();
-      signals.Finish();
-      if (signals.Received() && !engine.ErrorOccurred) status = kExitInterrupted;
-      else if (engine.ErrorOccurred) status = Fail(engine.ErrorMessage);
-      else if (!engine.Completed) status = kExitInterrupted;
-    }
-  }
+  vantrel::cli::InstallLibraryLog();
+  const int status = RunJob(args, signals);
+  vantrel::cli::FlushLibraryLog();
   // The libraries stay loaded until the process ends: unloading them at exit
   // gains nothing, and unmapping them turns their own process-lifetime
   // allocations into leaks in the eyes of the leak checker.

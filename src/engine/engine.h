@@ -118,9 +118,20 @@ class TCustomFFmpeg {
   void SetHookRanges(const std::vector<THookRange>& Ranges);
 
   // ---- option language (table, dispatch, handlers) ----
-  void SetOption(const std::string& Name, const std::string& Value);
+  // What SetOption did with a pair. The engine's callers may ignore it (an
+  // unknown name or a refused library value then passes silently); a front
+  // end that wants to refuse them reads it. Refusals of the table's handlers
+  // still raise.
+  enum class TOptionResult { Applied, UnknownName, ValueRefused };
+  TOptionResult SetOption(const std::string& Name, const std::string& Value);
+  // Whether SetOption would know the name: a table entry or an option of one
+  // of the library holders (also through the a/v/s prefix). Needs ResetEngine.
+  bool KnowsOption(const std::string& Name) const;
   bool ApplyGenericOption(const std::string& Name, const std::string& Value);
   bool ApplyGenericOptionInt(const std::string& Name, int Value);
+  // Whether one of the library holders has an option of that name (after
+  // the renames of the old generation, and through the a/v/s prefix).
+  bool KnowsGenericOption(const std::string& Name) const;
   // True for the names of the table that take no value (flags, ignored
   // words, "newvideo" / "newaudio" / "newsubtitle").
   static bool OptionTakesNoValue(const std::string& Name);

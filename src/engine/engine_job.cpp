@@ -58,7 +58,8 @@ std::shared_ptr<TFFmpegThread> TCustomFFmpeg::StartJob(bool Threaded, TConvertPr
     return nullptr;
   }
   Running = true;
-  StopRequested = false;
+  // A stop asked for before the start stands (ResetEngine clears it): the
+  // job then ends at once.
   Completed = false;
   Finished = false;
   if (!Threaded) {

@@ -24,6 +24,23 @@ constexpr std::array<int, 5> kHolderMasks = {AV_OPT_FLAG_VIDEO_PARAM, AV_OPT_FLA
 // Option names of the old library generation that the installed one renamed.
 constexpr std::pair<const char*, const char*> kRenamedOptions[] = {{"gop", "g"}};
 
+// Codec options that were the video encoder's alone in the old generation
+// and that the installed one marks for audio too. The option language keeps
+// their old reach: "b" must not change the audio bit rate that "ab" set.
+constexpr const char* kVideoOnlyOptions[] = {"b"};
+
+bool IsVideoOnly(const std::string& Name) {
+  for (const char* name : kVideoOnlyOptions)
+    if (Name == name) return true;
+  return false;
+}
+
+const char* RenamedOption(const std::string& Name) {
+  for (const auto& [oldName, newName] : kRenamedOptions)
+    if (Name == oldName) return newName;
+  return nullptr;
+}
+
 const AVOption* FindOption(void* holder, const std::string& name) {
   return holder ? lav::av_opt_find(holder, name.c_str(), nullptr, 0, 0) : nullptr;
 }
@@ -46,18 +63,18 @@ int64_t IntOption(void* holder, const char* name) {
 
 bool TCustomFFmpeg::ApplyGenericOption(const std::string& Name, const std::string& Value) {
   if (TrimText(Name).empty() || TrimText(Value).empty()) return false;
-  const char* renamed = nullptr;
-  for (const auto& [oldName, newName] : kRenamedOptions)
-    if (Name == oldName) renamed = newName;
+  const char* renamed = RenamedOption(Name);
   if (renamed && LogAssigned())
     Log(1, Format("Option %s is called %s in this library version", Name, renamed));
   const std::string name = renamed ? std::string(renamed) : Name;
 
   const AVOption* result = nullptr;
   const AVOption* codecOption = FindOption(CodecOptions[0], name);
-  for (size_t i = 0; i < kHolderMasks.size(); ++i)
+  for (size_t i = 0; i < kHolderMasks.size(); ++i) {
+    if (i == AVMEDIA_TYPE_AUDIO && IsVideoOnly(name)) continue;
     if (codecOption && (codecOption->flags & kHolderMasks[i]) == kHolderMasks[i])
       result = SetOn(CodecOptions[i], name, Value);
+  }
   if (!result) result = SetOn(FormatOptions, name, Value);
   if (!result) result = SetOn(ScalerOptions, name, Value);
   if (!result && name.size() > 1) {
@@ -75,6 +92,20 @@ bool TCustomFFmpeg::ApplyGenericOption(const std::string& Name, const std::strin
     Verbose = 2;
   }
   return true;
+}
+
+bool TCustomFFmpeg::KnowsGenericOption(const std::string& Name) const {
+  const char* renamed = RenamedOption(Name);
+  const std::string name = renamed ? std::string(renamed) : Name;
+  if (name.empty()) return false;
+  if (FindOption(CodecOptions[0], name) || FindOption(FormatOptions, name) || FindOption(ScalerOptions, name))
+    return true;
+  if (name.size() < 2) return false;
+  const std::string rest = name.substr(1);
+  if (name[0] == 'a') return FindOption(CodecOptions[AVMEDIA_TYPE_AUDIO], rest) != nullptr;
+  if (name[0] == 'v') return FindOption(CodecOptions[AVMEDIA_TYPE_VIDEO], rest) != nullptr;
+  if (name[0] == 's') return FindOption(CodecOptions[AVMEDIA_TYPE_SUBTITLE], rest) != nullptr;
+  return false;
 }
 
 bool TCustomFFmpeg::ApplyGenericOptionInt(const std::string& Name, int Value) {

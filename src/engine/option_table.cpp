@@ -171,14 +171,19 @@ const OptionEntry* FindOption(const std::string& Name) {
 
 }  // namespace
 
-void TCustomFFmpeg::SetOption(const std::string& Name, const std::string& Value) {
+TCustomFFmpeg::TOptionResult TCustomFFmpeg::SetOption(const std::string& Name, const std::string& Value) {
   const OptionEntry* entry = FindOption(Name);
   if (!entry) {
-    ApplyGenericOption(Name, Value);
-    return;
+    if (ApplyGenericOption(Name, Value)) return TOptionResult::Applied;
+    return KnowsGenericOption(Name) ? TOptionResult::ValueRefused : TOptionResult::UnknownName;
   }
   if (entry->kind == Kind::Ignored && LogAssigned()) Log(1, "Do nothing: option - " + Name);
   entry->apply(*this, Name, Value);
+  return TOptionResult::Applied;
+}
+
+bool TCustomFFmpeg::KnowsOption(const std::string& Name) const {
+  return FindOption(Name) != nullptr || KnowsGenericOption(Name);
 }
 
 bool TCustomFFmpeg::OptionTakesNoValue(const std::string& Name) {

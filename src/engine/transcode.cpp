@@ -4,8 +4,8 @@
 namespace vantrel {
 
 void TCustomFFmpeg::Transcode() {
-  // Stopped before it began (an engine destroyed with its thread still
-  // held): nothing is opened or written.
+  // Stopped before it began (a stop asked for before the start, or an engine
+  // destroyed with its thread still held): nothing is opened or written.
   if (StopRequested) return;
   for (int i = 0; i < InputFileCount; ++i)
     if (!InputFiles[i]) throw FFMpegException("Must supply at least one input file");
@@ -36,10 +36,14 @@ void TCustomFFmpeg::Transcode() {
     // Shown once the encoders have told the streams what will be written.
     for (int i = 0; i < OutputFileCount; ++i)
       lav::av_dump_format(OutputFiles[i], i, OutputFileNames[i].c_str(), 1);
-    WriteHeaders();
-    JobStartTime = LastReportTime = lav::av_gettime();
-    RunMainLoop();
-    FinishTranscode();
+    // Stopped during the set-up: no output file is created at all, rather
+    // than one with a header and nothing else.
+    if (!StopRequested) {
+      WriteHeaders();
+      JobStartTime = LastReportTime = lav::av_gettime();
+      RunMainLoop();
+      FinishTranscode();
+    }
   } catch (...) {
     // Codecs still open stay listed for the job runner to close.
     FreeTranscodeState();

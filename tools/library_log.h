@@ -1,0 +1,36 @@
+// The libraries' log lines on stderr, a run of identical lines collapsed.
+#pragma once
+
+#include <cstdarg>
+#include <functional>
+#include <mutex>
+#include <string>
+
+namespace vantrel::cli {
+
+// Collapses a run of identical lines: the first is written, the repeats are
+// counted and reported as "Last message repeated N times" when a different
+// line comes or at Flush. Safe to call from several threads.
+class RepeatCollapser {
+ public:
+  explicit RepeatCollapser(std::function<void(const std::string&)> write) : write_(std::move(write)) {}
+  // One piece of text; only whole lines (ending in '\n') count as repeats.
+  void Add(const std::string& text);
+  void Flush();
+
+ private:
+  void FlushLocked();
+
+  std::function<void(const std::string&)> write_;
+  std::mutex m_;
+  std::string last_;
+  int repeats_ = 0;
+};
+
+// Installs the libraries' log callback: their lines go to stderr, filtered
+// by the engine's verbosity and collapsed; while muted nothing is written.
+void InstallLibraryLog();
+void SetLibraryLogMuted(bool muted);
+void FlushLibraryLog();
+
+}  // namespace vantrel::cli
