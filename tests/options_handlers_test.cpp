@@ -216,7 +216,9 @@ TEST(OptionFiles, StatisticsFileAndHooks) {
   e.SetOption("vstats", "");
   const std::string name = e.VStatsFileName;
   EXPECT_NE(name.find("/vstats_"), std::string::npos);
+  // The clock's fields are two digits each: "vstats_095303.log", never blanks.
   EXPECT_EQ(name.size() - name.rfind("vstats_"), std::string("vstats_hhmmss.log").size());
+  EXPECT_EQ(name.find(' '), std::string::npos) << name;
   e.SetOption("rc_override", "1,10,2");
   e.SetOption("rc_override", "2,20,3");
   e.SetOption("tvstd", "pal");

@@ -55,6 +55,29 @@ AVRational DoubleToRational(double d, int max) {
   return r;
 }
 
+int64_t SatRescale(int64_t a, AVRational from, AVRational to) {
+  const int64_t r = lav::av_rescale_q(a, from, to);
+  if (r != INT64_MIN) return r;
+  // Only an overflow gives INT64_MIN: its direction is the sign of the result.
+  const bool negative = (a < 0) != ((int64_t(from.num) * to.den < 0) != (int64_t(to.num) * from.den < 0));
+  return negative ? -INT64_MAX : INT64_MAX;
+}
+
+int64_t SatRound(double x) {
+  const double r = std::nearbyint(x);
+  if (std::isnan(r)) return 0;
+  // 2^63 is the first double beyond the range; the cast below is exact then.
+  if (r >= 9223372036854775808.0) return INT64_MAX;
+  if (r <= -9223372036854775808.0) return -INT64_MAX;
+  return SatClamp(int64_t(r));
+}
+
+std::string LibraryErrorText(int Code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  lav::av_strerror(Code, text, sizeof text);
+  return text;
+}
+
 void FreePacket(AVPacket* pkt) {
   if (pkt) lav::av_packet_unref(pkt);
 }

@@ -28,6 +28,36 @@ AVRational DoubleToRational(double d, int max);
 
 inline int ClipInt(int a, int amin, int amax) { return a < amin ? amin : a > amax ? amax : a; }
 
+// Time stamp arithmetic on values read from a file, which may hold any
+// 64-bit number: the result is held within +-INT64_MAX instead of wrapping,
+// so it never becomes INT64_MIN, the libraries' "no time stamp".
+inline int64_t SatClamp(int64_t a) { return a == INT64_MIN ? -INT64_MAX : a; }
+inline int64_t SatAdd(int64_t a, int64_t b) {
+  int64_t r;
+  if (__builtin_add_overflow(a, b, &r)) return b > 0 ? INT64_MAX : -INT64_MAX;
+  return SatClamp(r);
+}
+inline int64_t SatSub(int64_t a, int64_t b) {
+  int64_t r;
+  if (__builtin_sub_overflow(a, b, &r)) return b < 0 ? INT64_MAX : -INT64_MAX;
+  return SatClamp(r);
+}
+inline int64_t SatMul(int64_t a, int64_t b) {
+  int64_t r;
+  if (__builtin_mul_overflow(a, b, &r)) return (a < 0) != (b < 0) ? -INT64_MAX : INT64_MAX;
+  return SatClamp(r);
+}
+// a from one time base to another; the library gives INT64_MIN when the
+// result does not fit, this gives the nearest end (needs the libraries loaded).
+int64_t SatRescale(int64_t a, AVRational from, AVRational to);
+// x rounded to the nearest integer, held within +-INT64_MAX; NaN gives 0.
+int64_t SatRound(double x);
+// a * scale, rounded as SatRound does.
+inline int64_t SatScale(int64_t a, double scale) { return SatRound(double(a) * scale); }
+
+// The libraries' own text for an error code (av_strerror).
+std::string LibraryErrorText(int Code);
+
 // Releases what the packet holds; a null packet is left alone.
 void FreePacket(AVPacket* pkt);
 

@@ -8,6 +8,8 @@ namespace {
 
 struct Directive {
   bool left = false;
+  bool zero = false;
+  char sign = 0;  // '+' or ' ' before positive numbers
   int width = -1;
   int precision = -1;
   char type = 0;
@@ -75,6 +77,36 @@ std::string ArgText(const Directive& d, const FormatArg& a) {
   }
 }
 
+bool IsNumeric(char type) {
+  switch (type) {
+    case 'd': case 'i': case 'u': case 'x': case 'X': case 'f': case 'e': case 'g': case 'n':
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Sign and zero padding of a number, then the width, as printf lays them out:
+// the zeros go between the sign and the digits; a left-aligned field and a
+// text argument are padded with blanks only.
+std::string Pad(const Directive& d, const FormatArg& a, std::string text) {
+  const bool number = IsNumeric(d.type) && !std::holds_alternative<std::string>(a);
+  const bool signedType = d.type != 'u' && d.type != 'x' && d.type != 'X';
+  if (number && signedType && d.sign && !text.empty() && text[0] != '-') text.insert(text.begin(), d.sign);
+  // An integer's precision is its least number of digits.
+  const bool integer = number && (d.type == 'd' || d.type == 'i' || d.type == 'u' || d.type == 'x' || d.type == 'X');
+  const size_t signLength = !text.empty() && (text[0] == '-' || text[0] == '+' || text[0] == ' ') ? 1 : 0;
+  if (integer && d.precision >= 0 && text.size() - signLength < size_t(d.precision))
+    text.insert(signLength, size_t(d.precision) - (text.size() - signLength), '0');
+  if (d.width <= 0 || text.size() >= size_t(d.width)) return text;
+  const size_t fill = size_t(d.width) - text.size();
+  // Infinities and NaN are never zero-filled; an integer with a precision neither.
+  const bool finite = text.find_first_of("IN") == std::string::npos;
+  if (d.left) return text + std::string(fill, ' ');
+  if (number && d.zero && finite && !(integer && d.precision >= 0)) return text.insert(signLength, fill, '0');
+  return std::string(fill, ' ') + text;
+}
+
 size_t ParseNumber(std::string_view fmt, size_t i, int& out) {
   out = 0;
   while (i < fmt.size() && fmt[i] >= '0' && fmt[i] <= '9') out = out * 10 + (fmt[i++] - '0');
@@ -102,6 +134,8 @@ std::string FormatArgs(std::string_view fmt, const std::vector<FormatArg>& args)
     size_t j = i + 1;
     while (j < fmt.size() && (fmt[j] == '-' || fmt[j] == '0' || fmt[j] == '+' || fmt[j] == ' ')) {
       d.left |= fmt[j] == '-';
+      d.zero |= fmt[j] == '0';
+      if (fmt[j] == '+' || (fmt[j] == ' ' && d.sign != '+')) d.sign = fmt[j];
       ++j;
     }
     if (j < fmt.size() && fmt[j] >= '1' && fmt[j] <= '9') j = ParseNumber(fmt, j, d.width);
@@ -112,11 +146,12 @@ std::string FormatArgs(std::string_view fmt, const std::vector<FormatArg>& args)
       break;
     }
     d.type = fmt[j];
-    std::string text = next < args.size() ? ArgText(d, args[next++]) : std::string();
-    if (d.width > 0 && text.size() < size_t(d.width))
-      text = d.left ? text + std::string(d.width - text.size(), ' ')
-                    : std::string(d.width - text.size(), ' ') + text;
-    out += text;
+    if (next < args.size()) {
+      const FormatArg& a = args[next++];
+      out += Pad(d, a, ArgText(d, a));
+    } else {
+      out += Pad(d, FormatArg(std::string()), std::string());
+    }
     i = j;
   }
   return out;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "binding/helpers.h"
 #include "binding/message_format.h"
 #include "engine/engine.h"
 
@@ -34,14 +35,26 @@ void TCustomFFmpeg::EncodeAudio(AVFormatContext* os, TOutputStreamState& ost, TI
     OpenResampler(ost, AVSampleFormat(samples->format), samples->sample_rate, samples->ch_layout);
   TAudioBlock block;
   block.Count = samples->nb_samples;
-  const AVCodecContext* enc = ost.Encoder;
   if (AudioSyncMethod != 0) {
     if (!CorrectAudioClock(ost, ist, samples, block)) return;
   } else {
-    ost.SyncOpts = std::llrint(SyncInputTime(ost) * enc->sample_rate) - lav::av_audio_fifo_size(ost.Fifo.get());
+    FollowInputClock(ost);
   }
   if (!QueueAudio(ost, samples, block)) return;
   EncodeQueuedAudio(os, ost);
+}
+
+// Without audio sync the FIFO's first sample takes its time from the input
+// clock: forward, so that a gap in the input stays a gap, but never back.
+// Samples already queued keep the times they were given, and after a jump
+// the input clock may land a little before them (the file's new offset comes
+// from whichever stream saw the jump first); going back would hand the
+// encoder overlapping frames and the muxer decreasing time stamps.
+void TCustomFFmpeg::FollowInputClock(TOutputStreamState& ost) {
+  const int64_t anchored = SatSub(SatRound(SyncInputTime(ost) * ost.Encoder->sample_rate),
+                                  lav::av_audio_fifo_size(ost.Fifo.get()));
+  if (!ost.AudioClockSet || anchored > ost.SyncOpts) ost.SyncOpts = anchored;
+  ost.AudioClockSet = true;
 }
 
 void TCustomFFmpeg::EncodeFifoFrame(AVFormatContext* os, TOutputStreamState& ost, int Count) {

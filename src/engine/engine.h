@@ -507,7 +507,8 @@ class TCustomFFmpeg {
   int DecodePacket(TInputStreamState& ist, int IstIndex, const AVPacket* pkt);
   void FlushEncoders(int IstIndex);
   TOutputStreamState* FindOutputStream(const AVFormatContext* s, int StreamIndex);
-  void NoteWrittenPacket(AVFormatContext* s, const AVPacket* pkt, AVCodecContext* enc);
+  void NoteWrittenPacket(TOutputStreamState& ost, const AVPacket* pkt, AVCodecContext* enc);
+  void KeepDtsIncreasing(TOutputStreamState& ost, AVPacket* pkt);
   void MuxPacket(AVFormatContext* s, AVPacket* pkt, AVCodecContext* enc);
   void ReportFilterError(AVBSFContext* bsf, int StreamIndex, AVCodecContext* enc, int Code);
   void DrainBitstreamFilter(AVFormatContext* s, AVBSFContext* bsf, int StreamIndex, AVCodecContext* enc);
@@ -565,7 +566,7 @@ class TCustomFFmpeg {
   int VideoFramesToEncode(TOutputStreamState& ost);
   // Crop view, scaling and padding of one picture; nullptr when it cannot be encoded.
   AVFrame* ComposeVideoPicture(TOutputStreamState& ost, AVFrame* picture);
-  void ScaleIntoTarget(TOutputStreamState& ost, const AVFrame* source, AVFrame* target);
+  bool ScaleIntoTarget(TOutputStreamState& ost, const AVFrame* source, AVFrame* target);
   void EncodeVideoCopies(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
                          const AVFrame* picture, AVFrame* composed, int copies, int& frameSize);
   // Logs a picture that could not be formatted, or raises it with "xerror".
@@ -587,6 +588,7 @@ class TCustomFFmpeg {
   bool QueueSilence(TOutputStreamState& ost, const AVFrame* samples, int Count);
   bool ConvertIntoFifo(TOutputStreamState& ost, const uint8_t* const* planes, int Count);
   void EncodeQueuedAudio(AVFormatContext* os, TOutputStreamState& ost);
+  void FollowInputClock(TOutputStreamState& ost);
   void EncodeFifoFrame(AVFormatContext* os, TOutputStreamState& ost, int Count);
 
  private:

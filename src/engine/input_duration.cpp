@@ -3,6 +3,7 @@
 // is left at its start.
 #include <algorithm>
 
+#include "binding/helpers.h"
 #include "engine/engine.h"
 #include "engine/io_interrupt.h"
 
@@ -22,9 +23,8 @@ void TakePacket(const AVFormatContext* ic, const AVPacket* pkt, ScanState& s) {
   const AVStream* st = ic->streams[pkt->stream_index];
   const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
   if (ts == AV_NOPTS_VALUE) return;
-  s.first = std::min(s.first, lav::av_rescale_q(ts, st->time_base, AV_TIME_BASE_Q));
-  s.last = std::max(s.last, lav::av_rescale_q(ts + std::max<int64_t>(pkt->duration, 0), st->time_base,
-                                               AV_TIME_BASE_Q));
+  s.first = std::min(s.first, SatRescale(ts, st->time_base, AV_TIME_BASE_Q));
+  s.last = std::max(s.last, SatRescale(SatAdd(ts, std::max<int64_t>(pkt->duration, 0)), st->time_base, AV_TIME_BASE_Q));
 }
 
 }  // namespace
@@ -43,7 +43,7 @@ int64_t TCustomFFmpeg::ScanInputDuration(AVFormatContext* ic, const std::string&
     lav::av_packet_unref(pkt.get());
     if (scan->pb && lav::avio_seek(scan->pb, 0, SEEK_CUR) > kMaxScanBytes) break;
   }
-  return s.last > s.first ? s.last - s.first : AV_NOPTS_VALUE;
+  return s.last > s.first ? SatSub(s.last, s.first) : AV_NOPTS_VALUE;
 }
 
 }  // namespace vantrel

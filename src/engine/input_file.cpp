@@ -129,7 +129,7 @@ bool TCustomFFmpeg::ProbeInput(AVFormatContext* ic, const std::string& FileName)
 // where the library left the file.
 int64_t TCustomFFmpeg::SeekToStartTime(AVFormatContext* ic) {
   int64_t t = StartTime;
-  if (ic->start_time != AV_NOPTS_VALUE) t += ic->start_time;
+  if (ic->start_time != AV_NOPTS_VALUE) t = SatAdd(t, ic->start_time);
   if (StartTime != 0) {
     lav::av_seek_frame(ic, -1, t, AVSEEK_FLAG_BACKWARD);
     StartTime = 0;
@@ -203,7 +203,7 @@ void TCustomFFmpeg::RecordInput(AVFormatContext* ic, std::vector<AVCodecContext*
   InputFiles[i] = ic;
   InputCodecs[i].swap(Decoders);
   InputRateEmu[i] = RateEmu != 0;
-  InputFilesTsOffset[i] = CopyTs ? InputTsOffset : InputTsOffset - StartPts;
+  InputFilesTsOffset[i] = CopyTs ? InputTsOffset : SatSub(InputTsOffset, StartPts);
   if (Verbose >= 0) lav::av_dump_format(ic, i, FileName.c_str(), 0);
   ++InputFileCount;
 }

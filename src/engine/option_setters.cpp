@@ -16,11 +16,12 @@ void TCustomFFmpeg::SetAudioVolume(int Value) {
 }
 void TCustomFFmpeg::SetAudioSyncMethod(int Value) { AudioSyncMethod = Value; }
 void TCustomFFmpeg::SetVideoSyncMethod(int Value) { VideoSyncMethod = Value; }
+// Both become microseconds in a 32-bit integer of the muxer.
 void TCustomFFmpeg::SetMuxMaxDelay(float Value) {
-  if (Value > 0) MuxMaxDelay = Value;
+  if (Value > 0 && double(Value) * 1000000 <= INT32_MAX) MuxMaxDelay = Value;
 }
 void TCustomFFmpeg::SetMuxPreload(float Value) {
-  if (Value > 0) MuxPreload = Value;
+  if (Value > 0 && double(Value) * 1000000 <= INT32_MAX) MuxPreload = Value;
 }
 void TCustomFFmpeg::SetYear(int Value) {
   if (Value > 0) Year = Value;

@@ -2,6 +2,7 @@
 // are compared, and what each one does. Names that are not here go to the
 // generic option holders of the libraries.
 #include <array>
+#include <cmath>
 #include <cstring>
 
 #include "binding/message_format.h"
@@ -39,9 +40,25 @@ void ReplaceCopy(char*& var, S value) {
   var = lav::av_strdup(value.c_str());
 }
 
+// A float that ends up as an integer (microseconds of a muxer delay, a
+// quality in lambda units): a value the integer cannot hold is refused
+// instead of wrapping. Limit is the largest magnitude accepted.
+float RangedSingle(S name, S value, double Limit) {
+  const float v = StrToSingle(value);
+  if (std::fabs(double(v)) > Limit)
+    throw FFMpegException(Format("Value %s for option %s is out of range: it must lie between -%s and %s", value,
+                                 name, FixedText(Limit, 2), FixedText(Limit, 2)));
+  return v;
+}
+
+// Seconds that become microseconds in a 32-bit or a 64-bit integer.
+constexpr double kInt32Seconds = double(INT32_MAX) / 1000000;
+constexpr double kInt64Seconds = 9.2e12;
+
 #define INT_OPTION(field) [](E& e, S, S v) { e.field = StrToInt(v); }
 #define FLOAT_OPTION(field) [](E& e, S, S v) { e.field = StrToSingle(v); }
 #define FLAG_OPTION(field) [](E& e, S, S) { e.field = 1; }
+#define RANGED_OPTION(field, limit) [](E& e, S n, S v) { e.field = RangedSingle(n, v, limit); }
 
 constexpr auto kOptions = std::to_array<OptionEntry>({
     {"L", Kind::Ignored, Nothing},
@@ -81,7 +98,7 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"vglobal", Kind::Value, INT_OPTION(VideoGlobalHeader)},
     {"copyts", Kind::Flag, FLAG_OPTION(CopyTs)},
     {"shortest", Kind::Flag, FLAG_OPTION(Shortest)},
-    {"dts_delta_threshold", Kind::Value, FLOAT_OPTION(DtsDeltaThreshold)},
+    {"dts_delta_threshold", Kind::Value, RANGED_OPTION(DtsDeltaThreshold, kInt64Seconds)},
     {"programid", Kind::Value, INT_OPTION(ProgramId)},
     {"xerror", Kind::Flag, FLAG_OPTION(ExitOnError)},
     {"b", Kind::Value, [](E& e, S n, S v) { e.SetBitrate(n, v); }},
@@ -125,7 +142,7 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"qphist", Kind::Flag, FLAG_OPTION(QpHist)},
     {"ab", Kind::Value, [](E& e, S n, S v) { e.SetBitrate(n, v); }},
     {"aframes", Kind::Value, INT_OPTION(MaxFrames[AVMEDIA_TYPE_AUDIO])},
-    {"aq", Kind::Value, FLOAT_OPTION(AudioQScale)},
+    {"aq", Kind::Value, RANGED_OPTION(AudioQScale, double(INT32_MAX) / FF_QP2LAMBDA)},
     {"ar", Kind::Value, [](E& e, S, S v) {
        const int32_t rate = StrToInt(v);
        if (rate > 0) e.AudioSampleRate = rate;
@@ -148,8 +165,8 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"vc", Kind::Value, INT_OPTION(VideoChannel)},
     {"tvstd", Kind::Value, [](E& e, S, S v) { ReplaceCopy(e.VideoStandard, v); }},
     {"isync", Kind::Flag, FLAG_OPTION(InputSync)},
-    {"muxdelay", Kind::Value, FLOAT_OPTION(MuxMaxDelay)},
-    {"muxpreload", Kind::Value, FLOAT_OPTION(MuxPreload)},
+    {"muxdelay", Kind::Value, RANGED_OPTION(MuxMaxDelay, kInt32Seconds)},
+    {"muxpreload", Kind::Value, RANGED_OPTION(MuxPreload, kInt32Seconds)},
     {"absf", Kind::Value, [](E& e, S n, S v) { e.OptBitstreamFilter(n, v); }},
     {"vbsf", Kind::Value, [](E& e, S n, S v) { e.OptBitstreamFilter(n, v); }},
     {"sbsf", Kind::Value, [](E& e, S n, S v) { e.OptBitstreamFilter(n, v); }},
@@ -162,6 +179,7 @@ static_assert(kOptions.size() == 106);
 #undef INT_OPTION
 #undef FLOAT_OPTION
 #undef FLAG_OPTION
+#undef RANGED_OPTION
 
 const OptionEntry* FindOption(const std::string& Name) {
   for (const OptionEntry& entry : kOptions)

@@ -136,10 +136,11 @@ void TCustomFFmpeg::CopyOutputMetadata(AVFormatContext* oc) {
 }
 
 void TCustomFFmpeg::ApplyMuxerSettings(AVFormatContext* oc) {
-  oc->max_delay = int(MuxMaxDelay * 1000000);
+  // The options refuse what does not fit; a value set directly is held at the ends.
+  oc->max_delay = int(std::clamp(double(MuxMaxDelay) * 1000000, double(INT_MIN), double(INT_MAX)));
   // Preload and loop count are options of the muxers that know them.
   if (oc->priv_data) {
-    lav::av_opt_set_int(oc->priv_data, "preload", int64_t(MuxPreload * 1000000), 0);
+    lav::av_opt_set_int(oc->priv_data, "preload", int64_t(std::clamp(double(MuxPreload) * 1000000, -9.2e18, 9.2e18)), 0);
     lav::av_opt_set_int(oc->priv_data, "loop", LoopOutput, 0);
   }
   ApplyContextOptions(oc, FormatOptions, AV_OPT_FLAG_ENCODING_PARAM);

@@ -4,10 +4,21 @@
 #include <chrono>
 #include <thread>
 
+#include "binding/helpers.h"
 #include "binding/message_format.h"
 #include "engine/engine.h"
 
 namespace vantrel {
+namespace {
+
+// The decoded subtitle is released on every way out: a refused packet may
+// leave part of one behind, and an encoder error or a refused write raises.
+struct DecodedSubtitle {
+  AVSubtitle sub{};
+  ~DecodedSubtitle() { lav::avsubtitle_free(&sub); }
+};
+
+}  // namespace
 
 // Rate emulation ("re"): the input is read no faster than it plays. The
 // target is the stream's own time since its first packet, so audio-only
@@ -16,12 +27,12 @@ namespace vantrel {
 void TCustomFFmpeg::EmulateRate(TInputStreamState& ist) {
   if (!ist.RateEmu) return;
   if (ist.FirstPts == AV_NOPTS_VALUE) ist.FirstPts = ist.Pts;
-  const int64_t target = ist.Pts - ist.FirstPts;
-  int64_t ahead = target - (lav::av_gettime() - ist.Start);
+  const int64_t target = SatSub(ist.Pts, ist.FirstPts);
+  int64_t ahead = SatSub(target, lav::av_gettime() - ist.Start);
   if (ahead > 50000) {
     while (ahead >= 1000 && !StopRequested) {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(ahead / 1000, 100)));
-      ahead = target - (lav::av_gettime() - ist.Start);
+      ahead = SatSub(target, lav::av_gettime() - ist.Start);
     }
   }
   ++ist.FrameCount;
@@ -42,11 +53,11 @@ void TCustomFFmpeg::AdvanceCopiedTime(TInputStreamState& ist, const AVPacket* pk
   const AVCodecParameters* par = ist.Stream->codecpar;
   if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
     if (par->frame_size > 0 && par->sample_rate > 0)
-      ist.NextPts += int64_t(1000000) * par->frame_size / par->sample_rate;
+      ist.NextPts = SatAdd(ist.NextPts, int64_t(1000000) * par->frame_size / par->sample_rate);
     else if (pkt->duration > 0)
-      ist.NextPts += lav::av_rescale_q(pkt->duration, ist.Stream->time_base, AV_TIME_BASE_Q);
+      ist.NextPts = SatAdd(ist.NextPts, SatRescale(pkt->duration, ist.Stream->time_base, AV_TIME_BASE_Q));
   } else if (par->codec_type == AVMEDIA_TYPE_VIDEO && ist.Decoder && ist.Decoder->time_base.num != 0) {
-    ist.NextPts += int64_t(1000000) * ist.Decoder->time_base.num / ist.Decoder->time_base.den;
+    ist.NextPts = SatAdd(ist.NextPts, int64_t(1000000) * ist.Decoder->time_base.num / ist.Decoder->time_base.den);
   }
 }
 
@@ -56,10 +67,11 @@ void TCustomFFmpeg::HandleDecodedFrame(TInputStreamState& ist, int IstIndex, AVF
   const bool video = dec->codec_type == AVMEDIA_TYPE_VIDEO;
   if (video) {
     ist.Quality = float(frame->quality);
-    if (dec->time_base.num != 0) ist.NextPts += int64_t(1000000) * dec->time_base.num / dec->time_base.den;
+    if (dec->time_base.num != 0)
+      ist.NextPts = SatAdd(ist.NextPts, int64_t(1000000) * dec->time_base.num / dec->time_base.den);
     PrepareVideoFrame(ist, frame);
   } else {
-    if (dec->sample_rate > 0) ist.NextPts += int64_t(1000000) * frame->nb_samples / dec->sample_rate;
+    if (dec->sample_rate > 0) ist.NextPts = SatAdd(ist.NextPts, int64_t(1000000) * frame->nb_samples / dec->sample_rate);
     if (AudioVolume != 256) ApplyVolume(frame, AudioVolume);
   }
   EmulateRate(ist);
@@ -80,16 +92,13 @@ void TCustomFFmpeg::HandleDecodedFrame(TInputStreamState& ist, int IstIndex, AVF
 int TCustomFFmpeg::DecodeSubtitle(TInputStreamState& ist, int IstIndex, const AVPacket* pkt) {
   if (!pkt) return 0;
   ist.Pts = ist.NextPts;
-  AVSubtitle sub{};
+  DecodedSubtitle decoded;
   int got = 0;
-  if (lav::avcodec_decode_subtitle2(ist.Decoder, &sub, &got, const_cast<AVPacket*>(pkt)) < 0) return -1;
-  if (!got) return 0;
-  if (PastStartTime(ist)) {
-    for (TOutputStreamState& ost : OutputStreams)
-      if (ost.SourceIndex == IstIndex && ost.EncodingNeeded)
-        EncodeSubtitle(OutputFiles[ost.FileIndex], ost, ist, &sub, pkt->pts);
-  }
-  lav::avsubtitle_free(&sub);
+  if (lav::avcodec_decode_subtitle2(ist.Decoder, &decoded.sub, &got, const_cast<AVPacket*>(pkt)) < 0) return -1;
+  if (!got || !PastStartTime(ist)) return 0;
+  for (TOutputStreamState& ost : OutputStreams)
+    if (ost.SourceIndex == IstIndex && ost.EncodingNeeded)
+      EncodeSubtitle(OutputFiles[ost.FileIndex], ost, ist, &decoded.sub, pkt->pts);
   return 0;
 }
 
@@ -133,7 +142,7 @@ void TCustomFFmpeg::FlushEncoders(int IstIndex) {
 int TCustomFFmpeg::OutputPacket(TInputStreamState& ist, int IstIndex, const AVPacket* pkt) {
   if (ist.NextPts == AV_NOPTS_VALUE) ist.NextPts = ist.Pts;
   if (pkt && pkt->dts != AV_NOPTS_VALUE) {
-    ist.NextPts = ist.Pts = lav::av_rescale_q(pkt->dts, ist.Stream->time_base, AV_TIME_BASE_Q);
+    ist.NextPts = ist.Pts = SatRescale(pkt->dts, ist.Stream->time_base, AV_TIME_BASE_Q);
     ist.HasDts = true;
   }
   if (!ist.DecodingNeeded) {

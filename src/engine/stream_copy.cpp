@@ -1,5 +1,6 @@
 // Stream copy: the output stream takes the input stream's parameters, and
 // its packets pass unchanged apart from their time stamps.
+#include "binding/helpers.h"
 #include "binding/message_format.h"
 #include "engine/engine.h"
 
@@ -82,17 +83,17 @@ void TCustomFFmpeg::CopyPacket(TOutputStreamState& ost, TInputStreamState& ist, 
   const AVRational from = ist.Stream->time_base;
   const AVRational to = ost.Stream->time_base;
   out->stream_index = ost.StreamIndex;
-  out->pts = pkt->pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : lav::av_rescale_q(pkt->pts, from, to);
+  out->pts = pkt->pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : SatRescale(pkt->pts, from, to);
   // A packet with a presentation but no decode time (the first pictures of
   // some containers) leaves the decode time to the muxer, which derives it
   // from the presentation times; a prediction could run backwards.
   if (pkt->dts != AV_NOPTS_VALUE)
-    out->dts = lav::av_rescale_q(pkt->dts, from, to);
+    out->dts = SatRescale(pkt->dts, from, to);
   else if (pkt->pts == AV_NOPTS_VALUE)
-    out->dts = lav::av_rescale_q(ist.Pts, AV_TIME_BASE_Q, to);
+    out->dts = SatRescale(ist.Pts, AV_TIME_BASE_Q, to);
   else
     out->dts = AV_NOPTS_VALUE;
-  out->duration = lav::av_rescale_q(pkt->duration, from, to);
+  out->duration = SatRescale(pkt->duration, from, to);
   out->flags = pkt->flags;
   out->pos = -1;
   WritePacket(OutputFiles[ost.FileIndex], out, ost.Encoder, BitstreamFilters[ost.FileIndex][ost.StreamIndex]);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <thread>
 
+#include "binding/helpers.h"
 #include "binding/message_format.h"
 #include "engine/engine.h"
 
@@ -12,12 +13,12 @@ namespace {
 
 // Offset and scale of the file and stream, applied to both time stamps.
 void AdjustTimestamps(AVPacket* pkt, const AVStream* st, int64_t Offset, double Scale) {
-  const int64_t shift = lav::av_rescale_q(Offset, AV_TIME_BASE_Q, st->time_base);
-  if (pkt->dts != AV_NOPTS_VALUE) pkt->dts += shift;
-  if (pkt->pts != AV_NOPTS_VALUE) pkt->pts += shift;
+  const int64_t shift = SatRescale(Offset, AV_TIME_BASE_Q, st->time_base);
+  if (pkt->dts != AV_NOPTS_VALUE) pkt->dts = SatAdd(pkt->dts, shift);
+  if (pkt->pts != AV_NOPTS_VALUE) pkt->pts = SatAdd(pkt->pts, shift);
   if (Scale == 0) return;
-  if (pkt->dts != AV_NOPTS_VALUE) pkt->dts = std::llrint(double(pkt->dts) * Scale);
-  if (pkt->pts != AV_NOPTS_VALUE) pkt->pts = std::llrint(double(pkt->pts) * Scale);
+  if (pkt->dts != AV_NOPTS_VALUE) pkt->dts = SatScale(pkt->dts, Scale);
+  if (pkt->pts != AV_NOPTS_VALUE) pkt->pts = SatScale(pkt->pts, Scale);
 }
 
 }  // namespace
@@ -63,15 +64,16 @@ void TCustomFFmpeg::CorrectDiscontinuity(AVPacket* pkt, TInputStreamState& ist) 
   // which must not move the whole file.
   if (pkt->dts == AV_NOPTS_VALUE || ist.NextPts == AV_NOPTS_VALUE || !ist.HasDts || CopyTs) return;
   const AVRational tb = ist.Stream->time_base;
-  const int64_t packetTime = lav::av_rescale_q(pkt->dts, tb, AV_TIME_BASE_Q);
-  const int64_t delta = packetTime - ist.NextPts;
-  if (!(std::llabs(delta) > int64_t(double(DtsDeltaThreshold) * 1000000) || packetTime + 1 < ist.Pts)) return;
+  const int64_t packetTime = SatRescale(pkt->dts, tb, AV_TIME_BASE_Q);
+  const int64_t delta = SatSub(packetTime, ist.NextPts);
+  // Compared in floating point: the threshold may be any float.
+  if (!(std::fabs(double(delta)) > double(DtsDeltaThreshold) * 1000000 || SatAdd(packetTime, 1) < ist.Pts)) return;
   int64_t& offset = InputFilesTsOffset[ist.FileIndex];
-  offset -= delta;
+  offset = SatSub(offset, delta);
   if (Verbose > 2 && LogAssigned()) Log(1, Format("timestamp discontinuity %d, new offset= %d", delta, offset));
-  const int64_t shift = lav::av_rescale_q(delta, AV_TIME_BASE_Q, tb);
-  pkt->dts -= shift;
-  if (pkt->pts != AV_NOPTS_VALUE) pkt->pts -= shift;
+  const int64_t shift = SatRescale(delta, AV_TIME_BASE_Q, tb);
+  pkt->dts = SatSub(pkt->dts, shift);
+  if (pkt->pts != AV_NOPTS_VALUE) pkt->pts = SatSub(pkt->pts, shift);
 }
 
 bool TCustomFFmpeg::OutputLimitReached(double MinOutputTime) const {
@@ -133,7 +135,7 @@ void TCustomFFmpeg::FinishTranscode() {
   std::string trailerError;
   for (int i = 0; i < OutputFileCount; ++i) {
     const int ret = lav::av_write_trailer(OutputFiles[i]);
-    if (ret < 0 && trailerError.empty()) trailerError = FormatOpenError("av_write_trailer()", ret);
+    if (ret < 0 && trailerError.empty()) trailerError = "av_write_trailer(): " + LibraryErrorText(ret);
   }
   ReportProgress(true);
   CloseCodecs();

@@ -1,5 +1,6 @@
 // Transcode set-up: the working tables of a job, the stream-map checks and
 // the choice of the input stream that feeds each output stream.
+#include "binding/helpers.h"
 #include "binding/message_format.h"
 #include "engine/engine.h"
 
@@ -148,7 +149,7 @@ void TCustomFFmpeg::LogStreamMapping() {
 }
 
 double TCustomFFmpeg::SyncInputTime(const TOutputStreamState& ost) const {
-  return double(ost.SyncStream->Pts - StartTime) / 1000000.0;
+  return double(SatSub(ost.SyncStream->Pts, StartTime)) / 1000000.0;
 }
 
 }  // namespace vantrel

@@ -67,7 +67,8 @@ void TCustomFFmpeg::PictureFormatError(const char* Msg) {
   Log(0, Msg);
 }
 
-void TCustomFFmpeg::ScaleIntoTarget(TOutputStreamState& ost, const AVFrame* source, AVFrame* target) {
+// False when the pad bands split what the picture format keeps per pixel.
+bool TCustomFFmpeg::ScaleIntoTarget(TOutputStreamState& ost, const AVFrame* source, AVFrame* target) {
   // A decoder may change the picture size or format mid-stream: the scaler
   // follows instead of reading past the picture it was made for.
   if (source->width != ost.ScalerInWidth || source->height != ost.ScalerInHeight ||
@@ -85,9 +86,10 @@ void TCustomFFmpeg::ScaleIntoTarget(TOutputStreamState& ost, const AVFrame* sour
     ost.ResampleHeight = source->height;
   }
   uint8_t* dst[4] = {target->data[0], target->data[1], target->data[2], target->data[3]};
-  if (ost.VideoPad) InnerRectangle(target, ost.PadTop, ost.PadLeft, dst);
+  if (ost.VideoPad && !InnerRectangle(target, ost.PadTop, ost.PadLeft, dst)) return false;
   lav::sws_scale(ost.Scaler.get(), source->data, source->linesize, 0, std::min(ost.ResampleHeight, source->height),
                  dst, target->linesize);
+  return true;
 }
 
 AVFrame* TCustomFFmpeg::ComposeVideoPicture(TOutputStreamState& ost, AVFrame* picture) {
@@ -117,7 +119,10 @@ AVFrame* TCustomFFmpeg::ComposeVideoPicture(TOutputStreamState& ost, AVFrame* pi
   // The encoder may still hold the last picture: write into a fresh buffer then.
   if (lav::av_frame_make_writable(target) < 0) throw FFMpegException("Cannot allocate temp picture, check pix fmt");
   if (scale) {
-    ScaleIntoTarget(ost, formatted, target);
+    if (!ScaleIntoTarget(ost, formatted, target)) {
+      PictureFormatError("error padding picture");
+      return nullptr;
+    }
   } else {
     uint8_t* inner[4];
     const int w = target->width - ost.PadLeft - ost.PadRight, h = target->height - ost.PadTop - ost.PadBottom;

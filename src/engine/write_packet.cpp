@@ -1,5 +1,6 @@
 // The last step of every packet: the stream's bit-stream filter chain, then
 // the interleaving writer.
+#include "binding/helpers.h"
 #include "binding/message_format.h"
 #include "engine/engine.h"
 
@@ -41,22 +42,41 @@ TOutputStreamState* TCustomFFmpeg::FindOutputStream(const AVFormatContext* s, in
 
 // What the loop and the reports need of a packet that goes to the muxer:
 // how far its stream reaches, and the pass-1 statistics of its encoder.
-void TCustomFFmpeg::NoteWrittenPacket(AVFormatContext* s, const AVPacket* pkt, AVCodecContext* enc) {
-  TOutputStreamState* ost = FindOutputStream(s, pkt->stream_index);
-  if (!ost) return;
+void TCustomFFmpeg::NoteWrittenPacket(TOutputStreamState& ost, const AVPacket* pkt, AVCodecContext* enc) {
   const int64_t t = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
   if (t != AV_NOPTS_VALUE) {
-    const int64_t end = t + (pkt->duration > 0 ? pkt->duration : 0);
-    if (ost->MuxedPts == AV_NOPTS_VALUE || end > ost->MuxedPts) ost->MuxedPts = end;
+    const int64_t end = SatAdd(t, pkt->duration > 0 ? pkt->duration : 0);
+    if (ost.MuxedPts == AV_NOPTS_VALUE || end > ost.MuxedPts) ost.MuxedPts = end;
   }
-  TakeQualityStats(*ost, pkt);
-  if (ost->LogFile && enc && enc->stats_out) lav::fprintf(ost->LogFile.get(), "%s", enc->stats_out);
+  TakeQualityStats(ost, pkt);
+  if (ost.LogFile && enc && enc->stats_out) lav::fprintf(ost.LogFile.get(), "%s", enc->stats_out);
+}
+
+// Muxers refuse a decode time that does not increase, which a time stamp
+// jump in the input or an encoder's rounding can give: such a packet is
+// moved just after the one before it, and its presentation time with it
+// when that would come before its decode time.
+void TCustomFFmpeg::KeepDtsIncreasing(TOutputStreamState& ost, AVPacket* pkt) {
+  if (pkt->dts == AV_NOPTS_VALUE) return;
+  if (ost.MuxedDts != AV_NOPTS_VALUE && pkt->dts <= ost.MuxedDts) {
+    if (!ost.DtsMoveReported && LogAssigned())
+      Log(0, Format("Non-increasing decode time in output stream #%d.%d: %d after %d; such packets are moved "
+                    "up, their timing may be off",
+                    ost.FileIndex, ost.StreamIndex, pkt->dts, ost.MuxedDts));
+    ost.DtsMoveReported = true;
+    pkt->dts = SatAdd(ost.MuxedDts, 1);
+  }
+  if (pkt->pts != AV_NOPTS_VALUE && pkt->pts < pkt->dts) pkt->pts = pkt->dts;
+  ost.MuxedDts = pkt->dts;
 }
 
 void TCustomFFmpeg::MuxPacket(AVFormatContext* s, AVPacket* pkt, AVCodecContext* enc) {
-  NoteWrittenPacket(s, pkt, enc);
+  if (TOutputStreamState* ost = FindOutputStream(s, pkt->stream_index)) {
+    KeepDtsIncreasing(*ost, pkt);
+    NoteWrittenPacket(*ost, pkt, enc);
+  }
   const int ret = lav::av_interleaved_write_frame(s, pkt);
-  if (ret < 0) throw FFMpegException(FormatOpenError("av_interleaved_write_frame()", ret));
+  if (ret < 0) throw FFMpegException("av_interleaved_write_frame(): " + LibraryErrorText(ret));
 }
 
 void TCustomFFmpeg::ReportFilterError(AVBSFContext* bsf, int StreamIndex, AVCodecContext* enc, int Code) {
