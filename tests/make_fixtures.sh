@@ -15,7 +15,7 @@
 # and refresh tests/fixtures_manifest.txt from OUTDIR/fixtures_manifest.txt.
 set -euo pipefail
 
-FIXTURE_VERSION="vantrel-fixtures-3"
+FIXTURE_VERSION="vantrel-fixtures-4"
 
 # Valid fixtures and the duration (seconds) each one is meant to have.  The
 # order here is the order of the manifest.
@@ -51,9 +51,16 @@ CORRUPT_FIXTURES=(
     truncated.avi:truncated
     truncated.mp4:moovless
     truncated_faststart.mp4:truncated
+    text.avi:text
+    dir.avi:folder
+    corrupt_middle.avi:overwritten
+    corrupt_middle.mp4:overwritten
+    empty_stream.avi:packetless_stream
+    empty_stream.mp4:packetless_stream
 )
 # Of those, the ones a demuxer must still be able to open.
-CORRUPT_BUT_OPENABLE=(truncated.avi truncated_faststart.mp4)
+CORRUPT_BUT_OPENABLE=(truncated.avi truncated_faststart.mp4 corrupt_middle.avi corrupt_middle.mp4
+                      empty_stream.avi empty_stream.mp4)
 
 BENCH_FIXTURES=(bench_60s.avi bench_600s.avi)
 
@@ -203,6 +210,33 @@ build_corrupt() {
     size=$(stat -c %s "$fast")
     head -c $((size * 60 / 100)) "$fast" > "$OUT/truncated_faststart.mp4"
     rm -f "$fast"
+
+    printf 'This is a text file, not a video.\nIt has a few lines of plain text.\n' > "$OUT/text.avi"
+    mkdir -p "$OUT/dir.avi"
+
+    # Valid files with a few KB in the middle overwritten: the headers and
+    # the index still hold, the packets there do not.
+    overwrite_middle "$OUT/avi_mpeg4.avi" "$OUT/corrupt_middle.avi"
+    overwrite_middle "$OUT/mp4.mp4" "$OUT/corrupt_middle.mp4"
+
+    # Headers that list an audio stream without a single packet of it (the
+    # fragmented MP4 declares its tracks before any sample is known).
+    local silent=(-af atrim=end_sample=0)
+    av empty_stream.avi 176 144 15 8000 1 2 -c:v mpeg4 -c:a pcm_s16le "${silent[@]}"
+    av empty_stream.mp4 176 144 15 8000 1 2 -c:v mpeg4 -c:a aac "${silent[@]}" \
+       -movflags frag_keyframe+empty_moov
+}
+
+#   overwrite_middle SOURCE TARGET: 4 KB of seeded random bytes at half length.
+overwrite_middle() {
+    python3 - "$1" "$2" <<'PY'
+import random, sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+random.seed(3)
+mid = len(data) // 2
+data[mid:mid + 4096] = random.randbytes(4096)
+open(sys.argv[2], 'wb').write(data)
+PY
 }
 
 build_bench() {

@@ -6,7 +6,8 @@
 
 namespace vantrel::test {
 
-// The media fixtures made by tests/make_fixtures.sh.
+// The media fixtures made by tests/make_fixtures.sh. FixturesAvailable()
+// records a failure of the running test when they were not made.
 std::string Fixture(const std::string& name);
 bool FixturesAvailable();
 
