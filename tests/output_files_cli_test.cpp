@@ -93,7 +93,7 @@ TEST_F(OutputFilesCliTest, AnOutputThatIsAnInputIsRefusedAndNothingChanges) {
   };
   for (const Case& c : cases) {
     std::string out;
-    const int rc = test::RunCommand("cd " + Quoted(dir.path()) + " && " + Cli() + " " + c.args, out);
+    const int rc = test::RunCommand("cd " + Quoted(dir.path()) + " && " + Cli() + " -y " + c.args, out);
     EXPECT_EQ(rc, 1) << c.args << "\n" << out;
     EXPECT_NE(out.find("vantrel-cli: Output file '" + c.output + "' is the same file as input file '" + c.input +
                        "'"),
@@ -111,7 +111,7 @@ TEST_F(OutputFilesCliTest, AFailingJobLeavesTheOldFileAsItWasAndNoBrokenFile) {
   // A file size limit makes the writes fail once the output has been opened,
   // as a full disk would; the signal it raises is ignored so the write reports it.
   auto run = [&](const std::string& output, std::string& out) {
-    const std::string script = "ulimit -f 16; trap '' XFSZ; " + Cli() + " -i " +
+    const std::string script = "ulimit -f 16; trap '' XFSZ; " + Cli() + " -y -i " +
                                Quoted(test::Fixture("fps25_10s.avi")) + " -vcodec mpeg4 -b 800000 " +
                                Quoted(output);
     return test::RunCommand("bash -c " + Quoted(script), out);
@@ -133,7 +133,7 @@ TEST_F(OutputFilesCliTest, ACompletedJobReplacesTheFileAsANewFileAndKeepsALinkAL
   fs::create_symlink(real, link);
   std::string out;
   const int rc = test::RunCommand(
-      Cli() + " -i " + Quoted(test::Fixture("avi_mpeg4.avi")) + " -vcodec copy -acodec copy " + Quoted(link), out);
+      Cli() + " -y -i " + Quoted(test::Fixture("avi_mpeg4.avi")) + " -vcodec copy -acodec copy " + Quoted(link), out);
   ASSERT_EQ(rc, 0) << out;
   EXPECT_TRUE(fs::is_symlink(link));
   const test::Probe probe = test::ProbeFile(real);
@@ -154,7 +154,7 @@ TEST_F(OutputFilesCliTest, AStoppedJobReplacesTheFileWithAPlayableOne) {
   MakeOldFile(old, test::Fixture("mp4.mp4"));
   const FileState before = StateOf(old);
   // Rate emulation makes the 10 s copy take 10 s; it is interrupted after 1.5 s.
-  const std::string script = Cli() + " -re -i " + Quoted(test::Fixture("fps25_10s.avi")) +
+  const std::string script = Cli() + " -y -re -i " + Quoted(test::Fixture("fps25_10s.avi")) +
                              " -vcodec copy -acodec copy " + Quoted(old) +
                              " 2>/dev/null & pid=$!; sleep 1.5; kill -INT $pid; wait $pid; echo rc=$?";
   std::string result;

@@ -46,8 +46,8 @@ std::string OutputReason(const std::string& name) {
     return ::access(path.c_str(), W_OK) != 0 ? SystemText(errno) : std::string();
   }
   if (errno != ENOENT) return SystemText(errno);
-  std::string dir = std::filesystem::path(path).parent_path().string();
-  if (dir.empty()) dir = ".";
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  const std::string dir = parent.empty() ? std::string(".") : parent.string();
   if (::stat(dir.c_str(), &st) != 0) return SystemText(errno);
   if (!S_ISDIR(st.st_mode)) return SystemText(ENOTDIR);
   return ::access(dir.c_str(), W_OK | X_OK) != 0 ? SystemText(errno) : std::string();
