@@ -11,11 +11,16 @@ namespace {
 
 std::atomic<bool> gMuted{false};
 
-RepeatCollapser& Collapser() {
-  static RepeatCollapser collapser([](const std::string& text) {
+std::function<void(const std::string&)>& Writer() {
+  static std::function<void(const std::string&)> write = [](const std::string& text) {
     std::fputs(text.c_str(), stderr);
     std::fflush(stderr);
-  });
+  };
+  return write;
+}
+
+RepeatCollapser& Collapser() {
+  static RepeatCollapser collapser([](const std::string& text) { Writer()(text); });
   return collapser;
 }
 
@@ -61,7 +66,11 @@ void RepeatCollapser::FlushLocked() {
   repeats_ = 0;
 }
 
-void InstallLibraryLog() { lav::av_log_set_callback(PrintLibraryLine); }
+void InstallLibraryLog(std::function<void(const std::string&)> Write) {
+  // Set before the callback exists, so no library line sees it change.
+  if (Write) Writer() = std::move(Write);
+  lav::av_log_set_callback(PrintLibraryLine);
+}
 void SetLibraryLogMuted(bool muted) { gMuted = muted; }
 void FlushLibraryLog() { Collapser().Flush(); }
 

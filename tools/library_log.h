@@ -27,9 +27,10 @@ class RepeatCollapser {
   int repeats_ = 0;
 };
 
-// Installs the libraries' log callback: their lines go to stderr, filtered
-// by the engine's verbosity and collapsed; while muted nothing is written.
-void InstallLibraryLog();
+// Installs the libraries' log callback: their lines go to Write (stderr when
+// empty), filtered by the engine's verbosity and collapsed; while muted
+// nothing is written. Write must stay valid until the process ends.
+void InstallLibraryLog(std::function<void(const std::string&)> Write = {});
 void SetLibraryLogMuted(bool muted);
 void FlushLibraryLog();
 

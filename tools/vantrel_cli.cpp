@@ -32,15 +32,18 @@ int UsageError(const std::string& msg) {
   return kExitUsage;
 }
 
-// Log lines and the progress line share stderr. On a terminal the progress
-// line is rewritten in place ('\r'); any other line first ends it. Elsewhere
-// (a pipe, a file) each report is a line of its own. The engine hands the
-// progress line to OnProgressLine, so it never has to be recognised among
-// the log lines by its text.
+// Log lines, the libraries' lines and the progress line share stderr. On a
+// terminal the progress line is rewritten in place ('\r'); any other line
+// first ends it. Elsewhere (a pipe, a file) each report is a line of its own.
+// The engine hands the progress line to OnProgressLine, so it never has to be
+// recognised among the log lines by its text.
 class ConsoleOutput {
  public:
   ConsoleOutput() : terminal_(isatty(STDERR_FILENO) == 1) {}
   void Progress(const std::string& line, bool last) {
+    // A count of repeated library lines belongs before the report, not
+    // after the reports that followed them.
+    vantrel::cli::FlushLibraryLog();
     std::lock_guard<std::mutex> lock(m_);
     if (terminal_) {
       std::fprintf(stderr, "%s\r", line.c_str());
@@ -57,6 +60,14 @@ class ConsoleOutput {
     if (open_) std::fputc('\n', stderr);
     open_ = false;
     std::fprintf(stderr, "%s\n", msg.c_str());
+  }
+  // A piece of a library line, written as it is.
+  void Text(const std::string& text) {
+    std::lock_guard<std::mutex> lock(m_);
+    if (open_) std::fputc('\n', stderr);
+    open_ = false;
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
   }
 
  private:
@@ -147,8 +158,7 @@ int ApplySteps(TCustomFFmpeg& engine, const vantrel::cli::Arguments& args,
   return kExitOk;
 }
 
-int RunJob(const vantrel::cli::Arguments& args, vantrel::cli::StopSignals& signals) {
-  ConsoleOutput console;
+int RunJob(const vantrel::cli::Arguments& args, vantrel::cli::StopSignals& signals, ConsoleOutput& console) {
   TCustomFFmpeg engine;
   engine.ResetEngine();
   engine.OnLog = [&console](TCustomFFmpeg*, int level, const std::string& msg) {
@@ -198,8 +208,10 @@ int main(int argc, char** argv) {
   if (!vantrel::LoadLibraries(args.libDir, !args.unversioned)) return Fail(vantrel::GetLoadError());
   if (signals.Received()) return kExitInterrupted;
 
-  vantrel::cli::InstallLibraryLog();
-  const int status = RunJob(args, signals);
+  // Lives as long as the process: the libraries may log until it ends.
+  static ConsoleOutput console;
+  vantrel::cli::InstallLibraryLog([](const std::string& text) { console.Text(text); });
+  const int status = RunJob(args, signals, console);
   vantrel::cli::FlushLibraryLog();
   // The libraries stay loaded until the process ends: unloading them at exit
   // gains nothing, and unmapping them turns their own process-lifetime
