@@ -153,10 +153,12 @@ TEST_F(OutputFilesCliTest, AStoppedJobReplacesTheFileWithAPlayableOne) {
   const std::string old = dir / "out.mp4";
   MakeOldFile(old, test::Fixture("mp4.mp4"));
   const FileState before = StateOf(old);
-  // Rate emulation makes the 10 s copy take 10 s; it is interrupted after 1.5 s.
-  const std::string script = Cli() + " -y -re -i " + Quoted(test::Fixture("fps25_10s.avi")) +
-                             " -vcodec copy -acodec copy " + Quoted(old) +
-                             " 2>/dev/null & pid=$!; sleep 1.5; kill -INT $pid; wait $pid; echo rc=$?";
+  // Rate emulation makes the 10 s copy take 10 s; it is interrupted once a
+  // report says more than a second was written (a fixed wait is too short on a
+  // loaded machine).
+  const std::string script = "log=$(mktemp); " + Cli() + " -y -re -i " + Quoted(test::Fixture("fps25_10s.avi")) +
+                             " -vcodec copy -acodec copy " + Quoted(old) + " 2>\"$log\" & pid=$!; " +
+                             test::kWaitForOneSecondReported + "kill -INT $pid; wait $pid; echo rc=$?; rm -f \"$log\"";
   std::string result;
   test::RunCommand("bash -c " + Quoted(script), result);
   EXPECT_NE(result.find("rc=130"), std::string::npos) << result;

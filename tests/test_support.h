@@ -29,6 +29,11 @@ class TempDir {
 // on stdout and stderr (merged) in output.
 int RunCommand(const std::string& command, std::string& output);
 
+// A piece of shell script: waits (at most 20 s) until the progress reports
+// in the file "$log" say that more than one second of output was written.
+inline constexpr const char* kWaitForOneSecondReported =
+    "for i in $(seq 200); do grep -q 'time= *[1-9]' \"$log\" && break; sleep 0.1; done; ";
+
 // Puts the system's codec libraries back for the tests that need them.
 void EnsureLibrariesLoaded();
 

@@ -50,10 +50,12 @@ TEST_F(TranscodeCliTest, VolumeOnACopiedAudioStreamIsRefused) {
 
 TEST_F(TranscodeCliTest, InterruptEndsPromptlyWithACompleteFile) {
   const std::string out = dir / "out.mp4";
-  // Rate emulation makes the 10 s copy take 10 s; it is interrupted after 1.5 s.
-  const std::string script = Cli() + " -re -i '" + test::Fixture("fps25_10s.avi") +
-                             "' -vcodec copy -acodec copy '" + out + "' 2>/dev/null & pid=$!; sleep 1.5; "
-                             "t0=$(date +%s%N); kill -INT $pid; wait $pid; rc=$?; t1=$(date +%s%N); "
+  // Rate emulation makes the 10 s copy take 10 s; it is interrupted once a
+  // report says more than a second was written.
+  const std::string script = "log=$(mktemp); " + Cli() + " -re -i '" + test::Fixture("fps25_10s.avi") +
+                             "' -vcodec copy -acodec copy '" + out + "' 2>\"$log\" & pid=$!; " +
+                             test::kWaitForOneSecondReported +
+                             "t0=$(date +%s%N); kill -INT $pid; wait $pid; rc=$?; t1=$(date +%s%N); rm -f \"$log\"; "
                              "echo \"rc=$rc ms=$(( (t1 - t0) / 1000000 ))\"";
   std::string result;
   test::RunCommand("bash -c '" + std::string([&] {
