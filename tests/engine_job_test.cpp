@@ -176,7 +176,7 @@ TEST(RunJobTest, AnExceptionIsReportedAndTheEndStillComes) {
   EXPECT_EQ(e.ErrorMessage, "the job failed");
   ASSERT_FALSE(o.logs.empty());
   EXPECT_EQ(o.logs.back(), std::make_pair(-1, std::string("the job failed")));
-  EXPECT_EQ(e.CodecOptions[0], nullptr);  // freed
+  EXPECT_EQ(e.CodecOptions[0].get(), nullptr);  // freed
 }
 
 TEST(StopJobTest, NeverStartedEngineReportsItsEndOnceFromAnotherThread) {
@@ -255,18 +255,18 @@ TEST(DestroyTest, TerminateHandlerMayDestroyItsEngine) {
 TEST(FreeResourcesTest, SecondCallFreesNothingTwice) {
   FakeJob e;
   e.ResetEngine();
-  ASSERT_NE(e.CodecOptions[1], nullptr);
-  ASSERT_NE(e.FormatOptions, nullptr);
-  ASSERT_NE(e.ScalerOptions, nullptr);
-  e.VideoCodecName = lav::av_strdup("mpeg4");
-  e.GenericOptionNames.push_back(lav::av_strdup("g"));
-  e.IntraMatrix = static_cast<uint16_t*>(lav::av_malloc(64 * sizeof(uint16_t)));
+  ASSERT_NE(e.CodecOptions[1].get(), nullptr);
+  ASSERT_NE(e.FormatOptions.get(), nullptr);
+  ASSERT_NE(e.ScalerOptions.get(), nullptr);
+  e.VideoCodecName.reset(lav::av_strdup("mpeg4"));
+  e.GenericOptionNames.push_back("g");
+  e.IntraMatrix.reset(static_cast<uint16_t*>(lav::av_malloc(64 * sizeof(uint16_t))));
   e.FreeResources();
-  EXPECT_EQ(e.CodecOptions[1], nullptr);
-  EXPECT_EQ(e.FormatOptions, nullptr);
-  EXPECT_EQ(e.ScalerOptions, nullptr);
-  EXPECT_EQ(e.VideoCodecName, nullptr);
-  EXPECT_EQ(e.IntraMatrix, nullptr);
+  EXPECT_EQ(e.CodecOptions[1].get(), nullptr);
+  EXPECT_EQ(e.FormatOptions.get(), nullptr);
+  EXPECT_EQ(e.ScalerOptions.get(), nullptr);
+  EXPECT_EQ(e.VideoCodecName.get(), nullptr);
+  EXPECT_EQ(e.IntraMatrix.get(), nullptr);
   EXPECT_TRUE(e.GenericOptionNames.empty());
   e.FreeResources();
 }
@@ -311,7 +311,7 @@ TEST(DefaultsTest, FreshEngineHasTheDocumentedDefaults) {
   EXPECT_EQ(e.VideoSyncMethod, -1);
   EXPECT_FLOAT_EQ(e.AudioQScale, -99999.0f);
   EXPECT_FLOAT_EQ(e.MuxMaxDelay, 0.7f);
-  EXPECT_EQ(e.CodecOptions[0], nullptr);  // no library context before a reset
+  EXPECT_EQ(e.CodecOptions[0].get(), nullptr);  // no library context before a reset
 }
 
 TEST(DefaultsTest, ResetCreatesTheOptionHoldersByMediaType) {
@@ -320,7 +320,7 @@ TEST(DefaultsTest, ResetCreatesTheOptionHoldersByMediaType) {
   const AVMediaType types[5] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_DATA,
                                 AVMEDIA_TYPE_SUBTITLE, AVMEDIA_TYPE_ATTACHMENT};
   for (int i = 0; i < 5; ++i) {
-    ASSERT_NE(e.CodecOptions[i], nullptr);
+    ASSERT_NE(e.CodecOptions[i].get(), nullptr);
     EXPECT_EQ(e.CodecOptions[i]->codec_type, types[i]);
   }
 }
@@ -340,11 +340,11 @@ TEST(OpenErrorTest, TextsByErrorCode) {
   EXPECT_EQ(FormatOpenError("a.avi", AVERROR(EINVAL)), "a.avi: Error while parsing header");
   EXPECT_EQ(FormatOpenError("a.avi", AVERROR(ENOMEM)), "a.avi: memory allocation error occurred");
   EXPECT_EQ(FormatOpenError("a.avi", AVERROR_INVALIDDATA), "a.avi: Unknown format");
-  EXPECT_EQ(FormatOpenError("a.avi", -42), "a.avi: Unknown format");
+  EXPECT_EQ(FormatOpenError("a.avi", AVERROR_DEMUXER_NOT_FOUND), "a.avi: Unknown format");
   EXPECT_EQ(FormatOpenError("a.avi", AVERROR(EIO)),
             "a.avi: I/O error occurred\r\nUsually that means that input file is truncated and/or corrupted.");
   EXPECT_EQ(FormatOpenError("a.avi", -1234), "a.avi: Error while opening file");
-  EXPECT_NE(FormatOpenError("img.jpg", -33).find("use 'img%d.jpg';"), std::string::npos);
+  EXPECT_NE(FormatOpenError("img.jpg", kImageNumberExpected).find("use 'img%d.jpg';"), std::string::npos);
 }
 
 }  // namespace

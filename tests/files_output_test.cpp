@@ -22,13 +22,13 @@ std::string ReadAll(const std::string& path) {
 }
 
 const AVCodecContext* Encoder(const TCustomFFmpeg& e, int file, int stream) {
-  return e.OutputCodecs[file].at(size_t(stream));
+  return e.OutputCodecs[file].at(size_t(stream)).get();
 }
 
 TEST_F(OutputFileTest, StreamsFollowTheInputsAndTheFormat) {
   ASSERT_TRUE(engine.OpenInputFile(Fixture("mp4.mp4")));
   ASSERT_TRUE(engine.OpenOutputFile(tmp / "both.3gp")) << engine.LastError;
-  AVFormatContext* oc = engine.OutputFiles[0];
+  AVFormatContext* oc = engine.OutputFiles[0].get();
   ASSERT_EQ(oc->nb_streams, 2u);
   ASSERT_EQ(engine.OutputCodecs[0].size(), 2u);
   EXPECT_EQ(Encoder(engine, 0, 0)->codec_id, AV_CODEC_ID_H263);
@@ -58,13 +58,13 @@ TEST_F(OutputFileTest, RefusalsAreWordForWordAndLeaveNothingBehind) {
   const std::string noFormat = tmp / "out.nosuchextension";
   const std::string noFolder = tmp / "no/such/folder/out.mp4";
   const Case cases[] = {
-      {[&] { engine.VideoCodecName = lav::av_strdup("nosuchenc"); }, tmp / "o.mp4",
+      {[&] { engine.VideoCodecName.reset(lav::av_strdup("nosuchenc")); }, tmp / "o.mp4",
        "new_video_stream fail: Unknown encoder 'nosuchenc'"},
-      {[&] { engine.VideoCodecName = lav::av_strdup("aac"); }, tmp / "o.mp4",
+      {[&] { engine.VideoCodecName.reset(lav::av_strdup("aac")); }, tmp / "o.mp4",
        "new_video_stream fail: Invalid encoder type 'aac'"},
-      {[&] { engine.AudioCodecName = lav::av_strdup("mpeg4"); }, tmp / "o.mp4",
+      {[&] { engine.AudioCodecName.reset(lav::av_strdup("mpeg4")); }, tmp / "o.mp4",
        "new_audio_stream fail: Invalid encoder type 'mpeg4'"},
-      {[&] { engine.VideoRcOverride = lav::av_strdup("x,1,2"); }, tmp / "o.mp4",
+      {[&] { engine.VideoRcOverride.reset(lav::av_strdup("x,1,2")); }, tmp / "o.mp4",
        "new_video_stream fail: error parsing rc_override"},
       {[&] {
          engine.VideoFilters = "hflip";
@@ -91,10 +91,10 @@ TEST_F(OutputFileTest, RefusalsAreWordForWordAndLeaveNothingBehind) {
     EXPECT_EQ(engine.OutputFileCount, 0);
     EXPECT_TRUE(engine.OutputCodecs[0].empty());
     EXPECT_EQ(engine.OutputFormat, nullptr);
-    EXPECT_EQ(engine.VideoCodecName, nullptr);
+    EXPECT_EQ(engine.VideoCodecName.get(), nullptr);
     engine.VideoFilters.clear();
     engine.FrameCropTop = engine.FramePadTop = 0;
-    lav::av_freep(&engine.VideoRcOverride);
+    engine.VideoRcOverride.reset();
   }
   EXPECT_FALSE(std::filesystem::exists(tmp / "no"));
   EXPECT_FALSE(std::filesystem::exists(tmp / "o.mp4"));
@@ -131,7 +131,7 @@ TEST_F(OutputFileTest, FrameRateIsTheNearestTheEncoderSupports) {
   int file = 0;
   for (const Case& c : cases) {
     engine.FrameRate = c.wanted;
-    engine.VideoCodecName = lav::av_strdup("mpeg2video");
+    engine.VideoCodecName.reset(lav::av_strdup("mpeg2video"));
     ASSERT_TRUE(engine.OpenOutputFile(tmp / ("r" + std::to_string(file) + ".mpg"))) << engine.LastError;
     const AVRational tb = Encoder(engine, file, 0)->time_base;
     EXPECT_EQ(av_cmp_q(tb, c.timeBase), 0) << c.wanted.num << "/" << c.wanted.den << " gave " << tb.num << "/"
@@ -150,7 +150,7 @@ TEST_F(OutputFileTest, EncoderValuesFollowTheOptions) {
   engine.AudioSampleFmt = AV_SAMPLE_FMT_S16;
   engine.AudioChannels = 1;
   engine.AudioLanguage = "english";
-  engine.IntraMatrix = static_cast<uint16_t*>(lav::av_mallocz(64 * sizeof(uint16_t)));
+  engine.IntraMatrix.reset(static_cast<uint16_t*>(lav::av_mallocz(64 * sizeof(uint16_t))));
   ASSERT_TRUE(engine.OpenOutputFile(tmp / "o.mp4")) << engine.LastError;
   const AVCodecContext* v = Encoder(engine, 0, 0);
   EXPECT_EQ(v->sample_aspect_ratio.num, 64);
@@ -161,7 +161,7 @@ TEST_F(OutputFileTest, EncoderValuesFollowTheOptions) {
   EXPECT_TRUE(v->flags & AV_CODEC_FLAG_PASS1);
   EXPECT_TRUE(v->flags & AV_CODEC_FLAG_GLOBAL_HEADER) << "mp4 wants global headers";
   ASSERT_NE(v->intra_matrix, nullptr);
-  EXPECT_NE(v->intra_matrix, engine.IntraMatrix) << "the encoder frees its own copy";
+  EXPECT_NE(v->intra_matrix, engine.IntraMatrix.get()) << "the encoder frees its own copy";
   const AVCodecContext* a = Encoder(engine, 0, 1);
   EXPECT_EQ(a->sample_fmt, AV_SAMPLE_FMT_FLTP) << "the aac encoder's own format";
   EXPECT_EQ(a->ch_layout.nb_channels, 1);
@@ -182,7 +182,7 @@ TEST_F(OutputFileTest, RateControlOverrides) {
   };
   int file = 0;
   for (const Case& c : cases) {
-    engine.VideoRcOverride = lav::av_strdup(c.text);
+    engine.VideoRcOverride.reset(lav::av_strdup(c.text));
     ASSERT_TRUE(engine.OpenOutputFile(tmp / ("o" + std::to_string(file) + ".mp4"))) << engine.LastError;
     const AVCodecContext* v = Encoder(engine, file++, 0);
     ASSERT_EQ(v->rc_override_count, int(c.entries.size())) << c.text;
@@ -192,7 +192,7 @@ TEST_F(OutputFileTest, RateControlOverrides) {
       EXPECT_EQ(v->rc_override[i].qscale, c.entries[i].qscale);
       EXPECT_FLOAT_EQ(v->rc_override[i].quality_factor, c.entries[i].quality_factor);
     }
-    lav::av_freep(&engine.VideoRcOverride);
+    engine.VideoRcOverride.reset();
   }
 }
 
@@ -205,10 +205,10 @@ TEST_F(OutputFileTest, NewStreamsGoToTheLastOutput) {
   }
   ASSERT_TRUE(engine.OpenOutputFile(tmp / "o.mkv")) << engine.LastError;
   const unsigned before = engine.OutputFiles[0]->nb_streams;
-  engine.AudioCodecName = lav::av_strdup("nosuchenc");
+  engine.AudioCodecName.reset(lav::av_strdup("nosuchenc"));
   EXPECT_THROW(engine.NewAudioStreamOption(), FFMpegException);
   EXPECT_EQ(engine.OutputFiles[0]->nb_streams, before) << "a refused stream is not left half-made";
-  engine.AudioCodecName = lav::av_strdup("mp2");
+  engine.AudioCodecName.reset(lav::av_strdup("mp2"));
   engine.NewAudioStreamOption();
   ASSERT_EQ(engine.OutputFiles[0]->nb_streams, before + 1);
   EXPECT_EQ(engine.OutputCodecs[0].size(), before + 1);
@@ -228,24 +228,24 @@ TEST_F(OutputFileTest, SubtitleStreamsTakeTheFormatsCodecWhenNoneIsNamed) {
   ASSERT_TRUE(engine.OpenOutputFile(tmp / "o.mkv")) << engine.LastError;
   engine.SubtitleLanguage = "fre";
   engine.NewSubtitleStreamOption();
-  const AVCodecContext* s = engine.OutputCodecs[0].back();
+  const AVCodecContext* s = engine.OutputCodecs[0].back().get();
   EXPECT_EQ(s->codec_type, AVMEDIA_TYPE_SUBTITLE);
   EXPECT_EQ(s->codec_id, engine.OutputFiles[0]->oformat->subtitle_codec);
   EXPECT_TRUE(engine.SubtitleLanguage.empty());
-  engine.SubtitleCodecName = lav::av_strdup("mpeg4");
+  engine.SubtitleCodecName.reset(lav::av_strdup("mpeg4"));
   try {
     engine.NewSubtitleStreamOption();
     FAIL() << "a video encoder for a subtitle stream";
   } catch (const FFMpegException& e) {
     EXPECT_STREQ(e.what(), "Invalid encoder type 'mpeg4'");
   }
-  EXPECT_EQ(engine.SubtitleCodecName, nullptr);
+  EXPECT_EQ(engine.SubtitleCodecName.get(), nullptr);
 }
 
 TEST_F(OutputFileTest, TheOldAacEncoderNameMapsToTheBuiltInOne) {
   std::vector<std::pair<int, std::string>> lines;
   engine.OnLog = [&](TCustomFFmpeg*, int level, const std::string& m) { lines.emplace_back(level, m); };
-  engine.AudioCodecName = lav::av_strdup("libfaac");
+  engine.AudioCodecName.reset(lav::av_strdup("libfaac"));
   ASSERT_TRUE(engine.OpenOutputFile(tmp / "o.m4a")) << engine.LastError;
   EXPECT_EQ(engine.OutputCodecs[0].back()->codec_id, AV_CODEC_ID_AAC);
   ASSERT_EQ(lines.size(), 1u);
@@ -333,7 +333,7 @@ TEST_F(OutputFileTest, MetadataAndMuxerSettings) {
   engine.Genre = std::string(40, 'g');
   engine.MuxMaxDelay = 0.25f;
   ASSERT_TRUE(engine.OpenOutputFile(tmp / "o.mpg")) << engine.LastError;
-  AVFormatContext* oc = engine.OutputFiles[0];
+  AVFormatContext* oc = engine.OutputFiles[0].get();
   EXPECT_STREQ(lav::av_dict_get(oc->metadata, "title", nullptr, 0)->value, "A title");
   EXPECT_STREQ(lav::av_dict_get(oc->metadata, "date", nullptr, 0)->value, "2009");
   EXPECT_EQ(std::string(lav::av_dict_get(oc->metadata, "genre", nullptr, 0)->value).size(), 31u);

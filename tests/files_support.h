@@ -28,7 +28,7 @@ class FilesTest : public ::testing::Test {
   }
   int StreamCount(int File, AVMediaType Type) const {
     int n = 0;
-    for (AVCodecContext* c : engine.InputCodecs[File]) n += c->codec_type == Type;
+    for (const CodecContextPtr& c : engine.InputCodecs[File]) n += c->codec_type == Type;
     return n;
   }
 

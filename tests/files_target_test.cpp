@@ -74,7 +74,7 @@ TEST_F(TargetTest, PalDvd) {
   EXPECT_EQ(engine.CodecOptions[AVMEDIA_TYPE_VIDEO]->gop_size, 15);
   EXPECT_EQ(engine.AudioSampleRate, 48000);
   EXPECT_NEAR(engine.FrameAspectRatio, 16.0 / 9.0, 1e-4);
-  EXPECT_STREQ(engine.VideoCodecName, "mpeg2video");
+  EXPECT_STREQ(engine.VideoCodecName.get(), "mpeg2video");
   EXPECT_STREQ(engine.OutputFormat->name, "dvd");
 }
 

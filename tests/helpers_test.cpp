@@ -87,12 +87,6 @@ TEST(RationalTest, DoubleToRationalSurvivesExtremes) {
   EXPECT_EQ(r.num, 0);
 }
 
-TEST(ClipIntTest, Bounds) {
-  EXPECT_EQ(ClipInt(5, 0, 3), 3);
-  EXPECT_EQ(ClipInt(-5, 0, 3), 0);
-  EXPECT_EQ(ClipInt(2, 0, 3), 2);
-}
-
 TEST(FileSizeOfTest, ExistingAndMissingFiles) {
   test::TempDir dir;
   EXPECT_EQ(FileSizeOf(dir / "none"), -1);

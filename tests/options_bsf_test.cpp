@@ -29,13 +29,13 @@ TEST(BitstreamFilters, UnknownAndEmptyNames) {
   EXPECT_EQ(Refusal([&] { e.SetOption("vbsf", " no_such_bsf "); }), "Unknown bitstream filter no_such_bsf");
   e.SetOption("vbsf", "");
   e.SetOption("vbsf", "=null");
-  EXPECT_EQ(e.VideoBitstreamFilters, nullptr);
+  EXPECT_EQ(e.VideoBitstreamFilters.get(), nullptr);
   e.SetOption("absf", "null=whatever");
   e.SetOption("sbsf", "null");
-  ASSERT_NE(e.AudioBitstreamFilters, nullptr);
+  ASSERT_NE(e.AudioBitstreamFilters.get(), nullptr);
   EXPECT_STREQ(e.AudioBitstreamFilters->filter->name, "null");
-  EXPECT_NE(e.SubtitleBitstreamFilters, nullptr);
-  EXPECT_EQ(e.VideoBitstreamFilters, nullptr);
+  EXPECT_NE(e.SubtitleBitstreamFilters.get(), nullptr);
+  EXPECT_EQ(e.VideoBitstreamFilters.get(), nullptr);
 }
 
 // Wrapping as a timed-text sample and unwrapping again gives the text back;
@@ -45,21 +45,19 @@ TEST(BitstreamFilters, ChainsApplyFiltersInTheOrderGiven) {
   e.SetOption("vbsf", "text2movsub");
   e.SetOption("vbsf", "mov2textsub");
   EXPECT_EQ(e.PendingBitstreamFilterNames[0], (std::vector<std::string>{"text2movsub", "mov2textsub"}));
-  EXPECT_EQ(Filter(e.VideoBitstreamFilters, "ABCD"), "ABCD");
+  EXPECT_EQ(Filter(e.VideoBitstreamFilters.get(), "ABCD"), "ABCD");
 
   e.SetOption("sbsf", "mov2textsub");
   e.SetOption("sbsf", "text2movsub");
-  EXPECT_EQ(Filter(e.SubtitleBitstreamFilters, "ABCD"), std::string("\0\2CD", 4));
+  EXPECT_EQ(Filter(e.SubtitleBitstreamFilters.get(), "ABCD"), std::string("\0\2CD", 4));
 }
 
 TEST(BitstreamFilters, AHandedOverChainStartsAfresh) {
   OptionEngine e;
   e.SetOption("vbsf", "null");
-  AVBSFContext* handed = e.VideoBitstreamFilters;  // as the stream creation does
-  e.VideoBitstreamFilters = nullptr;
+  BitstreamFilterPtr handed = std::move(e.VideoBitstreamFilters);  // as the stream creation does
   e.SetOption("vbsf", "noise");
   EXPECT_EQ(e.PendingBitstreamFilterNames[0], std::vector<std::string>{"noise"});
-  lav::av_bsf_free(&handed);
 }
 
 }  // namespace

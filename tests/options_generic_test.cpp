@@ -24,33 +24,33 @@ const char kLowBitrate[] = "WARNING: The bitrate parameter is set too low. It ta
 TEST(GenericOptions, MediaTypeMasksChooseTheCodecHolders) {
   OptionEngine e;
   ASSERT_TRUE(e.ApplyGenericOption("g", "25"));  // a video parameter
-  EXPECT_EQ(Get(e.CodecOptions[0], "g"), 25);
-  EXPECT_EQ(Get(e.CodecOptions[1], "g"), 12);
-  EXPECT_EQ(Get(e.CodecOptions[2], "g"), 25);
-  EXPECT_EQ(Get(e.CodecOptions[3], "g"), 12);
-  EXPECT_EQ(Get(e.CodecOptions[4], "g"), 25);
+  EXPECT_EQ(Get(e.CodecOptions[0].get(), "g"), 25);
+  EXPECT_EQ(Get(e.CodecOptions[1].get(), "g"), 12);
+  EXPECT_EQ(Get(e.CodecOptions[2].get(), "g"), 25);
+  EXPECT_EQ(Get(e.CodecOptions[3].get(), "g"), 12);
+  EXPECT_EQ(Get(e.CodecOptions[4].get(), "g"), 25);
   ASSERT_TRUE(e.ApplyGenericOption("cutoff", "8000"));  // an audio parameter
-  EXPECT_EQ(Get(e.CodecOptions[0], "cutoff"), 0);
-  EXPECT_EQ(Get(e.CodecOptions[1], "cutoff"), 8000);
+  EXPECT_EQ(Get(e.CodecOptions[0].get(), "cutoff"), 0);
+  EXPECT_EQ(Get(e.CodecOptions[1].get(), "cutoff"), 8000);
   EXPECT_EQ(Recorded(e), (std::vector<std::string>{"g", "cutoff"}));
 }
 
 TEST(GenericOptions, FormatAndScalerHoldersThenThePrefixRule) {
   OptionEngine e;
   EXPECT_TRUE(e.ApplyGenericOption("probesize", "65536"));
-  EXPECT_EQ(Get(e.FormatOptions, "probesize"), 65536);
+  EXPECT_EQ(Get(e.FormatOptions.get(), "probesize"), 65536);
   EXPECT_TRUE(e.ApplyGenericOption("sws_flags", "bilinear"));
-  EXPECT_EQ(Get(e.ScalerOptions, "sws_flags"), 2);  // SWS_BILINEAR
+  EXPECT_EQ(Get(e.ScalerOptions.get(), "sws_flags"), 2);  // SWS_BILINEAR
   // "vb" and "sbt" are no library options: the rest of the name is set on
   // the holder of the type, and that option's own name is recorded. "ab" is
   // an audio option of its own.
   EXPECT_TRUE(e.ApplyGenericOption("vb", "500000"));
   EXPECT_TRUE(e.ApplyGenericOption("ab", "96000"));
   EXPECT_TRUE(e.ApplyGenericOption("sbt", "1000"));
-  EXPECT_EQ(Get(e.CodecOptions[0], "b"), 500000);
-  EXPECT_EQ(Get(e.CodecOptions[1], "b"), 96000);
-  EXPECT_EQ(Get(e.CodecOptions[3], "bt"), 1000);
-  EXPECT_EQ(Get(e.CodecOptions[0], "bt"), 4000000);
+  EXPECT_EQ(Get(e.CodecOptions[0].get(), "b"), 500000);
+  EXPECT_EQ(Get(e.CodecOptions[1].get(), "b"), 96000);
+  EXPECT_EQ(Get(e.CodecOptions[3].get(), "bt"), 1000);
+  EXPECT_EQ(Get(e.CodecOptions[0].get(), "bt"), 4000000);
   EXPECT_EQ(Recorded(e), (std::vector<std::string>{"probesize", "sws_flags", "b", "ab", "bt"}));
 }
 
@@ -68,7 +68,7 @@ TEST(GenericOptions, RefusedNamesAndValuesAreNotRecorded) {
 TEST(GenericOptions, OldNamesAreMappedWithANotice) {
   OptionEngine e;
   EXPECT_TRUE(e.ApplyGenericOptionInt("gop", 48));
-  EXPECT_EQ(Get(e.CodecOptions[0], "g"), 48);
+  EXPECT_EQ(Get(e.CodecOptions[0].get(), "g"), 48);
   EXPECT_EQ(Recorded(e), std::vector<std::string>{"g"});
   ASSERT_EQ(e.log.size(), 1u);
   EXPECT_EQ(e.log[0].first, 1);
@@ -81,7 +81,7 @@ TEST(GenericOptions, BitrateWarning) {
   EXPECT_FALSE(e.Logged(kLowBitrate));
   e.SetOption("ab", "64");
   EXPECT_TRUE(e.Logged(kLowBitrate));
-  EXPECT_EQ(Get(e.CodecOptions[1], "b"), 64);
+  EXPECT_EQ(Get(e.CodecOptions[1].get(), "b"), 64);
   e.log.clear();
   e.SetOption("b", "");
   EXPECT_TRUE(e.log.empty());
@@ -114,14 +114,14 @@ TEST(GenericOptions, CopiesRecordedOptionsWithTheAskedFlags) {
   EXPECT_EQ(Recorded(e), (std::vector<std::string>{"g", "g", "skip_frame", "flags"}));
 
   AVCodecContext* encoder = lav::avcodec_alloc_context3(nullptr);
-  e.ApplyContextOptions(encoder, e.CodecOptions[0], AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_VIDEO_PARAM);
+  e.ApplyContextOptions(encoder, e.CodecOptions[0].get(), AV_OPT_FLAG_ENCODING_PARAM | AV_OPT_FLAG_VIDEO_PARAM);
   EXPECT_EQ(encoder->gop_size, 30);
   EXPECT_EQ(encoder->skip_frame, AVDISCARD_DEFAULT);
   EXPECT_TRUE(encoder->flags & AV_CODEC_FLAG_GLOBAL_HEADER);
   lav::avcodec_free_context(&encoder);
 
   AVCodecContext* decoder = lav::avcodec_alloc_context3(nullptr);
-  e.ApplyContextOptions(decoder, e.CodecOptions[0], AV_OPT_FLAG_DECODING_PARAM | AV_OPT_FLAG_VIDEO_PARAM);
+  e.ApplyContextOptions(decoder, e.CodecOptions[0].get(), AV_OPT_FLAG_DECODING_PARAM | AV_OPT_FLAG_VIDEO_PARAM);
   EXPECT_EQ(decoder->skip_frame, AVDISCARD_NONKEY);
   EXPECT_EQ(decoder->gop_size, 12);
   lav::avcodec_free_context(&decoder);
@@ -129,7 +129,7 @@ TEST(GenericOptions, CopiesRecordedOptionsWithTheAskedFlags) {
   // Options of another holder kind are skipped, not misapplied.
   e.SetOption("probesize", "4096");
   AVFormatContext* format = lav::avformat_alloc_context();
-  e.ApplyContextOptions(format, e.FormatOptions, AV_OPT_FLAG_DECODING_PARAM);
+  e.ApplyContextOptions(format, e.FormatOptions.get(), AV_OPT_FLAG_DECODING_PARAM);
   EXPECT_EQ(format->probesize, 4096);
   lav::avformat_free_context(format);
 }

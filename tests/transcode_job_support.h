@@ -32,7 +32,7 @@ class HandMadeJob : public TCustomFFmpeg {
     ASSERT_GE(lav::avformat_open_input(&ic, name.c_str(), nullptr, nullptr), 0) << name;
     ASSERT_GE(lav::avformat_find_stream_info(ic, nullptr), 0);
     const int i = InputFileCount++;
-    InputFiles[i] = ic;
+    InputFiles[i].reset(ic);
     for (unsigned s = 0; s < ic->nb_streams; ++s) {
       AVStream* st = ic->streams[s];
       AVCodecContext* dec = lav::avcodec_alloc_context3(lav::avcodec_find_decoder(st->codecpar->codec_id));
@@ -40,7 +40,7 @@ class HandMadeJob : public TCustomFFmpeg {
       dec->pkt_timebase = st->time_base;
       if (dec->codec_type == AVMEDIA_TYPE_VIDEO && st->avg_frame_rate.num > 0)
         dec->time_base = av_inv_q(st->avg_frame_rate);
-      InputCodecs[i].push_back(dec);
+      InputCodecs[i].emplace_back(dec);
     }
     InputRateEmu[i] = rateEmu;
     // Time stamps start at 0 like after opening through the engine.
@@ -54,16 +54,23 @@ class HandMadeJob : public TCustomFFmpeg {
     AVFormatContext* oc = nullptr;
     ASSERT_GE(lav::avformat_alloc_output_context2(&oc, nullptr, format, name.c_str()), 0) << name;
     const int i = OutputFileCount++;
-    OutputFiles[i] = oc;
+    OutputFiles[i].reset(oc);
     OutputFileNames[i] = name;
     for (const auto& [type, copy] : streams) {
       AVStream* st = lav::avformat_new_stream(oc, nullptr);
       st->codecpar->codec_type = type;
       AVCodecContext* enc = lav::avcodec_alloc_context3(nullptr);
       enc->codec_type = type;
-      OutputCodecs[i].push_back(enc);
+      OutputCodecs[i].emplace_back(enc);
       OutputStreamCopy[i].push_back(copy);
     }
+  }
+
+  // Installs a bit-stream filter chain on one output stream.
+  void SetFilterChain(int File, int Stream, const char* Chain) {
+    AVBSFContext* bsf = nullptr;
+    ASSERT_GE(lav::av_bsf_list_parse_str(Chain, &bsf), 0) << Chain;
+    BitstreamFilters[File][Stream].reset(bsf);
   }
 
   // Runs the job on this thread; the end is reported before it returns.

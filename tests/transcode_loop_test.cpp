@@ -121,7 +121,7 @@ TEST_F(TranscodeLoopTest, PacketsPassTheStreamsFilterChain) {
   HandMadeJob job;
   job.AddInput(test::Fixture("avi_mpeg4.avi"));
   job.AddOutput(dir / "out.avi", {{V, true}, {A, true}});
-  ASSERT_GE(lav::av_bsf_list_parse_str("null,null", &job.BitstreamFilters[0][0]), 0);
+  job.SetFilterChain(0, 0, "null,null");
   RunOk(job);
   EXPECT_EQ(test::ProbeFile(dir / "out.avi").videoPackets, test::VideoPacketsFromFirstKey(test::Fixture("avi_mpeg4.avi")));
 }
@@ -130,7 +130,7 @@ TEST_F(TranscodeLoopTest, AFilterThatRefusesTheStreamNamesItself) {
   HandMadeJob job;
   job.AddInput(test::Fixture("avi_mpeg4.avi"));
   job.AddOutput(dir / "out.avi", {{V, true}, {A, true}});
-  ASSERT_GE(lav::av_bsf_list_parse_str("h264_mp4toannexb", &job.BitstreamFilters[0][0]), 0);
+  job.SetFilterChain(0, 0, "h264_mp4toannexb");
   job.Run();
   EXPECT_TRUE(job.ErrorOccurred);
   EXPECT_EQ(job.ErrorMessage.rfind("h264_mp4toannexb failed for stream 0, codec copy: ", 0), 0u) << job.ErrorMessage;
@@ -160,7 +160,7 @@ TEST_F(TranscodeLoopTest, DecodedMp3FramesAdvanceTheStreamTime) {
   ASSERT_EQ(job.OpenedDecoders.size(), 1u);
   PacketPtr pkt = MakePacket();
   int64_t lastStep = 0;
-  for (int i = 0; i < 20 && lav::av_read_frame(job.InputFiles[0], pkt.get()) >= 0; ++i) {
+  for (int i = 0; i < 20 && lav::av_read_frame(job.InputFiles[0].get(), pkt.get()) >= 0; ++i) {
     // Without its decode time the packet's time is the prediction.
     pkt->dts = pkt->pts = AV_NOPTS_VALUE;
     ASSERT_EQ(job.OutputPacket(ist, 0, pkt.get()), 0);

@@ -277,7 +277,7 @@ TEST(Scaling, LargerPictureWithoutAnnouncedScalingIsScaledToo) {
 TEST(VideoStats, OneLinePerPictureInTheStatisticsFormat) {
   TOutputRig rig;
   const std::string stats = rig.Dir / "vstats.log";
-  rig.Engine.VStatsFileName = lav::av_strdup(stats.c_str());
+  rig.Engine.VStatsFileName.reset(lav::av_strdup(stats.c_str()));
   OpenMpeg4(rig, AVRational{1, 25});
   FramePtr pic = MakePicture(W, H);
   for (int i = 0; i < 3; ++i) {
@@ -287,8 +287,7 @@ TEST(VideoStats, OneLinePerPictureInTheStatisticsFormat) {
     ASSERT_GT(size, 0);
     rig.Engine.WriteVideoStats(rig.Oc, rig.Ost, size);
   }
-  lav::fclose(rig.Engine.VStatsFile);
-  rig.Engine.VStatsFile = nullptr;
+  rig.Engine.VStatsFile.reset();
   std::ifstream in(stats);
   std::string line;
   const std::regex format(
@@ -303,7 +302,7 @@ TEST(VideoStats, OneLinePerPictureInTheStatisticsFormat) {
 
 TEST(VideoStats, UnwritableFileIsRefusedWithItsName) {
   TOutputRig rig;
-  rig.Engine.VStatsFileName = lav::av_strdup("/nonexistent-dir/vstats.log");
+  rig.Engine.VStatsFileName.reset(lav::av_strdup("/nonexistent-dir/vstats.log"));
   OpenMpeg4(rig, AVRational{1, 25});
   try {
     rig.Engine.WriteVideoStats(rig.Oc, rig.Ost, 100);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "binding/av_functions.h"
 
@@ -36,6 +37,26 @@ struct DictionaryDeleter {
 struct InputCloser {
   void operator()(AVFormatContext* c) const { lav::avformat_close_input(&c); }
 };
+struct CodecContextDeleter {
+  void operator()(AVCodecContext* c) const { lav::avcodec_free_context(&c); }
+};
+struct FormatContextDeleter {
+  void operator()(AVFormatContext* c) const { lav::avformat_free_context(c); }
+};
+// An output context: its byte stream, when the engine opened one (the
+// format writes to a file of its own), is closed before the context goes.
+struct OutputContextDeleter {
+  static void CloseIO(AVFormatContext* c) {
+    if (c && c->oformat && !(c->oformat->flags & AVFMT_NOFILE) && c->pb) lav::avio_closep(&c->pb);
+  }
+  void operator()(AVFormatContext* c) const {
+    CloseIO(c);
+    lav::avformat_free_context(c);
+  }
+};
+struct BitstreamFilterDeleter {
+  void operator()(AVBSFContext* b) const { lav::av_bsf_free(&b); }
+};
 struct FilterGraphDeleter {
   void operator()(AVFilterGraph* g) const { lav::avfilter_graph_free(&g); }
 };
@@ -47,11 +68,19 @@ using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerDeleter>;
 using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoDeleter>;
 using FilePtr = std::unique_ptr<FILE, FileDeleter>;
 using OpenedInput = std::unique_ptr<AVFormatContext, InputCloser>;
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
+using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
+using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
+using BitstreamFilterPtr = std::unique_ptr<AVBSFContext, BitstreamFilterDeleter>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
 template <typename T>
 using AvBufferPtr = std::unique_ptr<T, AvFreeDeleter>;
+// A text on the libraries' heap (av_strdup), for fields where "none" (null)
+// differs from an empty text.
+using AvStringPtr = AvBufferPtr<char>;
 
 inline FramePtr MakeFrame() { return FramePtr(lav::av_frame_alloc()); }
 inline PacketPtr MakePacket() { return PacketPtr(lav::av_packet_alloc()); }
+inline AvStringPtr CopyString(const std::string& s) { return AvStringPtr(lav::av_strdup(s.c_str())); }
 
 }  // namespace vantrel

@@ -78,8 +78,4 @@ std::string LibraryErrorText(int Code) {
   return text;
 }
 
-void FreePacket(AVPacket* pkt) {
-  if (pkt) lav::av_packet_unref(pkt);
-}
-
 }  // namespace vantrel

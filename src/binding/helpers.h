@@ -26,8 +26,6 @@ AVRational SubRational(AVRational a, AVRational b);
 // The nearest fraction with terms of at most max (needs the libraries loaded).
 AVRational DoubleToRational(double d, int max);
 
-inline int ClipInt(int a, int amin, int amax) { return a < amin ? amin : a > amax ? amax : a; }
-
 // Time stamp arithmetic on values read from a file, which may hold any
 // 64-bit number: the result is held within +-INT64_MAX instead of wrapping,
 // so it never becomes INT64_MIN, the libraries' "no time stamp".
@@ -57,8 +55,5 @@ inline int64_t SatScale(int64_t a, double scale) { return SatRound(double(a) * s
 
 // The libraries' own text for an error code (av_strerror).
 std::string LibraryErrorText(int Code);
-
-// Releases what the packet holds; a null packet is left alone.
-void FreePacket(AVPacket* pkt);
 
 }  // namespace vantrel

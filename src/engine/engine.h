@@ -1,7 +1,8 @@
 // One conversion job: the option state of the transcoder's option language,
 // the inputs and outputs it opened, and the run-time state of the job.
-// Library contexts are created by the engine and freed in one place,
-// FreeResources(), which clears every pointer after freeing it.
+// Each library object the engine keeps sits in an owning pointer whose
+// deleter frees it through the binding; FreeResources() is the one place
+// that releases them, in a fixed order.
 #pragma once
 
 #include <atomic>
@@ -26,7 +27,6 @@ inline constexpr int MAX_FILES = 20;
 inline constexpr int MAX_STREAMS = 20;
 inline constexpr int MAX_STREAM_MAPS = MAX_FILES * MAX_STREAMS;
 inline constexpr int MAX_METADATA_MAPS = 20;
-inline constexpr int DEFAULT_BIT_BUFFER_SIZE = 262144;
 
 // Every refused option value and every fatal condition of a job.
 class FFMpegException : public std::runtime_error {
@@ -71,6 +71,8 @@ void SetCurrentLogLevel(int level);
 
 // The text of a failed open, by error code, with the file name filled in.
 std::string FormatOpenError(const std::string& FileName, int ErrorCode);
+// The code of an image sequence name without a number pattern.
+inline constexpr int kImageNumberExpected = AVERROR(EDOM);
 
 class TCustomFFmpeg {
  public:
@@ -248,11 +250,11 @@ class TCustomFFmpeg {
   bool ProbeInput(AVFormatContext* ic, const std::string& FileName);
   int64_t SeekToStartTime(AVFormatContext* ic);
   AVFormatContext* OpenInputFormat(const std::string& FileName);
-  AVCodecContext* MakeDecoder(AVStream* st);
-  bool TakeStreams(AVFormatContext* ic, std::vector<AVCodecContext*>& Decoders, const std::string& FileName);
+  CodecContextPtr MakeDecoder(AVStream* st);
+  bool TakeStreams(AVFormatContext* ic, std::vector<CodecContextPtr>& Decoders, const std::string& FileName);
   void TakeVideoProperties(AVStream* st, AVCodecContext* dec, const std::string& FileName);
   void TakeAudioProperties(AVStream* st, AVCodecContext* dec);
-  void RecordInput(AVFormatContext* ic, std::vector<AVCodecContext*>& Decoders, int64_t StartPts,
+  void RecordInput(OpenedInput ic, std::vector<CodecContextPtr>& Decoders, int64_t StartPts,
                    const std::string& FileName);
   void ConsumeFileOptions();
   int64_t ScanInputDuration(AVFormatContext* ic, const std::string& FileName);
@@ -260,7 +262,7 @@ class TCustomFFmpeg {
   void ChooseOutputStreams(AVFormatContext* oc, int FileIndex);
   void CopyOutputMetadata(AVFormatContext* oc);
   void ApplyMuxerSettings(AVFormatContext* oc);
-  void DiscardOutput(AVFormatContext*& oc, int FileIndex);
+  void DiscardOutput(OutputContextPtr& oc, int FileIndex);
   // Creates the temporary file of an output that replaces a regular file (or
   // makes a new one) and points the output's URL at it. False when the
   // output is written in place (other protocols, devices, a folder where no
@@ -275,7 +277,7 @@ class TCustomFFmpeg {
   // Raises the refusal of SameFileAsInput for the first output that is an input.
   void CheckOutputsAreNotInputs() const;
   AVCodecContext* NewOutputStream(AVFormatContext* oc, int FileIndex, AVMediaType Type, AVCodecID Id, bool Copy,
-                                  AVBSFContext*& PendingFilters);
+                                  BitstreamFilterPtr& PendingFilters);
   void AddVideoStream(AVFormatContext* oc, int FileIndex);
   void SetVideoEncoding(AVStream* st, AVCodecContext* enc, std::vector<RcOverride>& Overrides);
   void AddAudioStream(AVFormatContext* oc, int FileIndex);
@@ -293,22 +295,22 @@ class TCustomFFmpeg {
   TTerminateHandler OnTerminate;
 
   // ---- file tables ----
-  AVFormatContext* InputFiles[MAX_FILES] = {};
+  OpenedInput InputFiles[MAX_FILES];
   int64_t InputFilesTsOffset[MAX_FILES] = {};
   double InputFilesTsScale[MAX_FILES][MAX_STREAMS] = {};
   int32_t InputFileCount = 0;
-  AVFormatContext* OutputFiles[MAX_FILES] = {};
+  OutputContextPtr OutputFiles[MAX_FILES];
   int32_t OutputFileCount = 0;
   TStreamMapEntry StreamMaps[MAX_STREAM_MAPS] = {};
   int32_t StreamMapCount = 0;
   TMetadataMapEntry MetadataMaps[MAX_METADATA_MAPS] = {};
   int32_t MetadataMapCount = 0;
-  AVBSFContext* BitstreamFilters[MAX_FILES][MAX_STREAMS] = {};
+  BitstreamFilterPtr BitstreamFilters[MAX_FILES][MAX_STREAMS];
 
   // The engine's own codec contexts: one decoder per input stream, one
   // encoder per output stream, indexed like the streams of their file.
-  std::vector<AVCodecContext*> InputCodecs[MAX_FILES];
-  std::vector<AVCodecContext*> OutputCodecs[MAX_FILES];
+  std::vector<CodecContextPtr> InputCodecs[MAX_FILES];
+  std::vector<CodecContextPtr> OutputCodecs[MAX_FILES];
   // The output file names as given, and whether the engine has opened the
   // file for writing (only such a file may be deleted when it stays empty).
   std::string OutputFileNames[MAX_FILES];
@@ -335,12 +337,12 @@ class TCustomFFmpeg {
   int32_t MaxFrames[4];
   AVRational FrameRate;
   float VideoQScale;
-  uint16_t* IntraMatrix = nullptr;
-  uint16_t* InterMatrix = nullptr;
-  char* VideoRcOverride = nullptr;
+  AvBufferPtr<uint16_t> IntraMatrix;
+  AvBufferPtr<uint16_t> InterMatrix;
+  AvStringPtr VideoRcOverride;
   int32_t VideoDisable;
   int32_t VideoDiscard;
-  char* VideoCodecName = nullptr;
+  AvStringPtr VideoCodecName;
   int32_t VideoCodecTag;
   int32_t SameQuality;
   int32_t DoDeinterlace;
@@ -357,11 +359,11 @@ class TCustomFFmpeg {
   float AudioQScale;
   int32_t AudioDisable;
   int32_t AudioChannels;
-  char* AudioCodecName = nullptr;
+  AvStringPtr AudioCodecName;
   int32_t AudioCodecTag;
   std::string AudioLanguage;
   int32_t SubtitleDisable;
-  char* SubtitleCodecName = nullptr;
+  AvStringPtr SubtitleCodecName;
   std::string SubtitleLanguage;
   float MuxPreload;
   float MuxMaxDelay;
@@ -381,12 +383,12 @@ class TCustomFFmpeg {
   bool CopyTs;
   int32_t Shortest;
   int32_t VideoGlobalHeader;
-  char* VStatsFileName = nullptr;
-  FILE* VStatsFile = nullptr;
+  AvStringPtr VStatsFileName;
+  FilePtr VStatsFile;
   int32_t ProgramId;
   int32_t RateEmu;
   int32_t VideoChannel;
-  char* VideoStandard = nullptr;
+  AvStringPtr VideoStandard;
   int32_t AudioVolume;
   bool ExitOnError;
   bool UsingVhook;
@@ -397,17 +399,15 @@ class TCustomFFmpeg {
   int32_t PgmyuvCompat;
   float DtsDeltaThreshold;
   int32_t SwsFlags;
-  std::vector<char*> GenericOptionNames;  // heap copies (av_strdup)
-  AVBSFContext* VideoBitstreamFilters = nullptr;
-  AVBSFContext* AudioBitstreamFilters = nullptr;
-  AVBSFContext* SubtitleBitstreamFilters = nullptr;
-  int32_t BitBufferSize;
-  uint8_t* BitBuffer = nullptr;
+  std::vector<std::string> GenericOptionNames;
+  BitstreamFilterPtr VideoBitstreamFilters;
+  BitstreamFilterPtr AudioBitstreamFilters;
+  BitstreamFilterPtr SubtitleBitstreamFilters;
 
   // ---- option holders ----
-  AVCodecContext* CodecOptions[5] = {};
-  AVFormatContext* FormatOptions = nullptr;
-  SwsContext* ScalerOptions = nullptr;
+  CodecContextPtr CodecOptions[5];
+  FormatContextPtr FormatOptions;
+  ScalerPtr ScalerOptions;
 
   // ---- job state ----
   std::shared_ptr<TFFmpegThread> Thread() const;

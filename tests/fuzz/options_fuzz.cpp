@@ -51,8 +51,8 @@ void ApplyInput(vantrel::TCustomFFmpeg& engine, const std::string& text) {
 // The recorded generic options must copy into a new context without harm.
 void CopyIntoNewContext(vantrel::TCustomFFmpeg& engine) {
   AVCodecContext* ctx = lav::avcodec_alloc_context3(nullptr);
-  engine.ApplyContextOptions(ctx, engine.CodecOptions[0], AV_OPT_FLAG_VIDEO_PARAM);
-  engine.ApplyContextOptions(ctx, engine.FormatOptions, 0);
+  engine.ApplyContextOptions(ctx, engine.CodecOptions[0].get(), AV_OPT_FLAG_VIDEO_PARAM);
+  engine.ApplyContextOptions(ctx, engine.FormatOptions.get(), 0);
   lav::avcodec_free_context(&ctx);
 }
 

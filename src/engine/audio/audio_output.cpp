@@ -6,6 +6,7 @@
 
 #include "binding/helpers.h"
 #include "binding/message_format.h"
+#include "engine/audio_frames.h"
 #include "engine/engine.h"
 
 namespace vantrel {
@@ -59,23 +60,10 @@ void TCustomFFmpeg::FollowInputClock(TOutputStreamState& ost) {
 
 void TCustomFFmpeg::EncodeFifoFrame(AVFormatContext* os, TOutputStreamState& ost, int Count) {
   AVCodecContext* enc = ost.Encoder;
-  FramePtr& frame = ost.AudioFrame;
-  if (!frame) frame = MakeFrame();
-  if (!frame) throw FFMpegException("Audio encoding failed");
-  AVFrame* f = frame.get();
-  if (Count > ost.AudioFrameCapacity) {
-    lav::av_frame_unref(f);
-    f->format = enc->sample_fmt;
-    f->sample_rate = enc->sample_rate;
-    f->nb_samples = std::max(Count, enc->frame_size);
-    if (lav::av_channel_layout_copy(&f->ch_layout, &enc->ch_layout) < 0 || lav::av_frame_get_buffer(f, 0) < 0)
-      throw FFMpegException("Audio encoding failed");
-    ost.AudioFrameCapacity = f->nb_samples;
-  }
-  // The encoder may still hold the last frame: keep the full capacity if a new buffer is made.
-  f->nb_samples = ost.AudioFrameCapacity;
-  if (lav::av_frame_make_writable(f) < 0) throw FFMpegException("Audio encoding failed");
-  f->nb_samples = Count;
+  if (!EnsureFrameCapacity(ost.AudioFrame, ost.AudioFrameCapacity, Count, enc->frame_size, enc->sample_fmt,
+                           enc->ch_layout, enc->sample_rate))
+    throw FFMpegException("Audio encoding failed");
+  AVFrame* f = ost.AudioFrame.get();
   lav::av_audio_fifo_read(ost.Fifo.get(), reinterpret_cast<void**>(f->extended_data), Count);
   f->pts = lav::av_rescale_q(ost.SyncOpts, AVRational{1, enc->sample_rate}, enc->time_base);
   if (EncodeAndWrite(os, ost, f) < 0) throw FFMpegException("Audio encoding failed");

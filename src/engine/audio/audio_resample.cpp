@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "binding/message_format.h"
+#include "engine/audio_frames.h"
 #include "engine/engine.h"
 
 namespace vantrel {
@@ -17,7 +18,9 @@ void UsableLayout(AVChannelLayout& out, const AVChannelLayout& in) {
     lav::av_channel_layout_copy(&out, &in);
 }
 
-bool EnsureFrameCapacity(FramePtr& frame, int32_t& capacity, int needed, AVSampleFormat format,
+}  // namespace
+
+bool EnsureFrameCapacity(FramePtr& frame, int32_t& capacity, int needed, int minimum, AVSampleFormat format,
                          const AVChannelLayout& layout, int rate) {
   if (!frame) {
     frame = MakeFrame();
@@ -30,7 +33,7 @@ bool EnsureFrameCapacity(FramePtr& frame, int32_t& capacity, int needed, AVSampl
     f->format = format;
     f->sample_rate = rate;
     if (lav::av_channel_layout_copy(&f->ch_layout, &layout) < 0) return false;
-    f->nb_samples = std::max(needed, 1024);
+    f->nb_samples = std::max(needed, minimum);
     if (lav::av_frame_get_buffer(f, 0) < 0) {
       capacity = 0;
       return false;
@@ -43,8 +46,6 @@ bool EnsureFrameCapacity(FramePtr& frame, int32_t& capacity, int needed, AVSampl
   f->nb_samples = needed;
   return true;
 }
-
-}  // namespace
 
 void TCustomFFmpeg::OpenResampler(TOutputStreamState& ost, AVSampleFormat InFormat, int InRate,
                                   const AVChannelLayout& InLayout) {
@@ -83,8 +84,8 @@ bool TCustomFFmpeg::ConvertIntoFifo(TOutputStreamState& ost, const uint8_t* cons
   if (swr) {
     const AVCodecContext* enc = ost.Encoder;
     const int room = lav::swr_get_out_samples(swr, Count);
-    if (room < 0 || !EnsureFrameCapacity(ost.ConvertFrame, ost.ConvertCapacity, std::max(room, 1), enc->sample_fmt,
-                                         enc->ch_layout, enc->sample_rate))
+    if (room < 0 || !EnsureFrameCapacity(ost.ConvertFrame, ost.ConvertCapacity, std::max(room, 1), 1024,
+                                         enc->sample_fmt, enc->ch_layout, enc->sample_rate))
       return false;
     produced = lav::swr_convert(swr, ost.ConvertFrame->extended_data, room, const_cast<const uint8_t**>(planes), Count);
     if (produced < 0) {

@@ -30,11 +30,13 @@ std::string InputOpenError(const std::string& FileName, const AVInputFormat* For
   if (Code != AVERROR_INVALIDDATA) return FormatOpenError(FileName, Code);
   if (FileSizeOf(FileName) == 0) return FormatOpenError(FileName, AVERROR(EIO));
   if (Forced) return FormatOpenError(FileName, AVERROR(EINVAL));
-  FILE* f = lav::fopen(FileName.c_str(), "rb");
-  if (!f) return FormatOpenError(FileName, Code);
+  size_t n = 0;
   std::vector<unsigned char> head(4096 + AVPROBE_PADDING_SIZE, 0);
-  const size_t n = lav::fread(head.data(), 1, 4096, f);
-  lav::fclose(f);
+  {
+    const FilePtr f(lav::fopen(FileName.c_str(), "rb"));
+    if (!f) return FormatOpenError(FileName, Code);
+    n = lav::fread(head.data(), 1, 4096, f.get());
+  }
   AVProbeData pd{};
   pd.filename = "";
   pd.buf = head.data();
@@ -43,21 +45,6 @@ std::string InputOpenError(const std::string& FileName, const AVInputFormat* For
   const bool known = lav::av_probe_input_format2(&pd, 1, &score) != nullptr;
   return FormatOpenError(FileName, known ? AVERROR(EINVAL) : Code);
 }
-
-struct FormatFreer {
-  void operator()(AVFormatContext* c) const { lav::avformat_free_context(c); }
-};
-
-// Decoder contexts not yet handed to the engine's tables.
-struct DecoderList {
-  std::vector<AVCodecContext*> list;
-  DecoderList() = default;
-  DecoderList(const DecoderList&) = delete;
-  DecoderList& operator=(const DecoderList&) = delete;
-  ~DecoderList() {
-    for (AVCodecContext*& c : list) lav::avcodec_free_context(&c);
-  }
-};
 
 }  // namespace
 
@@ -68,9 +55,9 @@ void TCustomFFmpeg::ConsumeFileOptions() {
   OutputFormat = nullptr;
   VideoChannel = 0;
   RateEmu = 0;
-  lav::av_freep(&VideoCodecName);
-  lav::av_freep(&AudioCodecName);
-  lav::av_freep(&SubtitleCodecName);
+  VideoCodecName.reset();
+  AudioCodecName.reset();
+  SubtitleCodecName.reset();
 }
 
 // The demuxer options standing for the old format parameter block; only
@@ -89,19 +76,19 @@ AVDictionary* TCustomFFmpeg::InputFormatParameters() const {
       lav::av_dict_set(&d, "pixel_format", name, 0);
   }
   if (VideoChannel != 0) lav::av_dict_set(&d, "channel", std::to_string(VideoChannel).c_str(), 0);
-  if (VideoStandard) lav::av_dict_set(&d, "standard", VideoStandard, 0);
+  if (VideoStandard) lav::av_dict_set(&d, "standard", VideoStandard.get(), 0);
   return d;
 }
 
 bool TCustomFFmpeg::ForceInputDecoders(AVFormatContext* ic, AVCodecID& VideoId, AVCodecID& AudioId) {
-  if (!CheckCodecName(VideoCodecName, AVMEDIA_TYPE_VIDEO, VideoId, false)) return false;
-  if (!CheckCodecName(AudioCodecName, AVMEDIA_TYPE_AUDIO, AudioId, false)) return false;
+  if (!CheckCodecName(VideoCodecName.get(), AVMEDIA_TYPE_VIDEO, VideoId, false)) return false;
+  if (!CheckCodecName(AudioCodecName.get(), AVMEDIA_TYPE_AUDIO, AudioId, false)) return false;
   if (PgmyuvCompat) VideoId = AV_CODEC_ID_PGMYUV;
-  ApplyContextOptions(ic, FormatOptions, AV_OPT_FLAG_DECODING_PARAM);
+  ApplyContextOptions(ic, FormatOptions.get(), AV_OPT_FLAG_DECODING_PARAM);
   AVCodecID subtitleId = AV_CODEC_ID_NONE;
-  if (!CheckCodecName(VideoCodecName, AVMEDIA_TYPE_VIDEO, ic->video_codec_id, false)) return false;
-  if (!CheckCodecName(AudioCodecName, AVMEDIA_TYPE_AUDIO, ic->audio_codec_id, false)) return false;
-  if (!CheckCodecName(SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, subtitleId, false)) return false;
+  if (!CheckCodecName(VideoCodecName.get(), AVMEDIA_TYPE_VIDEO, ic->video_codec_id, false)) return false;
+  if (!CheckCodecName(AudioCodecName.get(), AVMEDIA_TYPE_AUDIO, ic->audio_codec_id, false)) return false;
+  if (!CheckCodecName(SubtitleCodecName.get(), AVMEDIA_TYPE_SUBTITLE, subtitleId, false)) return false;
   ic->subtitle_codec_id = subtitleId;
   if (PgmyuvCompat) ic->video_codec_id = AV_CODEC_ID_PGMYUV;
   return true;
@@ -137,12 +124,9 @@ int64_t TCustomFFmpeg::SeekToStartTime(AVFormatContext* ic) {
   return t;
 }
 
-AVCodecContext* TCustomFFmpeg::MakeDecoder(AVStream* st) {
-  AVCodecContext* dec = lav::avcodec_alloc_context3(lav::avcodec_find_decoder(st->codecpar->codec_id));
-  if (!dec || lav::avcodec_parameters_to_context(dec, st->codecpar) < 0) {
-    lav::avcodec_free_context(&dec);
-    return nullptr;
-  }
+CodecContextPtr TCustomFFmpeg::MakeDecoder(AVStream* st) {
+  CodecContextPtr dec(lav::avcodec_alloc_context3(lav::avcodec_find_decoder(st->codecpar->codec_id)));
+  if (!dec || lav::avcodec_parameters_to_context(dec.get(), st->codecpar) < 0) return nullptr;
   dec->pkt_timebase = st->time_base;
   dec->thread_count = ThreadCount;
   if (dec->codec_type == AVMEDIA_TYPE_VIDEO) {
@@ -157,7 +141,7 @@ AVCodecContext* TCustomFFmpeg::MakeDecoder(AVStream* st) {
 }
 
 void TCustomFFmpeg::TakeVideoProperties(AVStream* st, AVCodecContext* dec, const std::string& FileName) {
-  ApplyContextOptions(dec, CodecOptions[AVMEDIA_TYPE_VIDEO], AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+  ApplyContextOptions(dec, CodecOptions[AVMEDIA_TYPE_VIDEO].get(), AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
   FrameHeight = dec->height;
   FrameWidth = dec->width;
   FrameAspectRatio = float(st->sample_aspect_ratio.num ? av_q2d(st->sample_aspect_ratio)
@@ -186,38 +170,39 @@ void TCustomFFmpeg::TakeVideoProperties(AVStream* st, AVCodecContext* dec, const
 }
 
 void TCustomFFmpeg::TakeAudioProperties(AVStream* st, AVCodecContext* dec) {
-  ApplyContextOptions(dec, CodecOptions[AVMEDIA_TYPE_AUDIO], AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+  ApplyContextOptions(dec, CodecOptions[AVMEDIA_TYPE_AUDIO].get(), AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
   AudioChannels = dec->ch_layout.nb_channels;
   AudioSampleRate = dec->sample_rate;
   AudioSampleFmt = dec->sample_fmt;
   if (AudioDisable) st->discard = kDiscardAll;
 }
 
-void TCustomFFmpeg::RecordInput(AVFormatContext* ic, std::vector<AVCodecContext*>& Decoders, int64_t StartPts,
+void TCustomFFmpeg::RecordInput(OpenedInput ic, std::vector<CodecContextPtr>& Decoders, int64_t StartPts,
                                 const std::string& FileName) {
   // A container that states no length is measured, so its progress can be shown.
-  const int64_t duration = ic->duration != AV_NOPTS_VALUE ? ic->duration : ScanInputDuration(ic, FileName);
+  const int64_t duration = ic->duration != AV_NOPTS_VALUE ? ic->duration : ScanInputDuration(ic.get(), FileName);
   if (duration != AV_NOPTS_VALUE && duration / 1000 > DurationMs)
     DurationMs = int32_t(std::min<int64_t>(duration / 1000, INT32_MAX));
   const int i = InputFileCount;
-  InputFiles[i] = ic;
+  InputFiles[i] = std::move(ic);
   InputCodecs[i].swap(Decoders);
   InputRateEmu[i] = RateEmu != 0;
   InputFilesTsOffset[i] = CopyTs ? InputTsOffset : SatSub(InputTsOffset, StartPts);
-  if (Verbose >= 0) lav::av_dump_format(ic, i, FileName.c_str(), 0);
+  if (Verbose >= 0) lav::av_dump_format(InputFiles[i].get(), i, FileName.c_str(), 0);
   ++InputFileCount;
 }
 
-bool TCustomFFmpeg::TakeStreams(AVFormatContext* ic, std::vector<AVCodecContext*>& Decoders,
+bool TCustomFFmpeg::TakeStreams(AVFormatContext* ic, std::vector<CodecContextPtr>& Decoders,
                                 const std::string& FileName) {
   for (unsigned s = 0; s < ic->nb_streams; ++s) {
     AVStream* st = ic->streams[s];
-    AVCodecContext* dec = MakeDecoder(st);
+    Decoders.push_back(MakeDecoder(st));
+    AVCodecContext* dec = Decoders.back().get();
     if (!dec) {
+      Decoders.pop_back();
       LastError = FormatOpenError(FileName, AVERROR(ENOMEM));
       return false;
     }
-    Decoders.push_back(dec);
     if (dec->codec_type < AVMEDIA_TYPE_UNKNOWN || dec->codec_type >= AVMEDIA_TYPE_NB)
       throw FFMpegException("invalid codec_type");
     if (dec->codec_type == AVMEDIA_TYPE_VIDEO)
@@ -231,7 +216,7 @@ bool TCustomFFmpeg::TakeStreams(AVFormatContext* ic, std::vector<AVCodecContext*
 }
 
 AVFormatContext* TCustomFFmpeg::OpenInputFormat(const std::string& FileName) {
-  std::unique_ptr<AVFormatContext, FormatFreer> allocated(lav::avformat_alloc_context());
+  FormatContextPtr allocated(lav::avformat_alloc_context());
   if (!allocated) {
     LastError = FormatOpenError(FileName, AVERROR(ENOMEM));
     return nullptr;
@@ -264,9 +249,9 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& FileName) {
   OpenedInput ic(OpenInputFormat(FileName));
   if (!ic || !ProbeInput(ic.get(), FileName)) return false;
   const int64_t startPts = SeekToStartTime(ic.get());
-  DecoderList decoders;
-  if (!TakeStreams(ic.get(), decoders.list, FileName)) return false;
-  RecordInput(ic.release(), decoders.list, startPts, FileName);
+  std::vector<CodecContextPtr> decoders;
+  if (!TakeStreams(ic.get(), decoders, FileName)) return false;
+  RecordInput(std::move(ic), decoders, startPts, FileName);
   return true;
 }
 

@@ -29,12 +29,12 @@ void TCustomFFmpeg::ResetEngine() {
   static const AVMediaType kTypes[5] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_DATA,
                                         AVMEDIA_TYPE_SUBTITLE, AVMEDIA_TYPE_ATTACHMENT};
   for (int i = 0; i < 5; ++i) {
-    CodecOptions[i] = lav::avcodec_alloc_context3(nullptr);
+    CodecOptions[i].reset(lav::avcodec_alloc_context3(nullptr));
     if (CodecOptions[i]) CodecOptions[i]->codec_type = kTypes[i];
   }
-  FormatOptions = lav::avformat_alloc_context();
-  ScalerOptions = lav::sws_getContext(16, 16, AVPixelFormat(0), 16, 16, AVPixelFormat(0), SwsFlags,
-                                      nullptr, nullptr, nullptr);
+  FormatOptions.reset(lav::avformat_alloc_context());
+  ScalerOptions.reset(lav::sws_getContext(16, 16, AVPixelFormat(0), 16, 16, AVPixelFormat(0), SwsFlags, nullptr,
+                                          nullptr, nullptr));
 }
 
 void TCustomFFmpeg::SetDefaults() {
@@ -116,7 +116,6 @@ void TCustomFFmpeg::SetDefaults() {
   PgmyuvCompat = 0;
   DtsDeltaThreshold = 10.0f;
   SwsFlags = SWS_BICUBIC;
-  BitBufferSize = DEFAULT_BIT_BUFFER_SIZE;
 
   HookRanges.clear();
   HookRangeCount = HookRangeIndex = HookRangeState = HookFrameCount = 0;
@@ -125,11 +124,9 @@ void TCustomFFmpeg::SetDefaults() {
 
 void TCustomFFmpeg::FreeResources() {
   if (!LibrariesLoaded()) return;
-  for (AVCodecContext*& c : CodecOptions) lav::avcodec_free_context(&c);
-  lav::avformat_free_context(FormatOptions);
-  FormatOptions = nullptr;
-  lav::sws_freeContext(ScalerOptions);
-  ScalerOptions = nullptr;
+  for (CodecContextPtr& c : CodecOptions) c.reset();
+  FormatOptions.reset();
+  ScalerOptions.reset();
   // The working tables point into the files: they go first.
   FreeTranscodeState();
   FreeOutputFiles();
@@ -146,32 +143,25 @@ void TCustomFFmpeg::FreeResources() {
 namespace {
 
 // Closing a codec shares the process-wide lock with every other open and close.
-void FreeCodecContexts(std::vector<AVCodecContext*>& contexts) {
+void FreeCodecContexts(std::vector<CodecContextPtr>& contexts) {
   std::lock_guard<std::mutex> lock(CodecLock());
-  for (AVCodecContext*& c : contexts) lav::avcodec_free_context(&c);
   contexts.clear();
-}
-
-void FreeBitstreamFilter(AVBSFContext*& bsf) {
-  if (bsf) lav::av_bsf_free(&bsf);
-  bsf = nullptr;
 }
 
 }  // namespace
 
 void TCustomFFmpeg::FreeOutputFiles() {
   for (int i = 0; i < MAX_FILES; ++i) {
-    AVFormatContext*& oc = OutputFiles[i];
-    if (oc && oc->oformat && !(oc->oformat->flags & AVFMT_NOFILE) && oc->pb)
-      lav::avio_closep(&oc->pb);
+    // The byte stream is closed first, so that the file on disk is complete
+    // when it is looked at below.
+    OutputContextDeleter::CloseIO(OutputFiles[i].get());
     FreeCodecContexts(OutputCodecs[i]);
     OutputStreamCopy[i].clear();
-    for (AVBSFContext*& bsf : BitstreamFilters[i]) FreeBitstreamFilter(bsf);
+    for (BitstreamFilterPtr& bsf : BitstreamFilters[i]) bsf.reset();
     DiscardUnfinishedOutput(i);
     OutputFileWritten[i] = false;
     OutputFileNames[i].clear();
-    if (oc) lav::avformat_free_context(oc);
-    oc = nullptr;
+    OutputFiles[i].reset();
   }
   OutputFileCount = 0;
 }
@@ -180,31 +170,27 @@ void TCustomFFmpeg::FreeInputFiles() {
   for (int i = 0; i < MAX_FILES; ++i) {
     FreeCodecContexts(InputCodecs[i]);
     InputRateEmu[i] = false;
-    if (InputFiles[i]) lav::avformat_close_input(&InputFiles[i]);
-    InputFiles[i] = nullptr;
+    InputFiles[i].reset();
   }
   InputFileCount = 0;
 }
 
 void TCustomFFmpeg::FreeHeapOptions() {
-  lav::av_freep(&IntraMatrix);
-  lav::av_freep(&InterMatrix);
-  if (VStatsFile) lav::fclose(VStatsFile);
-  VStatsFile = nullptr;
-  lav::av_freep(&VStatsFileName);
-  for (char*& name : GenericOptionNames) lav::av_freep(&name);
+  IntraMatrix.reset();
+  InterMatrix.reset();
+  VStatsFile.reset();
+  VStatsFileName.reset();
   GenericOptionNames.clear();
-  lav::av_freep(&VideoCodecName);
-  lav::av_freep(&AudioCodecName);
-  lav::av_freep(&SubtitleCodecName);
-  lav::av_freep(&VideoStandard);
-  lav::av_freep(&VideoRcOverride);
+  VideoCodecName.reset();
+  AudioCodecName.reset();
+  SubtitleCodecName.reset();
+  VideoStandard.reset();
+  VideoRcOverride.reset();
   AudioLanguage.clear();
   SubtitleLanguage.clear();
-  FreeBitstreamFilter(VideoBitstreamFilters);
-  FreeBitstreamFilter(AudioBitstreamFilters);
-  FreeBitstreamFilter(SubtitleBitstreamFilters);
-  lav::av_freep(&BitBuffer);
+  VideoBitstreamFilters.reset();
+  AudioBitstreamFilters.reset();
+  SubtitleBitstreamFilters.reset();
   OpenedEncoders.clear();
   OpenedDecoders.clear();
 }

@@ -44,12 +44,11 @@ void SetCurrentLogLevel(int level) { gLogLevel = level; }
 std::string FormatOpenError(const std::string& FileName, int ErrorCode) {
   const char* text;
   switch (ErrorCode) {
-    case -42:
     case AVERROR_INVALIDDATA:
     case AVERROR_DEMUXER_NOT_FOUND:
       text = "%s: Unknown format";
       break;
-    case -33:
+    case kImageNumberExpected:
       text =
           "%s: Incorrect image filename syntax.\r\n"
           "Use '%%d' to specify the image number:\r\n"

@@ -5,14 +5,13 @@
 #include <cstring>
 
 #include "binding/message_format.h"
+#include "engine/coded_quality.h"
 #include "engine/engine.h"
 
 namespace vantrel {
 namespace {
 
 constexpr double kLambdaPerQp = FF_QP2LAMBDA;  // 118
-
-double Psnr(double d) { return -10.0 * std::log10(d); }
 
 // The text line grows piece by piece in a fixed buffer, with the C library's
 // formatting.

@@ -14,7 +14,7 @@ void TCustomFFmpeg::OptBitstreamFilter(const std::string& Name, const std::strin
     throw FFMpegException(Format("Unknown bitstream filter %s", TrimText(Value)));
 
   const int type = Name[0] == 'v' ? 0 : Name[0] == 'a' ? 1 : 2;
-  AVBSFContext*& chain = type == 0 ? VideoBitstreamFilters
+  BitstreamFilterPtr& chain = type == 0 ? VideoBitstreamFilters
                          : type == 1 ? AudioBitstreamFilters
                                      : SubtitleBitstreamFilters;
   std::vector<std::string>& names = PendingBitstreamFilterNames[type];
@@ -27,8 +27,7 @@ void TCustomFFmpeg::OptBitstreamFilter(const std::string& Name, const std::strin
   AVBSFContext* rebuilt = nullptr;
   if (lav::av_bsf_list_parse_str(list.c_str(), &rebuilt) < 0 || !rebuilt)
     throw FFMpegException(Format("Unknown bitstream filter %s", TrimText(Value)));
-  if (chain) lav::av_bsf_free(&chain);
-  chain = rebuilt;
+  chain.reset(rebuilt);
   names.push_back(filterName);
 }
 

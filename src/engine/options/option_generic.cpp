@@ -69,24 +69,24 @@ bool TCustomFFmpeg::ApplyGenericOption(const std::string& Name, const std::strin
   const std::string name = renamed ? std::string(renamed) : Name;
 
   const AVOption* result = nullptr;
-  const AVOption* codecOption = FindOption(CodecOptions[0], name);
+  const AVOption* codecOption = FindOption(CodecOptions[0].get(), name);
   for (size_t i = 0; i < kHolderMasks.size(); ++i) {
     if (i == AVMEDIA_TYPE_AUDIO && IsVideoOnly(name)) continue;
     if (codecOption && (codecOption->flags & kHolderMasks[i]) == kHolderMasks[i])
-      result = SetOn(CodecOptions[i], name, Value);
+      result = SetOn(CodecOptions[i].get(), name, Value);
   }
-  if (!result) result = SetOn(FormatOptions, name, Value);
-  if (!result) result = SetOn(ScalerOptions, name, Value);
+  if (!result) result = SetOn(FormatOptions.get(), name, Value);
+  if (!result) result = SetOn(ScalerOptions.get(), name, Value);
   if (!result && name.size() > 1) {
     const std::string rest = name.substr(1);
-    if (name[0] == 'a') result = SetOn(CodecOptions[AVMEDIA_TYPE_AUDIO], rest, Value);
-    if (name[0] == 'v') result = SetOn(CodecOptions[AVMEDIA_TYPE_VIDEO], rest, Value);
-    if (name[0] == 's') result = SetOn(CodecOptions[AVMEDIA_TYPE_SUBTITLE], rest, Value);
+    if (name[0] == 'a') result = SetOn(CodecOptions[AVMEDIA_TYPE_AUDIO].get(), rest, Value);
+    if (name[0] == 'v') result = SetOn(CodecOptions[AVMEDIA_TYPE_VIDEO].get(), rest, Value);
+    if (name[0] == 's') result = SetOn(CodecOptions[AVMEDIA_TYPE_SUBTITLE].get(), rest, Value);
   }
   if (!result) return false;
 
-  GenericOptionNames.push_back(lav::av_strdup(result->name));
-  if (IntOption(CodecOptions[0], "debug") != 0 || IntOption(FormatOptions, "fdebug") != 0) {
+  GenericOptionNames.emplace_back(result->name);
+  if (IntOption(CodecOptions[0].get(), "debug") != 0 || IntOption(FormatOptions.get(), "fdebug") != 0) {
     lav::av_log_set_level(2);
     SetCurrentLogLevel(2);
     Verbose = 2;
@@ -98,13 +98,14 @@ bool TCustomFFmpeg::KnowsGenericOption(const std::string& Name) const {
   const char* renamed = RenamedOption(Name);
   const std::string name = renamed ? std::string(renamed) : Name;
   if (name.empty()) return false;
-  if (FindOption(CodecOptions[0], name) || FindOption(FormatOptions, name) || FindOption(ScalerOptions, name))
+  if (FindOption(CodecOptions[0].get(), name) || FindOption(FormatOptions.get(), name) ||
+      FindOption(ScalerOptions.get(), name))
     return true;
   if (name.size() < 2) return false;
   const std::string rest = name.substr(1);
-  if (name[0] == 'a') return FindOption(CodecOptions[AVMEDIA_TYPE_AUDIO], rest) != nullptr;
-  if (name[0] == 'v') return FindOption(CodecOptions[AVMEDIA_TYPE_VIDEO], rest) != nullptr;
-  if (name[0] == 's') return FindOption(CodecOptions[AVMEDIA_TYPE_SUBTITLE], rest) != nullptr;
+  if (name[0] == 'a') return FindOption(CodecOptions[AVMEDIA_TYPE_AUDIO].get(), rest) != nullptr;
+  if (name[0] == 'v') return FindOption(CodecOptions[AVMEDIA_TYPE_VIDEO].get(), rest) != nullptr;
+  if (name[0] == 's') return FindOption(CodecOptions[AVMEDIA_TYPE_SUBTITLE].get(), rest) != nullptr;
   return false;
 }
 
@@ -114,12 +115,13 @@ bool TCustomFFmpeg::ApplyGenericOptionInt(const std::string& Name, int Value) {
 
 void TCustomFFmpeg::ApplyContextOptions(void* Target, void* Source, int Flags) {
   if (!Target || !Source) return;
-  for (const char* name : GenericOptionNames) {
+  for (const std::string& recorded : GenericOptionNames) {
+    const char* name = recorded.c_str();
     const AVOption* o = FindOption(Source, name);
-    uint8_t* text = nullptr;
-    if (!o || lav::av_opt_get(Source, name, 0, &text) < 0) continue;
-    if (text && (o->flags & Flags) == Flags) lav::av_opt_set(Target, name, reinterpret_cast<char*>(text), 0);
-    lav::av_freep(&text);
+    uint8_t* got = nullptr;
+    if (!o || lav::av_opt_get(Source, name, 0, &got) < 0) continue;
+    const AvBufferPtr<uint8_t> text(got);
+    if (text && (o->flags & Flags) == Flags) lav::av_opt_set(Target, name, reinterpret_cast<char*>(text.get()), 0);
   }
 }
 
@@ -132,7 +134,7 @@ void TCustomFFmpeg::SetVerbose(int Level) {
 void TCustomFFmpeg::SetBitrate(const std::string& Name, const std::string& Value) {
   if (Name.empty() || Value.empty()) return;
   if (!ApplyGenericOption(Name, Value) || !LogAssigned()) return;
-  void* holder = CodecOptions[Name[0] == 'a' ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO];
+  void* holder = CodecOptions[Name[0] == 'a' ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO].get();
   if (IntOption(holder, "b") < 1000)
     Log(1, "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s");
 }

@@ -54,15 +54,15 @@ void TCustomFFmpeg::OptPass(int Value) {
 
 void TCustomFFmpeg::OptCodecName(const std::string& Name, const std::string& Value) {
   if (Value.empty()) return;
-  char** codecName = Name == "vcodec" ? &VideoCodecName : Name == "acodec" ? &AudioCodecName : &SubtitleCodecName;
+  AvStringPtr& codecName = Name == "vcodec" ? VideoCodecName : Name == "acodec" ? AudioCodecName : SubtitleCodecName;
   int32_t* streamCopy = Name == "vcodec"   ? &VideoStreamCopy
                         : Name == "acodec" ? &AudioStreamCopy
                                            : &SubtitleStreamCopy;
-  lav::av_freep(codecName);
+  codecName.reset();
   if (Value == "copy")
     *streamCopy = 1;
   else
-    *codecName = lav::av_strdup(Value.c_str());
+    codecName = CopyString(Value);
 }
 
 void TCustomFFmpeg::OptCodecTag(const std::string& Name, const std::string& Value) {
@@ -79,10 +79,10 @@ void TCustomFFmpeg::OptCodecTag(const std::string& Name, const std::string& Valu
 // the coefficients read so far installed.
 void TCustomFFmpeg::OptMatrix(const std::string& Name, const std::string& Value) {
   if (Value.empty()) return;
-  uint16_t*& matrix = Name == "intra_matrix" ? IntraMatrix : InterMatrix;
-  lav::av_freep(&matrix);
-  matrix = static_cast<uint16_t*>(lav::av_mallocz(kMatrixSize * sizeof(uint16_t)));
-  if (!matrix) throw FFMpegException("Out of memory");
+  AvBufferPtr<uint16_t>& installed = Name == "intra_matrix" ? IntraMatrix : InterMatrix;
+  installed.reset(static_cast<uint16_t*>(lav::av_mallocz(kMatrixSize * sizeof(uint16_t))));
+  if (!installed) throw FFMpegException("Out of memory");
+  uint16_t* matrix = installed.get();
   const char* p = Value.c_str();
   for (int i = 0; i < kMatrixSize; ++i) {
     matrix[i] = uint16_t(lav::strtol(p, nullptr, 10));

@@ -21,11 +21,6 @@ std::string ProgramFolder() {
   return exe.parent_path().string() + "/";
 }
 
-void ReplaceCopy(char*& var, const std::string& value) {
-  lav::av_freep(&var);
-  var = lav::av_strdup(value.c_str());
-}
-
 // Splits a hook specification at "|" when it has one, else at blanks.
 std::vector<std::string> SplitHookTokens(const std::string& Value) {
   const char* separator = Value.find('|') != std::string::npos ? "|" : " ";
@@ -48,12 +43,12 @@ void TCustomFFmpeg::OptVStats() {
   std::tm local{};
   localtime_r(&now, &local);
   const std::string clock = Format("%02d%02d%02d", local.tm_hour, local.tm_min, local.tm_sec);
-  ReplaceCopy(VStatsFileName, Format("%svstats_%s.log", ProgramFolder(), clock));
+  VStatsFileName = CopyString(Format("%svstats_%s.log", ProgramFolder(), clock));
 }
 
 void TCustomFFmpeg::OptVStatsFile(const std::string& Value) {
   if (Value.empty()) return;
-  ReplaceCopy(VStatsFileName, Value);
+  VStatsFileName = CopyString(Value);
 }
 
 // Frame hooks are not supported yet: the value is checked, then refused.

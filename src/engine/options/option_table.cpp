@@ -35,11 +35,6 @@ void SetIfNotEmpty(std::string& var, S value) {
   if (!value.empty()) var = value;
 }
 
-void ReplaceCopy(char*& var, S value) {
-  lav::av_freep(&var);
-  var = lav::av_strdup(value.c_str());
-}
-
 // A float that ends up as an integer (microseconds of a muxer delay, a
 // quality in lambda units): a value the integer cannot hold is refused
 // instead of wrapping. Limit is the largest magnitude accepted.
@@ -121,7 +116,7 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"vn", Kind::Flag, FLAG_OPTION(VideoDisable)},
     {"vdt", Kind::Value, INT_OPTION(VideoDiscard)},
     {"qscale", Kind::Value, [](E& e, S, S v) { e.OptQScale(StrToSingle(v)); }},
-    {"rc_override", Kind::Value, [](E& e, S, S v) { ReplaceCopy(e.VideoRcOverride, v); }},
+    {"rc_override", Kind::Value, [](E& e, S, S v) { e.VideoRcOverride = CopyString(v); }},
     {"vcodec", Kind::Value, [](E& e, S n, S v) { e.OptCodecName(n, v); }},
     {"me_threshold", Kind::Value, INT_OPTION(MeThreshold)},
     {"sameq", Kind::Flag, FLAG_OPTION(SameQuality)},
@@ -163,7 +158,7 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"newsubtitle", Kind::Stream, [](E& e, S, S) { e.NewSubtitleStreamOption(); }},
     {"slang", Kind::Value, [](E& e, S, S v) { e.SubtitleLanguage = v; }},
     {"vc", Kind::Value, INT_OPTION(VideoChannel)},
-    {"tvstd", Kind::Value, [](E& e, S, S v) { ReplaceCopy(e.VideoStandard, v); }},
+    {"tvstd", Kind::Value, [](E& e, S, S v) { e.VideoStandard = CopyString(v); }},
     {"isync", Kind::Flag, FLAG_OPTION(InputSync)},
     {"muxdelay", Kind::Value, RANGED_OPTION(MuxMaxDelay, kInt32Seconds)},
     {"muxpreload", Kind::Value, RANGED_OPTION(MuxPreload, kInt32Seconds)},

@@ -4,6 +4,7 @@
 
 #include "binding/message_format.h"
 #include "engine/engine.h"
+#include "engine/option_numbers.h"
 
 namespace vantrel {
 namespace {
@@ -61,7 +62,7 @@ int TCustomFFmpeg::DetectTargetNorm(const std::string& Norm, const std::string& 
   if (FrameRate.den == 0) throw FFMpegException("frame_rate is invalid.");
   int norm = NormOfRate(Millirate(FrameRate.num, FrameRate.den));
   for (int i = 0; norm < 0 && i < InputFileCount; ++i) {
-    for (AVCodecContext* dec : InputCodecs[i]) {
+    for (const CodecContextPtr& dec : InputCodecs[i]) {
       if (!dec || dec->codec_type != AVMEDIA_TYPE_VIDEO || dec->time_base.num == 0) continue;
       norm = NormOfRate(Millirate(dec->time_base.den, dec->time_base.num));
       if (norm >= 0) break;
@@ -107,8 +108,7 @@ void TCustomFFmpeg::SetTarget(const std::string& Kind, const std::string& Norm, 
 }
 
 void TCustomFFmpeg::ParseTarget(const std::string& Value) {
-  const size_t first = Value.find_first_not_of(" \t\r\n");
-  const std::string v = first == std::string::npos ? "" : Value.substr(first, Value.find_last_not_of(" \t\r\n") - first + 1);
+  const std::string v = TrimText(Value);
   for (const char* norm : {"pal", "ntsc", "film"}) {
     const std::string prefix = std::string(norm) + "-";
     if (v.rfind(prefix, 0) == 0) return SetTarget(v.substr(prefix.size()), norm, "ntsc");

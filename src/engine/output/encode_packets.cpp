@@ -1,5 +1,6 @@
 // The send/receive exchange with an encoder, shared by video, audio and the
 // flush: one frame in, every packet that is ready out to the writer.
+#include "engine/coded_quality.h"
 #include "engine/engine.h"
 
 namespace vantrel {
@@ -7,10 +8,9 @@ namespace vantrel {
 // The quality and plane errors of each coded picture, and the pass-1
 // statistics, are taken by the packet writer; the picture type is kept here.
 void TCustomFFmpeg::NoteEncodedPacket(TOutputStreamState& ost, const AVPacket* pkt) {
-  size_t size = 0;
-  const uint8_t* stats = lav::av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &size);
-  if (stats && size >= 5)
-    ost.LastPictType = stats[4];
+  const TCodedPictureStats stats = ReadCodedPictureStats(pkt);
+  if (stats.PictType >= 0)
+    ost.LastPictType = stats.PictType;
   else
     ost.LastPictType = (pkt->flags & AV_PKT_FLAG_KEY) ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
 }
@@ -38,7 +38,7 @@ int TCustomFFmpeg::EncodeAndWrite(AVFormatContext* os, TOutputStreamState& ost, 
     (video ? VideoSize : AudioSize) += pkt->size;
     pkt->stream_index = ost.StreamIndex;
     lav::av_packet_rescale_ts(pkt, enc->time_base, ost.Stream->time_base);
-    WritePacket(os, pkt, enc, BitstreamFilters[ost.FileIndex][ost.StreamIndex]);
+    WritePacket(os, pkt, enc, BitstreamFilters[ost.FileIndex][ost.StreamIndex].get());
   }
   return lastSize;
 }

@@ -87,9 +87,9 @@ void TCustomFFmpeg::check_audio_video_sub_inputs(bool& HasVideo, bool& HasAudio,
 
 void TCustomFFmpeg::ChooseOutputStreams(AVFormatContext* oc, int FileIndex) {
   const AVOutputFormat* fmt = oc->oformat;
-  bool video = VideoStreamCopy || fmt->video_codec != AV_CODEC_ID_NONE || VideoCodecName;
-  bool audio = AudioStreamCopy || fmt->audio_codec != AV_CODEC_ID_NONE || AudioCodecName;
-  bool subtitle = SubtitleStreamCopy || fmt->subtitle_codec != AV_CODEC_ID_NONE || SubtitleCodecName;
+  bool video = VideoStreamCopy || fmt->video_codec != AV_CODEC_ID_NONE || VideoCodecName != nullptr;
+  bool audio = AudioStreamCopy || fmt->audio_codec != AV_CODEC_ID_NONE || AudioCodecName != nullptr;
+  bool subtitle = SubtitleStreamCopy || fmt->subtitle_codec != AV_CODEC_ID_NONE || SubtitleCodecName != nullptr;
   if (InputFileCount > 0) {
     bool hasVideo, hasAudio, hasSubtitle;
     try {
@@ -143,24 +143,19 @@ void TCustomFFmpeg::ApplyMuxerSettings(AVFormatContext* oc) {
     lav::av_opt_set_int(oc->priv_data, "preload", int64_t(std::clamp(double(MuxPreload) * 1000000, -9.2e18, 9.2e18)), 0);
     lav::av_opt_set_int(oc->priv_data, "loop", LoopOutput, 0);
   }
-  ApplyContextOptions(oc, FormatOptions, AV_OPT_FLAG_ENCODING_PARAM);
+  ApplyContextOptions(oc, FormatOptions.get(), AV_OPT_FLAG_ENCODING_PARAM);
 }
 
-void TCustomFFmpeg::DiscardOutput(AVFormatContext*& oc, int FileIndex) {
+void TCustomFFmpeg::DiscardOutput(OutputContextPtr& oc, int FileIndex) {
   if (FileIndex < 0 || FileIndex >= MAX_FILES) return;
-  for (AVCodecContext*& c : OutputCodecs[FileIndex]) lav::avcodec_free_context(&c);
   OutputCodecs[FileIndex].clear();
   OutputStreamCopy[FileIndex].clear();
-  for (AVBSFContext*& bsf : BitstreamFilters[FileIndex]) {
-    if (bsf) lav::av_bsf_free(&bsf);
-    bsf = nullptr;
-  }
-  lav::avformat_free_context(oc);
-  oc = nullptr;
+  for (BitstreamFilterPtr& bsf : BitstreamFilters[FileIndex]) bsf.reset();
+  oc.reset();
 }
 
 bool TCustomFFmpeg::OpenOutputFile(const std::string& FileName) {
-  AVFormatContext* oc = nullptr;
+  OutputContextPtr oc;
   const int index = OutputFileCount;
   auto fail = [&](const std::string& Msg) {
     LastError = Msg;
@@ -175,21 +170,23 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string& FileName) {
   UsingFilters = !VideoFilters.empty();
   if (!OutputFormat) OutputFormat = lav::av_guess_format(nullptr, FileName.c_str(), nullptr);
   if (!OutputFormat) return fail(Format("Unable to find a suitable output format for '%s'", FileName));
-  if (lav::avformat_alloc_output_context2(&oc, OutputFormat, nullptr, FileName.c_str()) < 0 || !oc)
-    return fail(FormatOpenError(FileName, AVERROR(ENOMEM)));
+  AVFormatContext* made = nullptr;
+  const int made_result = lav::avformat_alloc_output_context2(&made, OutputFormat, nullptr, FileName.c_str());
+  oc.reset(made);
+  if (made_result < 0 || !oc) return fail(FormatOpenError(FileName, AVERROR(ENOMEM)));
   oc->interrupt_callback = StopRequestInterrupt(this);
   try {
-    ChooseOutputStreams(oc, index);
+    ChooseOutputStreams(oc.get(), index);
   } catch (const FFMpegException& e) {
     return fail(e.what());
   }
-  CopyOutputMetadata(oc);
+  CopyOutputMetadata(oc.get());
   if ((oc->oformat->flags & AVFMT_NEEDNUMBER) && lav::av_filename_number_test(FileName.c_str()) == 0)
-    return fail(FormatOpenError(FileName, -33));
+    return fail(FormatOpenError(FileName, kImageNumberExpected));
   if (!(oc->oformat->flags & AVFMT_NOFILE) && !CanCreateFile(FileName))
     return fail(Format("Could not open '%s'", FileName));
-  ApplyMuxerSettings(oc);
-  OutputFiles[index] = oc;
+  ApplyMuxerSettings(oc.get());
+  OutputFiles[index] = std::move(oc);
   OutputFileNames[index] = FileName;
   OutputFileWritten[index] = false;
   ++OutputFileCount;
@@ -203,7 +200,7 @@ bool TCustomFFmpeg::OpenOutputIO(int FileIndex) {
     LastError = Format("Invalid output file index %d", FileIndex);
     return false;
   }
-  AVFormatContext* oc = OutputFiles[FileIndex];
+  AVFormatContext* oc = OutputFiles[FileIndex].get();
   if ((oc->oformat->flags & AVFMT_NOFILE) || oc->pb) return true;
   const std::string& name = OutputFileNames[FileIndex];
   const std::string written = StageOutput(FileIndex) ? StagedOutputs[FileIndex].Temp : name;
@@ -219,17 +216,17 @@ bool TCustomFFmpeg::OpenOutputIO(int FileIndex) {
 // "newvideo", "newaudio", "newsubtitle": one more stream on the last output.
 void TCustomFFmpeg::NewVideoStreamOption() {
   if (OutputFileCount == 0) throw FFMpegException("At least one output file must be specified");
-  new_video_stream(OutputFiles[OutputFileCount - 1], OutputFileCount - 1);
+  new_video_stream(OutputFiles[OutputFileCount - 1].get(), OutputFileCount - 1);
 }
 
 void TCustomFFmpeg::NewAudioStreamOption() {
   if (OutputFileCount == 0) throw FFMpegException("At least one output file must be specified");
-  new_audio_stream(OutputFiles[OutputFileCount - 1], OutputFileCount - 1);
+  new_audio_stream(OutputFiles[OutputFileCount - 1].get(), OutputFileCount - 1);
 }
 
 void TCustomFFmpeg::NewSubtitleStreamOption() {
   if (OutputFileCount == 0) throw FFMpegException("At least one output file must be specified");
-  new_subtitle_stream(OutputFiles[OutputFileCount - 1], OutputFileCount - 1);
+  new_subtitle_stream(OutputFiles[OutputFileCount - 1].get(), OutputFileCount - 1);
 }
 
 }  // namespace vantrel

@@ -68,7 +68,7 @@ void TCustomFFmpeg::CheckOutputsAreNotInputs() const {
 }
 
 bool TCustomFFmpeg::StageOutput(int FileIndex) {
-  AVFormatContext* oc = OutputFiles[FileIndex];
+  AVFormatContext* oc = OutputFiles[FileIndex].get();
   const std::string local = LocalFilePath(OutputFileNames[FileIndex]);
   if (local.empty() || (oc->oformat->flags & AVFMT_NOFILE)) return false;
   fs::path target(local);
@@ -83,13 +83,14 @@ bool TCustomFFmpeg::StageOutput(int FileIndex) {
   const std::string temp = CreateTemporaryBeside(target);
   if (temp.empty()) return false;
   // Muxers that read their output back (the MP4 "faststart" pass) find it by URL.
-  char* url = lav::av_strdup(temp.c_str());
+  AvStringPtr url = CopyString(temp);
   if (!url) {
     RemoveFile(temp);
     return false;
   }
-  lav::av_freep(&oc->url);
-  oc->url = url;
+  // The context owns its URL: the old one goes, the new one is handed over.
+  const AvStringPtr old(oc->url);
+  oc->url = url.release();
   StagedOutputs[FileIndex] = TStagedOutput{temp, target.string()};
   return true;
 }
@@ -99,7 +100,7 @@ std::string TCustomFFmpeg::KeepFinishedOutputs() {
   for (int i = 0; i < OutputFileCount; ++i) {
     TStagedOutput& staged = StagedOutputs[i];
     if (staged.Temp.empty()) continue;
-    AVFormatContext* oc = OutputFiles[i];
+    AVFormatContext* oc = OutputFiles[i].get();
     const bool writeFailed = oc && oc->pb && oc->pb->error < 0;
     const int closed = oc && oc->pb ? lav::avio_closep(&oc->pb) : 0;
     std::string reason;

@@ -70,18 +70,17 @@ AVRational AspectToSar(float Aspect, int Width, int Height) {
 }  // namespace
 
 AVCodecContext* TCustomFFmpeg::NewOutputStream(AVFormatContext* oc, int FileIndex, AVMediaType Type, AVCodecID Id,
-                                               bool Copy, AVBSFContext*& PendingFilters) {
+                                               bool Copy, BitstreamFilterPtr& PendingFilters) {
   if (oc->nb_streams >= unsigned(MAX_STREAMS))
     throw FFMpegException(Format("Too many streams in one output file (at most %d)", MAX_STREAMS));
   AVStream* st = lav::avformat_new_stream(oc, nullptr);
   if (!st) throw FFMpegException("Could not alloc stream");
   const AVCodec* encoder = Copy ? nullptr : lav::avcodec_find_encoder(Id);
-  AVCodecContext* enc = lav::avcodec_alloc_context3(encoder);
   // The stream is already in the output: keep the tables in step with it.
-  OutputCodecs[FileIndex].push_back(enc);
+  OutputCodecs[FileIndex].emplace_back(lav::avcodec_alloc_context3(encoder));
+  AVCodecContext* enc = OutputCodecs[FileIndex].back().get();
   OutputStreamCopy[FileIndex].push_back(Copy);
-  BitstreamFilters[FileIndex][st->index] = PendingFilters;
-  PendingFilters = nullptr;
+  BitstreamFilters[FileIndex][st->index] = std::move(PendingFilters);
   if (!enc) throw FFMpegException("Could not alloc stream");
   enc->codec_type = Type;
   if (!Copy) enc->codec_id = Id;
@@ -91,7 +90,7 @@ AVCodecContext* TCustomFFmpeg::NewOutputStream(AVFormatContext* oc, int FileInde
 }
 
 void TCustomFFmpeg::SetVideoEncoding(AVStream* st, AVCodecContext* enc, std::vector<RcOverride>& Overrides) {
-  ApplyContextOptions(enc, CodecOptions[AVMEDIA_TYPE_VIDEO], AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+  ApplyContextOptions(enc, CodecOptions[AVMEDIA_TYPE_VIDEO].get(), AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
   const AVRational rate = FrameRate.num != 0 ? FrameRate : AVRational{25, 1};
   const AVCodec* codec = enc->codec;
   const AVRational chosen = codec && codec->supported_framerates ? NearestFrameRate(codec->supported_framerates, rate)
@@ -111,8 +110,8 @@ void TCustomFFmpeg::SetVideoEncoding(AVStream* st, AVCodecContext* enc, std::vec
     enc->global_quality = int(VideoQScale * FF_QP2LAMBDA);
   }
   // The encoder frees its matrices with itself: it gets copies.
-  if (IntraMatrix) enc->intra_matrix = static_cast<uint16_t*>(lav::av_memdup(IntraMatrix, 64 * sizeof(uint16_t)));
-  if (InterMatrix) enc->inter_matrix = static_cast<uint16_t*>(lav::av_memdup(InterMatrix, 64 * sizeof(uint16_t)));
+  if (IntraMatrix) enc->intra_matrix = static_cast<uint16_t*>(lav::av_memdup(IntraMatrix.get(), 64 * sizeof(uint16_t)));
+  if (InterMatrix) enc->inter_matrix = static_cast<uint16_t*>(lav::av_memdup(InterMatrix.get(), 64 * sizeof(uint16_t)));
   enc->thread_count = ThreadCount;
   if (!Overrides.empty()) {
     enc->rc_override = static_cast<RcOverride*>(lav::av_malloc(Overrides.size() * sizeof(RcOverride)));
@@ -135,14 +134,14 @@ void TCustomFFmpeg::AddVideoStream(AVFormatContext* oc, int FileIndex) {
   if (!copy) {
     if (!VideoCodecName)
       id = lav::av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, AVMEDIA_TYPE_VIDEO);
-    else if (!CheckCodecName(VideoCodecName, AVMEDIA_TYPE_VIDEO, id, true))
+    else if (!CheckCodecName(VideoCodecName.get(), AVMEDIA_TYPE_VIDEO, id, true))
       throw FFMpegException(LastError);
-    if (VideoRcOverride) overrides = ParseRcOverride(VideoRcOverride);
+    if (VideoRcOverride) overrides = ParseRcOverride(VideoRcOverride.get());
   }
   AVCodecContext* enc = NewOutputStream(oc, FileIndex, AVMEDIA_TYPE_VIDEO, id, copy, VideoBitstreamFilters);
   AVStream* st = oc->streams[oc->nb_streams - 1];
   if (VideoCodecTag) enc->codec_tag = unsigned(VideoCodecTag);
-  AVCodecContext* holder = CodecOptions[AVMEDIA_TYPE_VIDEO];
+  AVCodecContext* holder = CodecOptions[AVMEDIA_TYPE_VIDEO].get();
   if ((VideoGlobalHeader & 1) || (VideoGlobalHeader == 0 && (oc->oformat->flags & AVFMT_GLOBALHEADER))) {
     enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     if (holder) holder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -161,11 +160,11 @@ void TCustomFFmpeg::new_video_stream(AVFormatContext* oc, int FileIndex) {
   try {
     AddVideoStream(oc, FileIndex);
   } catch (const FFMpegException&) {
-    lav::av_freep(&VideoCodecName);
+    VideoCodecName.reset();
     throw;
   }
   VideoDisable = 0;
-  lav::av_freep(&VideoCodecName);
+  VideoCodecName.reset();
   VideoStreamCopy = 0;
 }
 
@@ -180,7 +179,7 @@ void TCustomFFmpeg::AddAudioStream(AVFormatContext* oc, int FileIndex) {
   AVCodecID id = AV_CODEC_ID_NONE;
   if (!copy) {
     id = lav::av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, AVMEDIA_TYPE_AUDIO);
-    if (AudioCodecName && !CheckCodecName(AudioCodecName, AVMEDIA_TYPE_AUDIO, id, true))
+    if (AudioCodecName && !CheckCodecName(AudioCodecName.get(), AVMEDIA_TYPE_AUDIO, id, true))
       throw FFMpegException(LastError);
   }
   AVCodecContext* enc = NewOutputStream(oc, FileIndex, AVMEDIA_TYPE_AUDIO, id, copy, AudioBitstreamFilters);
@@ -193,7 +192,7 @@ void TCustomFFmpeg::AddAudioStream(AVFormatContext* oc, int FileIndex) {
   lav::av_channel_layout_uninit(&enc->ch_layout);
   lav::av_channel_layout_default(&enc->ch_layout, AudioChannels);
   if (!copy) {
-    ApplyContextOptions(enc, CodecOptions[AVMEDIA_TYPE_AUDIO], AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    ApplyContextOptions(enc, CodecOptions[AVMEDIA_TYPE_AUDIO].get(), AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     if (AudioQScale > -99999) {
       enc->flags |= AV_CODEC_FLAG_QSCALE;
       enc->global_quality = int(AudioQScale * FF_QP2LAMBDA);
@@ -214,12 +213,12 @@ void TCustomFFmpeg::new_audio_stream(AVFormatContext* oc, int FileIndex) {
   try {
     AddAudioStream(oc, FileIndex);
   } catch (const FFMpegException&) {
-    lav::av_freep(&AudioCodecName);
+    AudioCodecName.reset();
     AudioLanguage.clear();
     throw;
   }
   AudioDisable = 0;
-  lav::av_freep(&AudioCodecName);
+  AudioCodecName.reset();
   AudioStreamCopy = 0;
 }
 
@@ -227,13 +226,13 @@ void TCustomFFmpeg::AddSubtitleStream(AVFormatContext* oc, int FileIndex) {
   const bool copy = SubtitleStreamCopy != 0;
   AVCodecID id = AV_CODEC_ID_NONE;
   if (!copy) {
-    if (!CheckCodecName(SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, id, true)) throw FFMpegException(LastError);
+    if (!CheckCodecName(SubtitleCodecName.get(), AVMEDIA_TYPE_SUBTITLE, id, true)) throw FFMpegException(LastError);
     // Without a name the format's own subtitle codec, as for video and audio.
     if (!SubtitleCodecName) id = lav::av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, AVMEDIA_TYPE_SUBTITLE);
   }
   AVCodecContext* enc = NewOutputStream(oc, FileIndex, AVMEDIA_TYPE_SUBTITLE, id, copy, SubtitleBitstreamFilters);
   if (!copy)
-    ApplyContextOptions(enc, CodecOptions[AVMEDIA_TYPE_SUBTITLE],
+    ApplyContextOptions(enc, CodecOptions[AVMEDIA_TYPE_SUBTITLE].get(),
                         AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
   SetStreamLanguage(oc->streams[oc->nb_streams - 1], SubtitleLanguage);
 }
@@ -242,12 +241,12 @@ void TCustomFFmpeg::new_subtitle_stream(AVFormatContext* oc, int FileIndex) {
   try {
     AddSubtitleStream(oc, FileIndex);
   } catch (const FFMpegException&) {
-    lav::av_freep(&SubtitleCodecName);
+    SubtitleCodecName.reset();
     SubtitleLanguage.clear();
     throw;
   }
   SubtitleDisable = 0;
-  lav::av_freep(&SubtitleCodecName);
+  SubtitleCodecName.reset();
   SubtitleStreamCopy = 0;
 }
 

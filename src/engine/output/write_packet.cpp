@@ -2,6 +2,7 @@
 // the interleaving writer.
 #include "binding/helpers.h"
 #include "binding/message_format.h"
+#include "engine/coded_quality.h"
 #include "engine/engine.h"
 
 namespace vantrel {
@@ -13,21 +14,12 @@ struct PacketUnref {
   ~PacketUnref() { lav::av_packet_unref(pkt); }
 };
 
-// Encoders attach the quality and per-plane errors of each coded picture
-// to its packet: 32-bit quality, picture type, error count, two spare bytes,
-// then the 64-bit errors, all little-endian.
+// The quality and per-plane errors each coded picture carries on its packet.
 void TakeQualityStats(TOutputStreamState& ost, const AVPacket* pkt) {
-  size_t size = 0;
-  const uint8_t* data = lav::av_packet_get_side_data(pkt, AV_PKT_DATA_QUALITY_STATS, &size);
-  if (!data || size < 4) return;
-  ost.CodedQuality = int32_t(uint32_t(data[0]) | uint32_t(data[1]) << 8 | uint32_t(data[2]) << 16 |
-                             uint32_t(data[3]) << 24);
-  const int count = size >= 6 ? data[5] : 0;
-  for (int j = 0; j < 3 && j < count && 8 + size_t(j + 1) * 8 <= size; ++j) {
-    uint64_t e = 0;
-    for (int b = 7; b >= 0; --b) e = e << 8 | data[8 + j * 8 + b];
-    ost.CodedError[j] = int64_t(e);
-  }
+  const TCodedPictureStats stats = ReadCodedPictureStats(pkt);
+  if (!stats.HasQuality) return;
+  ost.CodedQuality = stats.Quality;
+  for (int j = 0; j < stats.ErrorCount; ++j) ost.CodedError[j] = stats.Error[j];
 }
 
 }  // namespace
@@ -126,10 +118,10 @@ void TCustomFFmpeg::DrainBitstreamFilter(AVFormatContext* s, AVBSFContext* bsf, 
 // Filters that hold packets back give them up at the end.
 void TCustomFFmpeg::FlushBitstreamFilters() {
   for (TOutputStreamState& ost : OutputStreams) {
-    AVBSFContext* bsf = BitstreamFilters[ost.FileIndex][ost.StreamIndex];
+    AVBSFContext* bsf = BitstreamFilters[ost.FileIndex][ost.StreamIndex].get();
     if (!bsf) continue;
     if (lav::av_bsf_send_packet(bsf, nullptr) < 0) continue;
-    DrainBitstreamFilter(OutputFiles[ost.FileIndex], bsf, ost.StreamIndex, ost.Encoder);
+    DrainBitstreamFilter(OutputFiles[ost.FileIndex].get(), bsf, ost.StreamIndex, ost.Encoder);
   }
 }
 

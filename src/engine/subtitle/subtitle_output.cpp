@@ -41,7 +41,7 @@ void TCustomFFmpeg::EncodeSubtitle(AVFormatContext* os, TOutputStreamState& ost,
       pkt->pts += lav::av_rescale_q(shift, AVRational{1, 1000}, streamTb);
     }
     pkt->dts = pkt->pts;
-    WritePacket(os, pkt, enc, BitstreamFilters[ost.FileIndex][ost.StreamIndex]);
+    WritePacket(os, pkt, enc, BitstreamFilters[ost.FileIndex][ost.StreamIndex].get());
   }
 }
 

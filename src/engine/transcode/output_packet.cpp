@@ -78,7 +78,7 @@ void TCustomFFmpeg::HandleDecodedFrame(TInputStreamState& ist, int IstIndex, AVF
   if (!PastStartTime(ist)) return;
   for (TOutputStreamState& ost : OutputStreams) {
     if (ost.SourceIndex != IstIndex || !ost.EncodingNeeded) continue;
-    AVFormatContext* os = OutputFiles[ost.FileIndex];
+    AVFormatContext* os = OutputFiles[ost.FileIndex].get();
     if (video) {
       int frameSize = 0;
       EncodeVideo(os, ost, ist, frame, frameSize);
@@ -98,7 +98,7 @@ int TCustomFFmpeg::DecodeSubtitle(TInputStreamState& ist, int IstIndex, const AV
   if (!got || !PastStartTime(ist)) return 0;
   for (TOutputStreamState& ost : OutputStreams)
     if (ost.SourceIndex == IstIndex && ost.EncodingNeeded)
-      EncodeSubtitle(OutputFiles[ost.FileIndex], ost, ist, &decoded.sub, pkt->pts);
+      EncodeSubtitle(OutputFiles[ost.FileIndex].get(), ost, ist, &decoded.sub, pkt->pts);
   return 0;
 }
 
@@ -131,7 +131,7 @@ int TCustomFFmpeg::DecodePacket(TInputStreamState& ist, int IstIndex, const AVPa
 void TCustomFFmpeg::FlushEncoders(int IstIndex) {
   for (TOutputStreamState& ost : OutputStreams) {
     if (ost.SourceIndex != IstIndex || !ost.EncodingNeeded) continue;
-    AVFormatContext* os = OutputFiles[ost.FileIndex];
+    AVFormatContext* os = OutputFiles[ost.FileIndex].get();
     if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO)
       FlushVideoEncoder(os, ost);
     else if (ost.Encoder->codec_type == AVMEDIA_TYPE_AUDIO)

@@ -96,7 +96,7 @@ void TCustomFFmpeg::CopyPacket(TOutputStreamState& ost, TInputStreamState& ist, 
   out->duration = SatRescale(pkt->duration, from, to);
   out->flags = pkt->flags;
   out->pos = -1;
-  WritePacket(OutputFiles[ost.FileIndex], out, ost.Encoder, BitstreamFilters[ost.FileIndex][ost.StreamIndex]);
+  WritePacket(OutputFiles[ost.FileIndex].get(), out, ost.Encoder, BitstreamFilters[ost.FileIndex][ost.StreamIndex].get());
   ++ost.FrameNumber;
 }
 

@@ -19,10 +19,6 @@ void TCustomFFmpeg::Transcode() {
     BuildOutputTable();
     ChooseSources();
     SetUpStreamCodecs();
-    if (!BitBuffer) {
-      BitBuffer = static_cast<uint8_t*>(lav::av_malloc(size_t(BitBufferSize)));
-      if (!BitBuffer) throw FFMpegException("av_malloc fail");
-    }
     LogStreamMapping();
     OpenEncoders();
     OpenDecoders();
@@ -35,7 +31,7 @@ void TCustomFFmpeg::Transcode() {
     InitBitstreamFilters();
     // Shown once the encoders have told the streams what will be written.
     for (int i = 0; i < OutputFileCount; ++i)
-      lav::av_dump_format(OutputFiles[i], i, OutputFileNames[i].c_str(), 1);
+      lav::av_dump_format(OutputFiles[i].get(), i, OutputFileNames[i].c_str(), 1);
     // Stopped during the set-up: no output file is created at all, rather
     // than one with a header and nothing else.
     if (!StopRequested) {

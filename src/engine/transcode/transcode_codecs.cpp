@@ -29,10 +29,6 @@ void TCustomFFmpeg::SetUpStreamCodecs() {
       SetUpEncodedStream(ost, ist);
     if (ost.EncodingNeeded && (ost.Encoder->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)))
       OpenTwoPassLog(ost, int(n));
-    if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
-      const int64_t wanted = int64_t(4) * ost.Encoder->width * ost.Encoder->height;
-      BitBufferSize = int32_t(std::clamp<int64_t>(wanted, BitBufferSize, INT32_MAX));
-    }
   }
 }
 

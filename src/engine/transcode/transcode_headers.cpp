@@ -4,6 +4,7 @@
 
 #include "binding/message_format.h"
 #include "engine/engine.h"
+#include "engine/option_numbers.h"
 
 namespace vantrel {
 namespace {
@@ -16,13 +17,6 @@ struct MetadataKey {
 constexpr MetadataKey kMappedKeys[] = {{"title", 512},  {"author", 512}, {"artist", 512}, {"copyright", 512},
                                        {"comment", 512}, {"album", 512},  {"date", 512},   {"track", 512},
                                        {"genre", 32}};
-
-std::string Trimmed(const char* Text) {
-  std::string s(Text);
-  const size_t first = s.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1);
-}
 
 }  // namespace
 
@@ -47,7 +41,7 @@ void TCustomFFmpeg::CopyMappedMetadata() {
 // A chain made by the options knows nothing of its stream until now.
 void TCustomFFmpeg::InitBitstreamFilters() {
   for (TOutputStreamState& ost : OutputStreams) {
-    AVBSFContext* bsf = BitstreamFilters[ost.FileIndex][ost.StreamIndex];
+    AVBSFContext* bsf = BitstreamFilters[ost.FileIndex][ost.StreamIndex].get();
     if (!bsf) continue;
     if (lav::avcodec_parameters_copy(bsf->par_in, ost.Stream->codecpar) < 0) throw FFMpegException("av_mallocz fail");
     bsf->time_base_in = ost.Stream->time_base;
@@ -65,7 +59,7 @@ void TCustomFFmpeg::InitBitstreamFilters() {
 void TCustomFFmpeg::WriteHeaders() {
   bool allRtp = true;
   for (int i = 0; i < OutputFileCount; ++i) {
-    AVFormatContext* oc = OutputFiles[i];
+    AVFormatContext* oc = OutputFiles[i].get();
     // A stop request must not interrupt writing: the output still needs its
     // trailer after the stop.
     oc->interrupt_callback = AVIOInterruptCB{nullptr, nullptr};
@@ -77,8 +71,10 @@ void TCustomFFmpeg::WriteHeaders() {
   }
   if (allRtp && LogAssigned()) {
     char sdp[2048] = {};
-    lav::av_sdp_create(OutputFiles, OutputFileCount, sdp, int(sizeof sdp));
-    Log(1, "SDP: " + Trimmed(sdp));
+    AVFormatContext* outputs[MAX_FILES] = {};
+    for (int i = 0; i < OutputFileCount; ++i) outputs[i] = OutputFiles[i].get();
+    lav::av_sdp_create(outputs, OutputFileCount, sdp, int(sizeof sdp));
+    Log(1, "SDP: " + TrimText(sdp));
   }
 }
 

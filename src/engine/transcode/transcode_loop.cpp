@@ -89,7 +89,7 @@ void TCustomFFmpeg::RunMainLoop() {
     double minOutputTime;
     const int file = ChooseInputFile(minOutputTime);
     if (file < 0 || OutputLimitReached(minOutputTime)) break;
-    AVFormatContext* ic = InputFiles[file];
+    AVFormatContext* ic = InputFiles[file].get();
     const int ret = lav::av_read_frame(ic, pkt.get());
     if (ret == AVERROR(EAGAIN)) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -134,7 +134,7 @@ void TCustomFFmpeg::FinishTranscode() {
   // Every output gets its trailer even when one of them fails.
   std::string trailerError;
   for (int i = 0; i < OutputFileCount; ++i) {
-    const int ret = lav::av_write_trailer(OutputFiles[i]);
+    const int ret = lav::av_write_trailer(OutputFiles[i].get());
     if (ret < 0 && trailerError.empty()) trailerError = "av_write_trailer(): " + LibraryErrorText(ret);
   }
   ReportProgress(true);

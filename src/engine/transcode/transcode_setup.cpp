@@ -23,7 +23,7 @@ void TCustomFFmpeg::BuildInputTables() {
       ist.FileIndex = i;
       ist.StreamIndex = s;
       ist.Stream = InputFiles[i]->streams[s];
-      ist.Decoder = size_t(s) < InputCodecs[i].size() ? InputCodecs[i][size_t(s)] : nullptr;
+      ist.Decoder = size_t(s) < InputCodecs[i].size() ? InputCodecs[i][size_t(s)].get() : nullptr;
       ist.Discard = true;
       ist.RateEmu = InputRateEmu[i];
       if (ist.RateEmu) {
@@ -67,7 +67,7 @@ void TCustomFFmpeg::BuildOutputTable() {
       ost.FileIndex = i;
       ost.StreamIndex = int32_t(s);
       ost.Stream = OutputFiles[i]->streams[s];
-      ost.Encoder = s < OutputCodecs[i].size() ? OutputCodecs[i][s] : nullptr;
+      ost.Encoder = s < OutputCodecs[i].size() ? OutputCodecs[i][s].get() : nullptr;
       ost.Copy = s < OutputStreamCopy[i].size() && OutputStreamCopy[i][s];
       if (!ost.Encoder) throw FFMpegException("av_mallocz fail");
     }
@@ -76,7 +76,7 @@ void TCustomFFmpeg::BuildOutputTable() {
 
 int TCustomFFmpeg::FindProgramStream(AVMediaType Type) const {
   for (int i = 0; i < InputFileCount; ++i) {
-    const AVFormatContext* ic = InputFiles[i];
+    const AVFormatContext* ic = InputFiles[i].get();
     for (unsigned p = 0; p < ic->nb_programs; ++p) {
       const AVProgram* program = ic->programs[p];
       if (program->id != ProgramId) continue;
@@ -117,7 +117,7 @@ void TCustomFFmpeg::ChooseSources() {
       const TStreamMapEntry& m = StreamMaps[n];
       source = InputFileStates[size_t(m.file_index)].FirstStream + m.stream_index;
       if (InputStreams[size_t(source)].Stream->codecpar->codec_type != type) {
-        lav::av_dump_format(OutputFiles[ost.FileIndex], ost.FileIndex, OutputFileNames[ost.FileIndex].c_str(), 1);
+        lav::av_dump_format(OutputFiles[ost.FileIndex].get(), ost.FileIndex, OutputFileNames[ost.FileIndex].c_str(), 1);
         throw FFMpegException(Format("Codec type mismatch for mapping #%d.%d -> #%d.%d", m.file_index,
                                      m.stream_index, ost.FileIndex, ost.StreamIndex));
       }
@@ -126,7 +126,7 @@ void TCustomFFmpeg::ChooseSources() {
     } else {
       source = ProgramId != 0 ? FindProgramStream(type) : DefaultSource(InputStreams, type);
       if (source < 0) {
-        lav::av_dump_format(OutputFiles[ost.FileIndex], ost.FileIndex, OutputFileNames[ost.FileIndex].c_str(), 1);
+        lav::av_dump_format(OutputFiles[ost.FileIndex].get(), ost.FileIndex, OutputFileNames[ost.FileIndex].c_str(), 1);
         throw FFMpegException(Format("Could not find input stream matching output stream #%d.%d", ost.FileIndex,
                                      ost.StreamIndex));
       }

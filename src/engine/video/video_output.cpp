@@ -44,7 +44,7 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
     if (!AllocatePicture(ost.ResamplePicture, enc))
       throw FFMpegException("Cannot allocate temp picture, check pix fmt");
     int64_t flags = 0;
-    if (ScalerOptions && lav::av_opt_get_int(ScalerOptions, "sws_flags", 0, &flags) >= 0) SwsFlags = int32_t(flags);
+    if (ScalerOptions && lav::av_opt_get_int(ScalerOptions.get(), "sws_flags", 0, &flags) >= 0) SwsFlags = int32_t(flags);
     ost.ResampleHeight = UsingFilters ? dec->height : dec->height - ct - cb;
     // A decoder that learns its picture format only from the first picture
     // gets its scaler then.
@@ -147,7 +147,7 @@ void TCustomFFmpeg::EncodeVideoCopies(AVFormatContext* os, TOutputStreamState& o
   AVFrame* frame = ost.EncodeFrame.get();
   if (lav::av_frame_ref(frame, composed) < 0) throw FFMpegException("Video encoding failed");
   frame->interlaced_frame = picture->interlaced_frame;
-  const AVCodecContext* defaults = CodecOptions[AVMEDIA_TYPE_VIDEO];
+  const AVCodecContext* defaults = CodecOptions[AVMEDIA_TYPE_VIDEO].get();
   if (defaults && (defaults->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)))
     frame->top_field_first = TopFieldFirst != -1 ? TopFieldFirst : picture->top_field_first;
   frame->quality = SameQuality ? int(std::lrint(ist.Quality)) : ost.Encoder->global_quality;

@@ -3,24 +3,19 @@
 #include <cmath>
 #include <string>
 
+#include "engine/coded_quality.h"
 #include "engine/engine.h"
 
 namespace vantrel {
-namespace {
-
-double Psnr(double d) { return -10.0 * std::log10(d); }
-
-}  // namespace
-
 void TCustomFFmpeg::WriteVideoStats(AVFormatContext*, TOutputStreamState& ost, int frameSize) {
   if (!VStatsFileName || frameSize == 0) return;
   if (!VStatsFile) {
-    VStatsFile = lav::fopen(VStatsFileName, "w");
-    if (!VStatsFile) throw FFMpegException(std::string("fopen fail: ") + VStatsFileName);
+    VStatsFile.reset(lav::fopen(VStatsFileName.get(), "w"));
+    if (!VStatsFile) throw FFMpegException(std::string("fopen fail: ") + VStatsFileName.get());
   }
   const AVCodecContext* enc = ost.Encoder;
   if (enc->codec_type != AVMEDIA_TYPE_VIDEO) return;
-  FILE* f = VStatsFile;
+  FILE* f = VStatsFile.get();
   lav::fprintf(f, "frame= %5d q= %2.1f ", ost.FrameNumber, double(ost.CodedQuality) / FF_QP2LAMBDA);
   if (enc->flags & AV_CODEC_FLAG_PSNR)
     lav::fprintf(f, "PSNR= %6.2f ", Psnr(double(ost.CodedError[0]) / (double(enc->width) * enc->height * 255.0 * 255.0)));
