@@ -41,6 +41,25 @@ const char* RenamedOption(const std::string& Name) {
   return nullptr;
 }
 
+std::string CurrentName(const std::string& Name) {
+  const char* renamed = RenamedOption(Name);
+  return renamed ? std::string(renamed) : Name;
+}
+
+// A name with the one-letter prefix "a", "v" or "s" may name an option of
+// the audio, video or subtitle holder: that holder, and the name without
+// the prefix; nullptr for any other name.
+void* PrefixedHolder(const CodecContextPtr (&Holders)[5], const std::string& Name, std::string& Rest) {
+  if (Name.size() < 2) return nullptr;
+  Rest = Name.substr(1);
+  switch (Name[0]) {
+    case 'a': return Holders[AVMEDIA_TYPE_AUDIO].get();
+    case 'v': return Holders[AVMEDIA_TYPE_VIDEO].get();
+    case 's': return Holders[AVMEDIA_TYPE_SUBTITLE].get();
+    default: return nullptr;
+  }
+}
+
 const AVOption* FindOption(void* holder, const std::string& name) {
   return holder ? lav::av_opt_find(holder, name.c_str(), nullptr, 0, 0) : nullptr;
 }
@@ -63,10 +82,8 @@ int64_t IntOption(void* holder, const char* name) {
 
 bool TCustomFFmpeg::ApplyGenericOption(const std::string& Name, const std::string& Value) {
   if (TrimText(Name).empty() || TrimText(Value).empty()) return false;
-  const char* renamed = RenamedOption(Name);
-  if (renamed && LogAssigned())
-    Log(1, Format("Option %s is called %s in this library version", Name, renamed));
-  const std::string name = renamed ? std::string(renamed) : Name;
+  const std::string name = CurrentName(Name);
+  if (name != Name && LogAssigned()) Log(1, Format("Option %s is called %s in this library version", Name, name));
 
   const AVOption* result = nullptr;
   const AVOption* codecOption = FindOption(CodecOptions[0].get(), name);
@@ -77,11 +94,9 @@ bool TCustomFFmpeg::ApplyGenericOption(const std::string& Name, const std::strin
   }
   if (!result) result = SetOn(FormatOptions.get(), name, Value);
   if (!result) result = SetOn(ScalerOptions.get(), name, Value);
-  if (!result && name.size() > 1) {
-    const std::string rest = name.substr(1);
-    if (name[0] == 'a') result = SetOn(CodecOptions[AVMEDIA_TYPE_AUDIO].get(), rest, Value);
-    if (name[0] == 'v') result = SetOn(CodecOptions[AVMEDIA_TYPE_VIDEO].get(), rest, Value);
-    if (name[0] == 's') result = SetOn(CodecOptions[AVMEDIA_TYPE_SUBTITLE].get(), rest, Value);
+  if (!result) {
+    std::string rest;
+    if (void* holder = PrefixedHolder(CodecOptions, name, rest)) result = SetOn(holder, rest, Value);
   }
   if (!result) return false;
 
@@ -95,18 +110,13 @@ bool TCustomFFmpeg::ApplyGenericOption(const std::string& Name, const std::strin
 }
 
 bool TCustomFFmpeg::KnowsGenericOption(const std::string& Name) const {
-  const char* renamed = RenamedOption(Name);
-  const std::string name = renamed ? std::string(renamed) : Name;
+  const std::string name = CurrentName(Name);
   if (name.empty()) return false;
   if (FindOption(CodecOptions[0].get(), name) || FindOption(FormatOptions.get(), name) ||
       FindOption(ScalerOptions.get(), name))
     return true;
-  if (name.size() < 2) return false;
-  const std::string rest = name.substr(1);
-  if (name[0] == 'a') return FindOption(CodecOptions[AVMEDIA_TYPE_AUDIO].get(), rest) != nullptr;
-  if (name[0] == 'v') return FindOption(CodecOptions[AVMEDIA_TYPE_VIDEO].get(), rest) != nullptr;
-  if (name[0] == 's') return FindOption(CodecOptions[AVMEDIA_TYPE_SUBTITLE].get(), rest) != nullptr;
-  return false;
+  std::string rest;
+  return FindOption(PrefixedHolder(CodecOptions, name, rest), rest) != nullptr;
 }
 
 bool TCustomFFmpeg::ApplyGenericOptionInt(const std::string& Name, int Value) {
