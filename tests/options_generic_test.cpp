@@ -91,12 +91,12 @@ TEST(GenericOptions, DebugOptionRaisesTheVerbosity) {
   const int saved = lav::av_log_get_level();
   OptionEngine e;
   e.SetVerbose(0);
-  EXPECT_EQ(CurrentLogLevel(), 0);
+  EXPECT_EQ(LibraryLogThreshold(), 0);
   e.SetOption("debug", "0");
   EXPECT_EQ(e.Verbose, 0);
   e.SetOption("debug", "mb_type");
   EXPECT_EQ(e.Verbose, 2);
-  EXPECT_EQ(CurrentLogLevel(), 2);
+  EXPECT_EQ(LibraryLogThreshold(), 2);
   OptionEngine f;
   f.SetVerbose(1);
   f.SetOption("fdebug", "ts");

@@ -33,7 +33,7 @@ int LibraryLogLimit(int verbose) {
 }
 
 void PrintLibraryLine(void* avcl, int level, const char* fmt, va_list vl) {
-  if (gMuted || level > LibraryLogLimit(vantrel::CurrentLogLevel())) return;
+  if (gMuted || level > LibraryLogLimit(vantrel::LibraryLogThreshold())) return;
   static thread_local int printPrefix = 1;
   char line[2048];
   lav::av_log_format_line2(avcl, level, fmt, vl, line, sizeof line, &printPrefix);

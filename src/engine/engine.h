@@ -65,9 +65,13 @@ class THookBitmap;
 // Unit-wide state shared by every engine.
 // Serialises codec opening and closing and the stream analysis of inputs.
 std::mutex& CodecLock();
-// A copy of the last verbosity set by any engine.
-int CurrentLogLevel();
-void SetCurrentLogLevel(int level);
+// The library log threshold, on the engines' scale (-1 quiet .. 3 everything):
+// a library line passes when its level is at or below it. One value for the
+// whole process, written by whoever loads the libraries, by a converter's
+// log level and by every engine's verbosity ("v"); the last write holds for
+// all threads. The libraries' log callback reads it. Starts at 1.
+int LibraryLogThreshold();
+void SetLibraryLogThreshold(int level);
 
 // The text of a failed open, by error code, with the file name filled in.
 std::string FormatOpenError(const std::string& FileName, int ErrorCode);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -12,6 +13,12 @@
 namespace vantrel {
 
 enum TConvertPriority { tpIdle, tpLowest, tpLower, tpNormal };
+
+// A thread as the kernel names it (never 0, so 0 can mean "no thread"). The
+// same number for a worker and for the thread that runs a job synchronously,
+// so log lines can be matched to the job that wrote them.
+using TThreadID = std::uint32_t;
+TThreadID CurrentThreadID();
 
 class HeldThread : public std::enable_shared_from_this<HeldThread> {
  public:

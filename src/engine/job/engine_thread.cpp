@@ -10,6 +10,8 @@
 
 namespace vantrel {
 
+TThreadID CurrentThreadID() { return TThreadID(syscall(SYS_gettid)); }
+
 void HeldThread::Resume() {
   bool expected = false;
   if (!started_.compare_exchange_strong(expected, true)) return;

@@ -8,7 +8,7 @@
 namespace vantrel {
 namespace {
 
-std::atomic<int> gLogLevel{1};
+std::atomic<int> gLibraryLogThreshold{1};
 
 // Library code must never raise floating-point exceptions: every exception
 // is masked for the life of the program and the saved environment is given
@@ -38,8 +38,8 @@ UnitState& Unit() {
 }  // namespace
 
 std::mutex& CodecLock() { return Unit().codecLock; }
-int CurrentLogLevel() { return gLogLevel.load(); }
-void SetCurrentLogLevel(int level) { gLogLevel = level; }
+int LibraryLogThreshold() { return gLibraryLogThreshold.load(); }
+void SetLibraryLogThreshold(int level) { gLibraryLogThreshold = level; }
 
 std::string FormatOpenError(const std::string& FileName, int ErrorCode) {
   const char* text;

@@ -103,7 +103,7 @@ bool TCustomFFmpeg::ApplyGenericOption(const std::string& Name, const std::strin
   GenericOptionNames.emplace_back(result->name);
   if (IntOption(CodecOptions[0].get(), "debug") != 0 || IntOption(FormatOptions.get(), "fdebug") != 0) {
     lav::av_log_set_level(2);
-    SetCurrentLogLevel(2);
+    SetLibraryLogThreshold(2);
     Verbose = 2;
   }
   return true;
@@ -138,7 +138,7 @@ void TCustomFFmpeg::ApplyContextOptions(void* Target, void* Source, int Flags) {
 void TCustomFFmpeg::SetVerbose(int Level) {
   Verbose = Level;
   if (LibrariesLoaded()) lav::av_log_set_level(Level);
-  SetCurrentLogLevel(Level);
+  SetLibraryLogThreshold(Level);
 }
 
 void TCustomFFmpeg::SetBitrate(const std::string& Name, const std::string& Value) {
