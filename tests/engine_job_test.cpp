@@ -11,6 +11,7 @@
 #include "binding/av_binding.h"
 #include "binding/helpers.h"
 #include "engine/engine.h"
+#include "engine_rig.h"
 #include "test_support.h"
 
 namespace vantrel {
@@ -20,7 +21,7 @@ using namespace std::chrono_literals;
 
 // An engine whose job is a stand-in: it runs until asked to stop (or at
 // once), so the job machinery can be watched without media.
-class FakeJob : public TCustomFFmpeg {
+class FakeJob : public test::EngineRig {
  public:
   std::atomic<bool> runUntilStopped{false};
   std::atomic<bool> fail{false};
@@ -63,7 +64,7 @@ struct Observer {
 };
 
 // Pretends an input and an output were opened.
-void Configure(TCustomFFmpeg& e) {
+void Configure(test::EngineRig& e) {
   e.ResetEngine();
   e.InputFileCount = 1;
   e.OutputFileCount = 1;
@@ -299,7 +300,7 @@ TEST(FreeResourcesTest, DeletesOnlyEmptyOutputsTheEngineWrote) {
 }
 
 TEST(DefaultsTest, FreshEngineHasTheDocumentedDefaults) {
-  TCustomFFmpeg e;
+  test::EngineRig e;
   EXPECT_EQ(e.DurationMs, -1);
   EXPECT_EQ(e.ReportInterval, 500000);
   EXPECT_EQ(e.MaxFrames[0], INT32_MAX);
@@ -315,7 +316,7 @@ TEST(DefaultsTest, FreshEngineHasTheDocumentedDefaults) {
 }
 
 TEST(DefaultsTest, ResetCreatesTheOptionHoldersByMediaType) {
-  TCustomFFmpeg e;
+  test::EngineRig e;
   e.ResetEngine();
   const AVMediaType types[5] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_DATA,
                                 AVMEDIA_TYPE_SUBTITLE, AVMEDIA_TYPE_ATTACHMENT};
@@ -326,7 +327,7 @@ TEST(DefaultsTest, ResetCreatesTheOptionHoldersByMediaType) {
 }
 
 TEST(HookRangesTest, SortedByEnd) {
-  TCustomFFmpeg e;
+  test::EngineRig e;
   e.SetHookRanges({{10, 50}, {0, 20}, {30, 40}});
   ASSERT_EQ(e.HookRangeCount, 3);
   EXPECT_EQ(e.HookRanges[0].end, 20);

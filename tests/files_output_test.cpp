@@ -21,7 +21,7 @@ std::string ReadAll(const std::string& path) {
   return ss.str();
 }
 
-const AVCodecContext* Encoder(const TCustomFFmpeg& e, int file, int stream) {
+const AVCodecContext* Encoder(const test::EngineRig& e, int file, int stream) {
   return e.OutputCodecs[file].at(size_t(stream)).get();
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine_rig.h"
 #include "test_support.h"
 
 namespace vantrel::test {
@@ -32,7 +33,7 @@ class FilesTest : public ::testing::Test {
     return n;
   }
 
-  TCustomFFmpeg engine;
+  EngineRig engine;
   TempDir tmp;
 
  private:

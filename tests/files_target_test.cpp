@@ -8,7 +8,7 @@ using TargetTest = FilesTest;
 
 // The presets set frame size, rate and codecs through the option table; on a
 // build without it only the norm and kind handling can be seen.
-bool OptionTableAvailable(TCustomFFmpeg& e) {
+bool OptionTableAvailable(test::EngineRig& e) {
   try {
     e.SetOption("s", "16x16");
     e.FrameWidth = e.FrameHeight = 0;

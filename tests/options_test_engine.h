@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine_rig.h"
 #include "test_support.h"
 
 namespace vantrel::test {
 
-class OptionEngine : public TCustomFFmpeg {
+class OptionEngine : public test::EngineRig {
  public:
   OptionEngine() {
     EnsureLibrariesLoaded();

@@ -12,6 +12,7 @@
 
 #include "binding/av_functions.h"
 #include "engine/engine.h"
+#include "engine_rig.h"
 #include "test_support.h"
 
 namespace vantrel::test {
@@ -44,7 +45,7 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
 }
 
 // The engine with its log lines collected.
-class TRigEngine : public TCustomFFmpeg {
+class TRigEngine : public test::EngineRig {
  public:
   TRigEngine() {
     ResetEngine();

@@ -12,11 +12,12 @@
 
 #include "binding/av_binding.h"
 #include "engine/engine.h"
+#include "engine_rig.h"
 #include "test_support.h"
 
 namespace vantrel::test {
 
-class HandMadeJob : public TCustomFFmpeg {
+class HandMadeJob : public test::EngineRig {
  public:
   HandMadeJob() {
     EnsureLibrariesLoaded();

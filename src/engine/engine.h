@@ -1,5 +1,8 @@
 // One conversion job: the option state of the transcoder's option language,
 // the inputs and outputs it opened, and the run-time state of the job.
+// This header is what a caller uses: the options and their handlers, the
+// files, starting and stopping the job, and its events. The tables the job
+// works on live in working_state.h; the steps of the job are private.
 // Each library object the engine keeps sits in an owning pointer whose
 // deleter frees it through the binding; FreeResources() is the one place
 // that releases them, in a fixed order.
@@ -19,14 +22,10 @@
 
 #include "binding/av_functions.h"
 #include "engine/engine_thread.h"
-#include "engine/transcode_state.h"
+#include "engine/engine_types.h"
+#include "engine/working_state.h"
 
 namespace vantrel {
-
-inline constexpr int MAX_FILES = 20;
-inline constexpr int MAX_STREAMS = 20;
-inline constexpr int MAX_STREAM_MAPS = MAX_FILES * MAX_STREAMS;
-inline constexpr int MAX_METADATA_MAPS = 20;
 
 // Every refused option value and every fatal condition of a job.
 class FFMpegException : public std::runtime_error {
@@ -41,26 +40,10 @@ class EAssertionFailed : public std::logic_error {
   explicit EAssertionFailed(const std::string& msg) : std::logic_error(msg) {}
 };
 
-enum THookAction { haContinue, haIgnore, haStop };
-
-struct TStreamMapEntry {
-  int32_t file_index = 0;
-  int32_t stream_index = 0;
-  int32_t sync_file_index = 0;
-  int32_t sync_stream_index = 0;
-};
-
-struct TMetadataMapEntry {
-  int32_t out_file = 0;
-  int32_t in_file = 0;
-};
-
-struct THookRange {
-  int64_t start = 0;
-  int64_t end = 0;
-};
-
 class THookBitmap;
+namespace test {
+class EngineRig;
+}
 
 // Unit-wide state shared by every engine.
 // Serialises codec opening and closing and the stream analysis of inputs.
@@ -78,13 +61,14 @@ std::string FormatOpenError(const std::string& FileName, int ErrorCode);
 // The code of an image sequence name without a number pattern.
 inline constexpr int kImageNumberExpected = AVERROR(EDOM);
 
-class TCustomFFmpeg {
+class TCustomFFmpeg : protected TEngineWorkingState {
  public:
   using TLogHandler = std::function<void(TCustomFFmpeg* Sender, int ALevel, const std::string& AMsg)>;
   using TProgressHandler =
       std::function<void(TCustomFFmpeg* Sender, int AFrameNumber, int AFPS, int ACurrentDuration,
                          float AQuality, float ABitRate, int64_t ACurrentSize,
                          int ATotalOutputDuration)>;
+  using TProgressLineHandler = std::function<void(TCustomFFmpeg* Sender, const std::string& ALine, bool ALast)>;
   using TTerminateHandler = std::function<void(TCustomFFmpeg* Sender)>;
   using TBeforeHookHandler = std::function<void(TCustomFFmpeg* Sender, int64_t APTS, THookAction& AAction)>;
   using TCustomHookHandler =
@@ -107,23 +91,28 @@ class TCustomFFmpeg {
   // regular file the engine wrote in place and left empty.
   void FreeResources();
 
+  // ---- files ----
+  // Return false and leave the reason in LastError.
+  bool OpenInputFile(const std::string& FileName);
+  bool OpenOutputFile(const std::string& FileName);
+
   // ---- running ----
   // Starts the job. Returns nullptr when it is refused (already running or
   // finished; no output; no input: those two report their end at once) or
   // when it ran synchronously. With Threaded, returns the held worker thread,
   // which the caller resumes.
   std::shared_ptr<TFFmpegThread> StartJob(bool Threaded, TConvertPriority Priority = tpNormal);
-  void RunJob();
-  void DoTerminate();
+  // Asks a running job to break at its next packet.
   void RequestStop();
+  // A running job breaks; one that was set up but never started reports its
+  // end from a short-lived thread, so every job gives exactly one notice.
   void StopJob();
-  // Entry points of the worker threads.
-  void WorkerRun();
-  void WorkerTerminate();
-
+  std::shared_ptr<TFFmpegThread> Thread() const;
+  // The spans of presentation time whose pictures go to the frame hooks;
+  // kept sorted by their ends.
   void SetHookRanges(const std::vector<THookRange>& Ranges);
 
-  // ---- option language (table, dispatch, handlers) ----
+  // ---- option language ----
   // What SetOption did with a pair. The engine's callers may ignore it (an
   // unknown name or a refused library value then passes silently); a front
   // end that wants to refuse them reads it. Refusals of the table's handlers
@@ -133,32 +122,33 @@ class TCustomFFmpeg {
   // Whether SetOption would know the name: a table entry or an option of one
   // of the library holders (also through the a/v/s prefix). Needs ResetEngine.
   bool KnowsOption(const std::string& Name) const;
+  // True for the names of the table that take no value (flags, ignored
+  // words, "newvideo" / "newaudio" / "newsubtitle").
+  static bool OptionTakesNoValue(const std::string& Name);
+  // An option of the codec, format or scaler holders, by name.
   bool ApplyGenericOption(const std::string& Name, const std::string& Value);
   bool ApplyGenericOptionInt(const std::string& Name, int Value);
   // Whether one of the library holders has an option of that name (after
   // the renames of the old generation, and through the a/v/s prefix).
   bool KnowsGenericOption(const std::string& Name) const;
-  // True for the names of the table that take no value (flags, ignored
-  // words, "newvideo" / "newaudio" / "newsubtitle").
-  static bool OptionTakesNoValue(const std::string& Name);
-
-  // ---- option language: table, generic mechanism, handlers ----
-  // Copies the recorded generic options whose descriptors carry every bit of
-  // Flags from the option holder Source (an AVCodecContext*, AVFormatContext*
-  // or SwsContext*) into the new context Target, each with the holder's
-  // current value. Options missing in either context are skipped.
-  void ApplyContextOptions(void* Target, void* Source, int Flags);
   void SetVerbose(int Level);
   // Applies a bit rate through the generic options and warns when the value
   // read back looks like kbit/s.
   void SetBitrate(const std::string& Name, const std::string& Value);
-
   // Formats; a refused name raises FFMpegException.
   void SetInputFormat(const std::string& Name);
   void SetOutputFormat(const std::string& Name);
   void SetFormat(const std::string& Name);
-  // The format name to look up; "pgmyuv" becomes "image2" with a notice.
-  std::string ImageFormatName(const std::string& Name);
+  // The "target" option: an optional "pal-", "ntsc-" or "film-" prefix, then
+  // the kind; the norm is detected when no prefix gives it.
+  void SetTarget(const std::string& Value);
+  // The presets vcd, svcd, dvd, dv and dv50 for a norm ("pal", "ntsc",
+  // "film" or anything else to detect it) and the norm to fall back on.
+  void SetTarget(const std::string& Kind, const std::string& Norm, const std::string& FallbackNorm);
+  // "newvideo" / "newaudio" / "newsubtitle": another stream on the last output.
+  void NewVideoStreamOption();
+  void NewAudioStreamOption();
+  void NewSubtitleStreamOption();
 
   // Direct setters: each stores only under its condition (see the sources).
   void SetAudioVolume(int Value);
@@ -202,94 +192,6 @@ class TCustomFFmpeg {
   void OptVStatsFile(const std::string& Value);
   void OptVideoHook(const std::string& Value);
   void OptBitstreamFilter(const std::string& Name, const std::string& Value);
-  // The filter names of each pending bit-stream filter chain, in order
-  // (video, audio, subtitle); the chain is rebuilt from them on each append
-  // and the names are forgotten once the chain was handed to a stream.
-  std::vector<std::string> PendingBitstreamFilterNames[3];
-
-  // ---- files ----
-  // Return false and leave the reason in LastError.
-  bool OpenInputFile(const std::string& FileName);
-  bool OpenOutputFile(const std::string& FileName);
-
-  // ---- inputs and outputs ----
-  // Looks a codec up by name (nullptr: no choice, id 0). False with the
-  // reason in LastError when it is unknown or of another media type.
-  bool CheckCodecName(const char* Name, AVMediaType Type, AVCodecID& CodecId, bool Encoder);
-  // The "target" option: an optional "pal-", "ntsc-" or "film-" prefix, then
-  // the kind; the norm is detected when no prefix gives it.
-  void SetTarget(const std::string& Value);
-  void ParseTarget(const std::string& Value);
-  // The presets vcd, svcd, dvd, dv and dv50 for a norm ("pal", "ntsc",
-  // "film" or anything else to detect it) and the norm to fall back on.
-  void SetTarget(const std::string& Kind, const std::string& Norm, const std::string& FallbackNorm);
-  // "newvideo" / "newaudio" / "newsubtitle": another stream on the last output.
-  void NewVideoStreamOption();
-  void NewAudioStreamOption();
-  void NewSubtitleStreamOption();
-  // Add one stream to an output; FileIndex is the output's row in the file
-  // tables. Raise FFMpegException on failure.
-  void new_video_stream(AVFormatContext* oc, int FileIndex);
-  void new_audio_stream(AVFormatContext* oc, int FileIndex);
-  void new_subtitle_stream(AVFormatContext* oc, int FileIndex);
-  // Whether any opened input has a video, an audio, a subtitle stream.
-  void check_audio_video_sub_inputs(bool& HasVideo, bool& HasAudio, bool& HasSubtitle);
-  // Opens the byte stream of an output for writing when the job starts
-  // writing; an output is never touched on disk before. A regular file is
-  // written under a hidden temporary name in its folder (StagedOutputs) and
-  // takes its final name only when the job ends without error. False with
-  // the reason in LastError.
-  bool OpenOutputIO(int FileIndex);
-  // The refusal for an output that is the same file as an input opened so
-  // far ("Output file 'X' is the same file as input file 'Y'"), else empty.
-  std::string SameFileAsInput(const std::string& OutputName) const;
-  // Per output stream: true for a stream copy (no encoder is opened for it).
-  std::vector<char> OutputStreamCopy[MAX_FILES];
-  // Per input: the "re" option given for it (read at the native frame rate).
-  bool InputRateEmu[MAX_FILES] = {};
-
- private:
-  AVDictionary* InputFormatParameters() const;
-  bool ForceInputDecoders(AVFormatContext* ic, AVCodecID& VideoId, AVCodecID& AudioId);
-  bool ProbeInput(AVFormatContext* ic, const std::string& FileName);
-  int64_t SeekToStartTime(AVFormatContext* ic);
-  AVFormatContext* OpenInputFormat(const std::string& FileName);
-  CodecContextPtr MakeDecoder(AVStream* st);
-  bool TakeStreams(AVFormatContext* ic, std::vector<CodecContextPtr>& Decoders, const std::string& FileName);
-  void TakeVideoProperties(AVStream* st, AVCodecContext* dec, const std::string& FileName);
-  void TakeAudioProperties(AVStream* st, AVCodecContext* dec);
-  void RecordInput(OpenedInput ic, std::vector<CodecContextPtr>& Decoders, int64_t StartPts,
-                   const std::string& FileName);
-  void ConsumeFileOptions();
-  int64_t ScanInputDuration(AVFormatContext* ic, const std::string& FileName);
-  std::string VideoFilterConflict() const;
-  void ChooseOutputStreams(AVFormatContext* oc, int FileIndex);
-  void CopyOutputMetadata(AVFormatContext* oc);
-  void ApplyMuxerSettings(AVFormatContext* oc);
-  void DiscardOutput(OutputContextPtr& oc, int FileIndex);
-  // Creates the temporary file of an output that replaces a regular file (or
-  // makes a new one) and points the output's URL at it. False when the
-  // output is written in place (other protocols, devices, a folder where no
-  // file can be made).
-  bool StageOutput(int FileIndex);
-  // Once the job has ended without error (completed or stopped): each staged
-  // output takes its final name. Returns the first failure's text, else empty.
-  std::string KeepFinishedOutputs();
-  // What FreeResources does on disk for an output: an unfinished temporary
-  // file goes, and so does an empty file the engine wrote in place.
-  void DiscardUnfinishedOutput(int FileIndex);
-  // Raises the refusal of SameFileAsInput for the first output that is an input.
-  void CheckOutputsAreNotInputs() const;
-  AVCodecContext* NewOutputStream(AVFormatContext* oc, int FileIndex, AVMediaType Type, AVCodecID Id, bool Copy,
-                                  BitstreamFilterPtr& PendingFilters);
-  void AddVideoStream(AVFormatContext* oc, int FileIndex);
-  void SetVideoEncoding(AVStream* st, AVCodecContext* enc, std::vector<RcOverride>& Overrides);
-  void AddAudioStream(AVFormatContext* oc, int FileIndex);
-  void AddSubtitleStream(AVFormatContext* oc, int FileIndex);
-  void SetStreamLanguage(AVStream* st, std::string& Language);
-  int DetectTargetNorm(const std::string& Norm, const std::string& FallbackNorm);
-
- public:
 
   // ---- events ----
   TBeforeHookHandler OnBeforeHook;
@@ -297,36 +199,10 @@ class TCustomFFmpeg {
   TLogHandler OnLog;
   TProgressHandler OnProgress;
   TTerminateHandler OnTerminate;
-
-  // ---- file tables ----
-  OpenedInput InputFiles[MAX_FILES];
-  int64_t InputFilesTsOffset[MAX_FILES] = {};
-  double InputFilesTsScale[MAX_FILES][MAX_STREAMS] = {};
-  int32_t InputFileCount = 0;
-  OutputContextPtr OutputFiles[MAX_FILES];
-  int32_t OutputFileCount = 0;
-  TStreamMapEntry StreamMaps[MAX_STREAM_MAPS] = {};
-  int32_t StreamMapCount = 0;
-  TMetadataMapEntry MetadataMaps[MAX_METADATA_MAPS] = {};
-  int32_t MetadataMapCount = 0;
-  BitstreamFilterPtr BitstreamFilters[MAX_FILES][MAX_STREAMS];
-
-  // The engine's own codec contexts: one decoder per input stream, one
-  // encoder per output stream, indexed like the streams of their file.
-  std::vector<CodecContextPtr> InputCodecs[MAX_FILES];
-  std::vector<CodecContextPtr> OutputCodecs[MAX_FILES];
-  // The output file names as given, and whether the engine has opened the
-  // file for writing (only such a file may be deleted when it stays empty).
-  std::string OutputFileNames[MAX_FILES];
-  bool OutputFileWritten[MAX_FILES] = {};
-  // An output being written under a temporary name (Temp) beside the file it
-  // is to replace (Target, links resolved). FreeResources deletes a Temp that
-  // is still set: the job that wrote it did not finish.
-  struct TStagedOutput {
-    std::string Temp;
-    std::string Target;
-  };
-  TStagedOutput StagedOutputs[MAX_FILES];
+  // Receives the progress text line instead of OnLog when assigned (and no
+  // OnProgress is), so a front end can tell it from other log lines; Last is
+  // set for the report made after the trailers.
+  TProgressLineHandler OnProgressLine;
 
   // ---- option variables ----
   const AVInputFormat* InputFormat;
@@ -388,7 +264,6 @@ class TCustomFFmpeg {
   int32_t Shortest;
   int32_t VideoGlobalHeader;
   AvStringPtr VStatsFileName;
-  FilePtr VStatsFile;
   int32_t ProgramId;
   int32_t RateEmu;
   int32_t VideoChannel;
@@ -403,18 +278,8 @@ class TCustomFFmpeg {
   int32_t PgmyuvCompat;
   float DtsDeltaThreshold;
   int32_t SwsFlags;
-  std::vector<std::string> GenericOptionNames;
-  BitstreamFilterPtr VideoBitstreamFilters;
-  BitstreamFilterPtr AudioBitstreamFilters;
-  BitstreamFilterPtr SubtitleBitstreamFilters;
-
-  // ---- option holders ----
-  CodecContextPtr CodecOptions[5];
-  FormatContextPtr FormatOptions;
-  ScalerPtr ScalerOptions;
 
   // ---- job state ----
-  std::shared_ptr<TFFmpegThread> Thread() const;
   std::atomic<bool> Running{false};
   std::atomic<bool> StopRequested{false};
   std::atomic<bool> Completed{false};
@@ -424,31 +289,100 @@ class TCustomFFmpeg {
   int32_t DurationMs = -1;
   std::string LastError;
   int64_t ReportInterval = 500000;
-  int32_t HookFrameCount = 0;
-  int32_t HookRangeState = 0;
-  std::vector<THookRange> HookRanges;
-  int32_t HookRangeIndex = 0;
-  int32_t HookRangeCount = 0;
 
-  // Codec contexts opened by the transcode and not yet closed; the job
-  // runner closes whatever is still listed after an error.
-  std::vector<AVCodecContext*> OpenedEncoders;
-  std::vector<AVCodecContext*> OpenedDecoders;
+ protected:
+  // The job itself: set-up, main loop, flush, trailers, closing.
+  virtual void Transcode();
+  // Passes a message to OnLog when it is assigned.
+  void Log(int ALevel, const std::string& AMsg);
+  bool LogAssigned() const { return static_cast<bool>(OnLog); }
 
-  // ---- transcode: working tables, totals and counters of the running job ----
-  std::vector<TInputFileState> InputFileStates;
-  std::vector<TInputStreamState> InputStreams;
-  std::vector<TOutputStreamState> OutputStreams;
-  int64_t VideoSize = 0, AudioSize = 0, ExtraSize = 0;  // bytes
-  int32_t DupFrames = 0, DropFrames = 0;
-  int64_t JobStartTime = 0, LastReportTime = 0;  // av_gettime() microseconds
-  int32_t QpHistogram[52] = {};
-  // ---- transcode set-up, loop, progress (transcode_*.cpp, progress.cpp) ----
-  // Receives the progress text line instead of OnLog when assigned (and no
-  // OnProgress is), so a front end can tell it from other log lines; Last is
-  // set for the report made after the trailers.
-  std::function<void(TCustomFFmpeg* Sender, const std::string& ALine, bool ALast)> OnProgressLine;
+ private:
+  friend class TFFmpegThread;
+  friend class TDoTerminateThread;
+  // The one way in for the tests that drive the job's steps by hand.
+  friend class test::EngineRig;
 
+  // ---- the job ----
+  void RunJob();
+  void DoTerminate();
+  // Entry points of the worker threads.
+  void WorkerRun();
+  void WorkerTerminate();
+
+  // ---- option language: generic mechanism ----
+  // Copies the recorded generic options whose descriptors carry every bit of
+  // Flags from the option holder Source (an AVCodecContext*, AVFormatContext*
+  // or SwsContext*) into the new context Target, each with the holder's
+  // current value. Options missing in either context are skipped.
+  void ApplyContextOptions(void* Target, void* Source, int Flags);
+  // The format name to look up; "pgmyuv" becomes "image2" with a notice.
+  std::string ImageFormatName(const std::string& Name);
+  void ParseTarget(const std::string& Value);
+
+  // ---- inputs and outputs ----
+  // Looks a codec up by name (nullptr: no choice, id 0). False with the
+  // reason in LastError when it is unknown or of another media type.
+  bool CheckCodecName(const char* Name, AVMediaType Type, AVCodecID& CodecId, bool Encoder);
+  // Add one stream to an output; FileIndex is the output's row in the file
+  // tables. Raise FFMpegException on failure.
+  void new_video_stream(AVFormatContext* oc, int FileIndex);
+  void new_audio_stream(AVFormatContext* oc, int FileIndex);
+  void new_subtitle_stream(AVFormatContext* oc, int FileIndex);
+  // Whether any opened input has a video, an audio, a subtitle stream.
+  void check_audio_video_sub_inputs(bool& HasVideo, bool& HasAudio, bool& HasSubtitle);
+  // Opens the byte stream of an output for writing when the job starts
+  // writing; an output is never touched on disk before. A regular file is
+  // written under a hidden temporary name in its folder (StagedOutputs) and
+  // takes its final name only when the job ends without error. False with
+  // the reason in LastError.
+  bool OpenOutputIO(int FileIndex);
+  // The refusal for an output that is the same file as an input opened so
+  // far ("Output file 'X' is the same file as input file 'Y'"), else empty.
+  std::string SameFileAsInput(const std::string& OutputName) const;
+  // Opening an input, step by step.
+  AVDictionary* InputFormatParameters() const;
+  bool ForceInputDecoders(AVFormatContext* ic, AVCodecID& VideoId, AVCodecID& AudioId);
+  bool ProbeInput(AVFormatContext* ic, const std::string& FileName);
+  int64_t SeekToStartTime(AVFormatContext* ic);
+  AVFormatContext* OpenInputFormat(const std::string& FileName);
+  CodecContextPtr MakeDecoder(AVStream* st);
+  bool TakeStreams(AVFormatContext* ic, std::vector<CodecContextPtr>& Decoders, const std::string& FileName);
+  void TakeVideoProperties(AVStream* st, AVCodecContext* dec, const std::string& FileName);
+  void TakeAudioProperties(AVStream* st, AVCodecContext* dec);
+  void RecordInput(OpenedInput ic, std::vector<CodecContextPtr>& Decoders, int64_t StartPts,
+                   const std::string& FileName);
+  void ConsumeFileOptions();
+  int64_t ScanInputDuration(AVFormatContext* ic, const std::string& FileName);
+  // Making an output, step by step.
+  std::string VideoFilterConflict() const;
+  void ChooseOutputStreams(AVFormatContext* oc, int FileIndex);
+  void CopyOutputMetadata(AVFormatContext* oc);
+  void ApplyMuxerSettings(AVFormatContext* oc);
+  void DiscardOutput(OutputContextPtr& oc, int FileIndex);
+  // Creates the temporary file of an output that replaces a regular file (or
+  // makes a new one) and points the output's URL at it. False when the
+  // output is written in place (other protocols, devices, a folder where no
+  // file can be made).
+  bool StageOutput(int FileIndex);
+  // Once the job has ended without error (completed or stopped): each staged
+  // output takes its final name. Returns the first failure's text, else empty.
+  std::string KeepFinishedOutputs();
+  // What FreeResources does on disk for an output: an unfinished temporary
+  // file goes, and so does an empty file the engine wrote in place.
+  void DiscardUnfinishedOutput(int FileIndex);
+  // Raises the refusal of SameFileAsInput for the first output that is an input.
+  void CheckOutputsAreNotInputs() const;
+  AVCodecContext* NewOutputStream(AVFormatContext* oc, int FileIndex, AVMediaType Type, AVCodecID Id, bool Copy,
+                                  BitstreamFilterPtr& PendingFilters);
+  void AddVideoStream(AVFormatContext* oc, int FileIndex);
+  void SetVideoEncoding(AVStream* st, AVCodecContext* enc, std::vector<RcOverride>& Overrides);
+  void AddAudioStream(AVFormatContext* oc, int FileIndex);
+  void AddSubtitleStream(AVFormatContext* oc, int FileIndex);
+  void SetStreamLanguage(AVStream* st, std::string& Language);
+  int DetectTargetNorm(const std::string& Norm, const std::string& FallbackNorm);
+
+  // ---- the transcode: set-up, loop, progress ----
   // Passes one finished packet through the stream's bit-stream filter chain
   // into the interleaving writer. pkt: stream_index set, time stamps in the
   // output stream's time base. Takes the packet's reference (the packet is
@@ -495,8 +429,7 @@ class TCustomFFmpeg {
   // integer formats.
   static void ApplyVolume(AVFrame* Frame, int Volume);
 
-  // The smaller pieces of the loop, writing and reports; public so that tests
-  // can drive them with hand-made tables.
+  // The smaller pieces of the loop, writing and reports.
   int64_t ProgressSize() const;
   int ChooseInputFile(double& MinOutputTime) const;
   bool OutputLimitReached(double MinOutputTime) const;
@@ -547,23 +480,8 @@ class TCustomFFmpeg {
   // hooks, and the call that hands it over (on the working copy).
   bool PictureHooksWanted(int64_t HookTime);
   void RunPictureHooks(TInputStreamState& ist, AVFrame* picture, int64_t HookTime);
-
-  // Work objects of the output side, made on first use and kept for the engine's life.
-  FramePtr PictureWorkFrame;   // the working copy of PrepareVideoFrame
-  FramePtr PictureSwapFrame;   // hands the working copy over to the caller's picture
-  PacketPtr CopiedPacket;       // each copied packet, on its way to WritePacket
-  PacketPtr FilteredPacket;     // each packet out of a bit-stream filter chain
-  PacketPtr EncodedPacket;     // each packet an encoder hands out, on its way to WritePacket
-  // (filter graph side, stand-in until it lands)
+  // The filter graph of a re-encoded video stream (stand-in until it lands).
   bool SetUpFilterGraph(TInputStreamState& ist, TOutputStreamState& ost);
-  std::string FilterError;
-
- protected:
-  // The job itself: set-up, main loop, flush, trailers, closing.
-  virtual void Transcode();
-  // Passes a message to OnLog when it is assigned.
-  void Log(int ALevel, const std::string& AMsg);
-  bool LogAssigned() const { return static_cast<bool>(OnLog); }
 
   // ---- video and audio output helpers ----
   // Video frame-rate sync: how many times this picture is encoded (0 drops it).
@@ -595,7 +513,7 @@ class TCustomFFmpeg {
   void FollowInputClock(TOutputStreamState& ost);
   void EncodeFifoFrame(AVFormatContext* os, TOutputStreamState& ost, int Count);
 
- private:
+  // ---- freeing and the worker ----
   void FreeOutputFiles();
   void FreeInputFiles();
   void FreeHeapOptions();

@@ -1,0 +1,113 @@
+// The working state of one engine: the files it opened and the tables its
+// job builds from them, the library option holders behind the generic
+// options, and the objects the loop reuses from packet to packet. None of it
+// is part of what a caller uses; the engine keeps it as a protected base, so
+// a task class derived from the engine may reach it and nothing else can.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "binding/av_ptr.h"
+#include "engine/engine_types.h"
+#include "engine/transcode_state.h"
+
+namespace vantrel {
+
+struct TStreamMapEntry {
+  int32_t file_index = 0;
+  int32_t stream_index = 0;
+  int32_t sync_file_index = 0;
+  int32_t sync_stream_index = 0;
+};
+
+struct TMetadataMapEntry {
+  int32_t out_file = 0;
+  int32_t in_file = 0;
+};
+
+// An output being written under a temporary name (Temp) beside the file it
+// is to replace (Target, links resolved). FreeResources deletes a Temp that
+// is still set: the job that wrote it did not finish.
+struct TStagedOutput {
+  std::string Temp;
+  std::string Target;
+};
+
+struct TEngineWorkingState {
+  // ---- file tables ----
+  OpenedInput InputFiles[MAX_FILES];
+  int64_t InputFilesTsOffset[MAX_FILES] = {};
+  double InputFilesTsScale[MAX_FILES][MAX_STREAMS] = {};
+  int32_t InputFileCount = 0;
+  // Per input: the "re" option given for it (read at the native frame rate).
+  bool InputRateEmu[MAX_FILES] = {};
+  OutputContextPtr OutputFiles[MAX_FILES];
+  int32_t OutputFileCount = 0;
+  // The output file names as given, and whether the engine has opened the
+  // file for writing (only such a file may be deleted when it stays empty).
+  std::string OutputFileNames[MAX_FILES];
+  bool OutputFileWritten[MAX_FILES] = {};
+  TStagedOutput StagedOutputs[MAX_FILES];
+  // Per output stream: true for a stream copy (no encoder is opened for it).
+  std::vector<char> OutputStreamCopy[MAX_FILES];
+  TStreamMapEntry StreamMaps[MAX_STREAM_MAPS] = {};
+  int32_t StreamMapCount = 0;
+  TMetadataMapEntry MetadataMaps[MAX_METADATA_MAPS] = {};
+  int32_t MetadataMapCount = 0;
+  BitstreamFilterPtr BitstreamFilters[MAX_FILES][MAX_STREAMS];
+
+  // The engine's own codec contexts: one decoder per input stream, one
+  // encoder per output stream, indexed like the streams of their file.
+  std::vector<CodecContextPtr> InputCodecs[MAX_FILES];
+  std::vector<CodecContextPtr> OutputCodecs[MAX_FILES];
+
+  // ---- option holders behind the generic options ----
+  CodecContextPtr CodecOptions[5];
+  FormatContextPtr FormatOptions;
+  ScalerPtr ScalerOptions;
+  // The names of the generic options set so far, in order, for copying
+  // them into each new context.
+  std::vector<std::string> GenericOptionNames;
+  // The pending bit-stream filter chain of each kind and the filter names it
+  // was built from, in order (video, audio, subtitle); the chain is rebuilt
+  // from the names on each append, and both are forgotten once the chain was
+  // handed to a stream.
+  BitstreamFilterPtr VideoBitstreamFilters;
+  BitstreamFilterPtr AudioBitstreamFilters;
+  BitstreamFilterPtr SubtitleBitstreamFilters;
+  std::vector<std::string> PendingBitstreamFilterNames[3];
+  FilePtr VStatsFile;
+
+  // ---- frame hooks ----
+  int32_t HookFrameCount = 0;
+  int32_t HookRangeState = 0;
+  std::vector<THookRange> HookRanges;
+  int32_t HookRangeIndex = 0;
+  int32_t HookRangeCount = 0;
+
+  // ---- the running job: working tables, totals and counters ----
+  // Codec contexts opened by the transcode and not yet closed; the job
+  // runner closes whatever is still listed after an error.
+  std::vector<AVCodecContext*> OpenedEncoders;
+  std::vector<AVCodecContext*> OpenedDecoders;
+  std::vector<TInputFileState> InputFileStates;
+  std::vector<TInputStreamState> InputStreams;
+  std::vector<TOutputStreamState> OutputStreams;
+  int64_t VideoSize = 0, AudioSize = 0, ExtraSize = 0;  // bytes
+  int32_t DupFrames = 0, DropFrames = 0;
+  int64_t JobStartTime = 0, LastReportTime = 0;  // av_gettime() microseconds
+  int32_t QpHistogram[52] = {};
+
+  // Work objects of the output side, made on first use and kept for the engine's life.
+  FramePtr PictureWorkFrame;   // the working copy of PrepareVideoFrame
+  FramePtr PictureSwapFrame;   // hands the working copy over to the caller's picture
+  PacketPtr CopiedPacket;      // each copied packet, on its way to WritePacket
+  PacketPtr FilteredPacket;    // each packet out of a bit-stream filter chain
+  PacketPtr EncodedPacket;     // each packet an encoder hands out, on its way to WritePacket
+  // (filter graph side, stand-in until it lands)
+  std::string FilterError;
+};
+
+}  // namespace vantrel
