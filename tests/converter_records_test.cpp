@@ -216,6 +216,9 @@ TEST(ConverterRecords, TimestampsAndTheStandardTimeOffset) {
     o.Timestamp = 25569.5;  // noon, 1 January 1970
     ApplyOutputOptions(e, o);
     EXPECT_EQ(e.RecTimestamp, 43200);
+    o.Timestamp = 1.0;  // 31 December 1899, before the Unix epoch
+    ApplyOutputOptions(e, o);
+    EXPECT_EQ(e.RecTimestamp, -25568LL * 86400);
 
     o.Timestamp = 3.0e6;  // beyond the year 9999
     EXPECT_EQ(test::Refusal([&] { ApplyOutputOptions(e, o); }),

@@ -34,8 +34,10 @@ std::string UtcDateText(int64_t Seconds) {
 }
 
 void ApplyTimestamp(TCustomFFmpeg& e, TDateTime Stamp) {
-  if (Stamp == 0.0) Stamp = NowAsDateTime();
-  else if (!(Stamp > 0.0)) return;
+  if (Stamp == 0.0)
+    Stamp = NowAsDateTime();
+  else if (!(Stamp > 0.0))
+    return;
   e.SetOption("timestamp", UtcDateText(DateTimeToUnixUTC(Stamp)));
 }
 

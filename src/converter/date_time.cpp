@@ -18,7 +18,8 @@ int64_t DateTimeToUnixUTC(TDateTime DateTime) {
   const double offsetDays = -double(timezone) / kSecondsPerDay;
   const double seconds = std::nearbyint((DateTime - kUnixEpochDay - offsetDays) * kSecondsPerDay);
   // Far outside any real date; held at the limits instead of overflowing.
-  if (!(seconds < 9.2e18)) return seconds != seconds ? 0 : INT64_MAX;
+  if (std::isnan(seconds)) return 0;
+  if (seconds > 9.2e18) return INT64_MAX;
   if (seconds < -9.2e18) return INT64_MIN;
   return int64_t(seconds);
 }
