@@ -1,0 +1,152 @@
+// The fields of the option records, each handed to the engine handler that
+// owns its setting, in record order.
+#include "converter/apply_options.h"
+
+#include <cstring>
+#include <ctime>
+
+namespace vantrel {
+namespace {
+
+std::string Text(int32_t Value) { return std::to_string(Value); }
+
+// A tag array may fill its whole length without a terminating NUL.
+template <size_t N>
+std::string TagText(const char (&Tag)[N]) {
+  return std::string(Tag, strnlen(Tag, N));
+}
+
+void GenericWhenPositive(TCustomFFmpeg& e, const char* Name, int32_t Value) {
+  if (Value > 0) e.ApplyGenericOptionInt(Name, Value);
+}
+
+// The engine's "timestamp" handler takes a date text; a "Z" makes the
+// library read it as UTC, so the seconds arrive as they were computed.
+// Years past 9999 have no such text and are left for the handler to refuse.
+std::string UtcDateText(int64_t Seconds) {
+  constexpr int64_t kYear10000 = 253402300800;
+  const time_t t = time_t(Seconds < kYear10000 ? Seconds : kYear10000);
+  tm parts{};
+  gmtime_r(&t, &parts);
+  char text[48];
+  strftime(text, sizeof text, "%Y-%m-%d %H:%M:%SZ", &parts);
+  return text;
+}
+
+void ApplyTimestamp(TCustomFFmpeg& e, TDateTime Stamp) {
+  if (Stamp == 0.0)
+    Stamp = NowAsDateTime();
+  else if (!(Stamp > 0.0))
+    return;
+  e.SetOption("timestamp", UtcDateText(DateTimeToUnixUTC(Stamp)));
+}
+
+void ApplyMuxer(TCustomFFmpeg& e, const TOutputOptions& o) {
+  if (!o.FileFormat.empty()) e.SetOutputFormat(o.FileFormat);
+  GenericWhenPositive(e, "packetsize", o.PacketSize);
+  GenericWhenPositive(e, "muxrate", o.MuxRate);
+  e.SetMuxMaxDelay(o.MuxDelay);
+  e.SetMuxPreload(o.MuxPreload);
+}
+
+void ApplyAudio(TCustomFFmpeg& e, const TOutputOptions& o) {
+  e.OptCodecName("acodec", o.AudioCodec);
+  if (o.DisableAudio) e.SetOption("an", "");
+  e.SetAudioVolume(o.AudioVolume);
+  if (o.AudioChannels > 0) e.SetOption("ac", Text(o.AudioChannels));
+  if (o.AudioSampleRate > 0) e.SetOption("ar", Text(o.AudioSampleRate));
+  GenericWhenPositive(e, "ab", o.AudioBitrate);
+  GenericWhenPositive(e, "abt", o.AudioBitrateTolerance);
+  e.SetOption("alang", o.AudioLanguage);
+  e.SetAudioSyncMethod(o.AudioSyncMethod);
+  e.OptCodecTag("atag", o.AudioTag);
+}
+
+void ApplyPicture(TCustomFFmpeg& e, const TOutputOptions& o) {
+  e.OptCodecName("vcodec", o.VideoCodec);
+  if (o.DisableVideo) e.SetOption("vn", "");
+  e.OptFrameRate(o.FrameRate);
+  e.OptFrameSize(o.FrameSize);
+  e.OptFrameAspectRatio(o.FrameAspectRatio);
+  e.OptFrameCrop("croptop", o.CropTop);
+  e.OptFrameCrop("cropbottom", o.CropBottom);
+  e.OptFrameCrop("cropleft", o.CropLeft);
+  e.OptFrameCrop("cropright", o.CropRight);
+  e.OptFramePad("padtop", o.PadTop);
+  e.OptFramePad("padbottom", o.PadBottom);
+  e.OptFramePad("padleft", o.PadLeft);
+  e.OptFramePad("padright", o.PadRight);
+  // The handler reads the same 0x00BBGGRR layout as TColor, so the value
+  // needs no reordering. The high byte marked a system colour on the
+  // platform this record comes from; there is no system palette to resolve
+  // it against here, so only the RGB part is passed.
+  e.OptPadColor(int(o.PadColor & 0x00FFFFFFu));
+}
+
+void ApplyVideoRate(TCustomFFmpeg& e, const TOutputOptions& o) {
+  GenericWhenPositive(e, "gop", o.GopSize);
+  GenericWhenPositive(e, "vb", o.VideoBitrate);
+  GenericWhenPositive(e, "maxrate", o.VideoMaxRate);
+  GenericWhenPositive(e, "minrate", o.VideoMinRate);
+  GenericWhenPositive(e, "bt", o.VideoBitrateTolerance);
+  GenericWhenPositive(e, "bufsize", o.VideoBufSize);
+  e.SetVideoSyncMethod(o.VideoSyncMethod);
+  e.OptCodecTag("vtag", o.VideoTag);
+  if (!o.VideoFilters.empty()) e.SetOption("vfilters", o.VideoFilters);
+}
+
+void ApplyStreamsAndTime(TCustomFFmpeg& e, const TOutputOptions& o) {
+  if (o.DisableSubtitle) e.SetOption("sn", "");
+  e.SetOption("slang", o.SubtitleLanguage);
+  // The option language can only switch copying on; the record also
+  // switches it off. The language fields went through SetOption before,
+  // so an engine whose job runs has already refused the record.
+  if (o.CopyTimestamps)
+    e.SetOption("copyts", "");
+  else
+    e.CopyTs = false;
+  e.SetRecordingTimeMs(o.Duration);
+  ApplyTimestamp(e, o.Timestamp);
+}
+
+void ApplyMetadata(TCustomFFmpeg& e, const TOutputOptions& o) {
+  e.SetYear(o.Year);
+  e.SetTrack(o.Track);
+  e.SetTitle(TagText(o.Title));
+  e.SetAuthor(TagText(o.Author));
+  e.SetCopyright(TagText(o.Copyright));
+  e.SetComment(TagText(o.Comment));
+  e.SetAlbum(TagText(o.Album));
+  e.SetGenre(TagText(o.Genre));
+}
+
+}  // namespace
+
+void ApplyInputOptions(TCustomFFmpeg& Engine, const TInputOptions& Options) {
+  ApplyOptionText(Engine, Options.ExtOptions);
+  if (!Options.FileFormat.empty()) Engine.SetInputFormat(Options.FileFormat);
+  const int64_t start = int64_t(Options.StartTime) * 1000;
+  if (start > 0) Engine.SetStartTime(start);
+  if (Options.ProgramID >= 0) Engine.SetProgramId(Options.ProgramID);
+}
+
+void ApplyOutputOptions(TCustomFFmpeg& Engine, const TOutputOptions& Options) {
+  ApplyOptionText(Engine, Options.ExtOptions);
+  ApplyMuxer(Engine, Options);
+  ApplyAudio(Engine, Options);
+  ApplyPicture(Engine, Options);
+  ApplyVideoRate(Engine, Options);
+  ApplyStreamsAndTime(Engine, Options);
+  ApplyMetadata(Engine, Options);
+  ApplyTarget(Engine, Options);
+}
+
+void ApplyTarget(TCustomFFmpeg& Engine, const TOutputOptions& Options) {
+  static const char* const kKinds[] = {"vcd", "svcd", "dvd"};
+  if (Options.TargetType < 1 || Options.TargetType > 3) return;
+  const char* norm = Options.TargetNorm == 1 ? "pal" : Options.TargetNorm == 2 ? "ntsc" : "auto";
+  const char* fallback = Options.TargetFallbackNorm == 1 ? "pal" : "ntsc";
+  Engine.SetTarget(kKinds[Options.TargetType - 1], norm, fallback);
+}
+
+}  // namespace vantrel
