@@ -28,7 +28,7 @@ TInputOptions FreshInput() {
 }
 
 // The option state a record can reach, as text per field.
-std::map<std::string, std::string> OptionState(const TCustomFFmpeg& e) {
+std::map<std::string, std::string> OptionState(const test::EngineRig& e) {
   const auto s = [](auto v) { return std::to_string(v); };
   const auto str = [](const AvStringPtr& p) { return std::string(p ? p.get() : "(none)"); };
   std::string generic;

@@ -90,6 +90,9 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   // file of an output whose job did not finish is deleted, and so is a
   // regular file the engine wrote in place and left empty.
   void FreeResources();
+  // While the job runs, ResetEngine, FreeResources, SetOption and the other
+  // option setters and handlers, OpenInputFile and OpenOutputFile refuse
+  // with FFMpegException: the worker is using what they would change.
 
   // ---- files ----
   // Return false and leave the reason in LastError.
@@ -108,6 +111,16 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   // end from a short-lived thread, so every job gives exactly one notice.
   void StopJob();
   std::shared_ptr<TFFmpegThread> Thread() const;
+  // Asks a running job to break and returns once no thread of this engine
+  // (its worker, or the thread reporting the end of a job stopped before it
+  // ran) uses it any more. An owner that derives from the engine calls it
+  // first thing in its destructor, so no event reaches a half-destroyed
+  // object. On the engine's own worker (a handler that destroys its task)
+  // it does not wait for itself.
+  void StopAndWait();
+  // The format context of the input opened last, owned by the engine (for a
+  // reader that must not close it); nullptr when no input is open.
+  AVFormatContext* LastInputContext() const;
   // The spans of presentation time whose pictures go to the frame hooks;
   // kept sorted by their ends.
   void SetHookRanges(const std::vector<THookRange>& Ranges);
@@ -514,6 +527,9 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   void EncodeFifoFrame(AVFormatContext* os, TOutputStreamState& ost, int Count);
 
   // ---- freeing and the worker ----
+  // FreeResources without the running check, for the job's own end.
+  void ReleaseResources();
+  void RefuseWhileRunning() const;
   void FreeOutputFiles();
   void FreeInputFiles();
   void FreeHeapOptions();

@@ -22,7 +22,8 @@ TThreadID CurrentThreadID();
 
 class HeldThread : public std::enable_shared_from_this<HeldThread> {
  public:
-  virtual ~HeldThread() = default;
+  // A thread never resumed ends with its object, without running.
+  virtual ~HeldThread();
   HeldThread(const HeldThread&) = delete;
   HeldThread& operator=(const HeldThread&) = delete;
 
@@ -32,16 +33,23 @@ class HeldThread : public std::enable_shared_from_this<HeldThread> {
   // Takes effect when the thread starts.
   void SetPriority(TConvertPriority p) { priority_ = p; }
   TConvertPriority Priority() const { return priority_; }
+  // The kernel's id of the thread, known from creation on: a caller can
+  // record it before the thread runs anything.
+  TThreadID ThreadID() const { return id_; }
 
  protected:
-  HeldThread() = default;
+  // The operating-system thread is made here and waits, held, for Resume.
+  HeldThread();
   virtual void Execute() = 0;
 
  private:
+  struct Latch;
   void ApplyPriority() const;
 
+  std::shared_ptr<Latch> latch_;
   std::atomic<bool> started_{false};
   TConvertPriority priority_ = tpNormal;
+  TThreadID id_ = 0;
 };
 
 class TCustomFFmpeg;

@@ -237,6 +237,7 @@ AVFormatContext* TCustomFFmpeg::OpenInputFormat(const std::string& FileName) {
 }
 
 bool TCustomFFmpeg::OpenInputFile(const std::string& FileName) {
+  RefuseWhileRunning();
   // Whatever the outcome, the options given for this input are used up.
   struct ConsumeOnExit {
     TCustomFFmpeg& engine;
@@ -253,6 +254,14 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& FileName) {
   if (!TakeStreams(ic.get(), decoders, FileName)) return false;
   RecordInput(std::move(ic), decoders, startPts, FileName);
   return true;
+}
+
+}  // namespace vantrel
+
+namespace vantrel {
+
+AVFormatContext* TCustomFFmpeg::LastInputContext() const {
+  return InputFileCount > 0 ? InputFiles[InputFileCount - 1].get() : nullptr;
 }
 
 }  // namespace vantrel

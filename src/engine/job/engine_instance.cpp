@@ -9,16 +9,25 @@ namespace vantrel {
 TCustomFFmpeg::TCustomFFmpeg() { SetDefaults(); }
 
 TCustomFFmpeg::~TCustomFFmpeg() {
+  StopAndWait();
+  ReleaseResources();
+}
+
+void TCustomFFmpeg::StopAndWait() {
   RequestStop();
   // Freeing the contexts while the worker still uses them would crash it,
   // so wait for it as long as it takes; a stop request ends a job promptly.
   gate_->Wait();
-  FreeResources();
+}
+
+void TCustomFFmpeg::RefuseWhileRunning() const {
+  if (Running) throw FFMpegException("The job is running: its options and files cannot change until it ends");
 }
 
 void TCustomFFmpeg::ResetEngine() {
+  RefuseWhileRunning();
   if (!LibrariesLoaded()) return;
-  FreeResources();
+  ReleaseResources();
   SetDefaults();
   Running = false;
   StopRequested = false;
@@ -123,6 +132,11 @@ void TCustomFFmpeg::SetDefaults() {
 }
 
 void TCustomFFmpeg::FreeResources() {
+  RefuseWhileRunning();
+  ReleaseResources();
+}
+
+void TCustomFFmpeg::ReleaseResources() {
   if (!LibrariesLoaded()) return;
   for (CodecContextPtr& c : CodecOptions) c.reset();
   FormatOptions.reset();

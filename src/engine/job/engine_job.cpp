@@ -40,7 +40,7 @@ void TCustomFFmpeg::SetThread(std::shared_ptr<TFFmpegThread> t) {
 }
 
 void TCustomFFmpeg::FailStart(const std::string& Msg) {
-  FreeResources();
+  ReleaseResources();
   Log(-1, Msg);
   ErrorOccurred = true;
   ErrorMessage = Msg;
@@ -111,7 +111,7 @@ void TCustomFFmpeg::RunJob() {
       fail(failure);
     }
   }
-  FreeResources();
+  ReleaseResources();
   DoTerminate();
 }
 
@@ -155,6 +155,7 @@ void TCustomFFmpeg::StopJob() {
 }
 
 void TCustomFFmpeg::SetHookRanges(const std::vector<THookRange>& Ranges) {
+  RefuseWhileRunning();
   HookRanges = Ranges;
   HookRangeCount = int32_t(HookRanges.size());
   HookRangeIndex = 0;

@@ -8,6 +8,7 @@
 namespace vantrel {
 
 void TCustomFFmpeg::OptBitstreamFilter(const std::string& Name, const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty() || Value[0] == '=') return;
   const std::string filterName = Value.substr(0, Value.find('='));
   if (!lav::av_bsf_get_by_name(filterName.c_str()))

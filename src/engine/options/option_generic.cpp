@@ -81,6 +81,7 @@ int64_t IntOption(void* holder, const char* name) {
 }  // namespace
 
 bool TCustomFFmpeg::ApplyGenericOption(const std::string& Name, const std::string& Value) {
+  RefuseWhileRunning();
   if (TrimText(Name).empty() || TrimText(Value).empty()) return false;
   const std::string name = CurrentName(Name);
   if (name != Name && LogAssigned()) Log(1, Format("Option %s is called %s in this library version", Name, name));
@@ -142,6 +143,7 @@ void TCustomFFmpeg::SetVerbose(int Level) {
 }
 
 void TCustomFFmpeg::SetBitrate(const std::string& Name, const std::string& Value) {
+  RefuseWhileRunning();
   if (Name.empty() || Value.empty()) return;
   if (!ApplyGenericOption(Name, Value) || !LogAssigned()) return;
   void* holder = CodecOptions[Name[0] == 'a' ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO].get();

@@ -21,6 +21,7 @@ std::string TCustomFFmpeg::ImageFormatName(const std::string& Name) {
 }
 
 void TCustomFFmpeg::SetInputFormat(const std::string& Name) {
+  RefuseWhileRunning();
   if (Name.empty()) return;
   const std::string name = ImageFormatName(Name);
   InputFormat = lav::av_find_input_format(name.c_str());
@@ -28,6 +29,7 @@ void TCustomFFmpeg::SetInputFormat(const std::string& Name) {
 }
 
 void TCustomFFmpeg::SetOutputFormat(const std::string& Name) {
+  RefuseWhileRunning();
   if (Name.empty()) return;
   const std::string name = ImageFormatName(Name);
   OutputFormat = lav::av_guess_format(name.c_str(), nullptr, nullptr);
@@ -35,6 +37,7 @@ void TCustomFFmpeg::SetOutputFormat(const std::string& Name) {
 }
 
 void TCustomFFmpeg::SetFormat(const std::string& Name) {
+  RefuseWhileRunning();
   if (Name.empty()) return;
   const std::string name = ImageFormatName(Name);
   InputFormat = lav::av_find_input_format(name.c_str());
@@ -43,16 +46,19 @@ void TCustomFFmpeg::SetFormat(const std::string& Name) {
 }
 
 void TCustomFFmpeg::OptQScale(float Value) {
+  RefuseWhileRunning();
   if (!(Value > 0) || Value > 255) throw FFMpegException("qscale must be > 0.0 and <= 255");
   VideoQScale = Value;
 }
 
 void TCustomFFmpeg::OptPass(int Value) {
+  RefuseWhileRunning();
   if (Value != 1 && Value != 2) throw FFMpegException("pass number can be only 1 or 2");
   DoPass = Value;
 }
 
 void TCustomFFmpeg::OptCodecName(const std::string& Name, const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty()) return;
   AvStringPtr& codecName = Name == "vcodec" ? VideoCodecName : Name == "acodec" ? AudioCodecName : SubtitleCodecName;
   int32_t* streamCopy = Name == "vcodec"   ? &VideoStreamCopy
@@ -66,6 +72,7 @@ void TCustomFFmpeg::OptCodecName(const std::string& Name, const std::string& Val
 }
 
 void TCustomFFmpeg::OptCodecTag(const std::string& Name, const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty()) return;
   const bool video = Name == "vtag";
   if (Value.size() != 4)
@@ -78,6 +85,7 @@ void TCustomFFmpeg::OptCodecTag(const std::string& Name, const std::string& Valu
 // The new block replaces the previous one at once, so a syntax error leaves
 // the coefficients read so far installed.
 void TCustomFFmpeg::OptMatrix(const std::string& Name, const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty()) return;
   AvBufferPtr<uint16_t>& installed = Name == "intra_matrix" ? IntraMatrix : InterMatrix;
   installed.reset(static_cast<uint16_t*>(lav::av_mallocz(kMatrixSize * sizeof(uint16_t))));

@@ -39,6 +39,7 @@ std::vector<std::string> SplitHookTokens(const std::string& Value) {
 }  // namespace
 
 void TCustomFFmpeg::OptVStats() {
+  RefuseWhileRunning();
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
@@ -47,12 +48,14 @@ void TCustomFFmpeg::OptVStats() {
 }
 
 void TCustomFFmpeg::OptVStatsFile(const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty()) return;
   VStatsFileName = CopyString(Value);
 }
 
 // Frame hooks are not supported yet: the value is checked, then refused.
 void TCustomFFmpeg::OptVideoHook(const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty()) return;
   const std::vector<std::string> tokens = SplitHookTokens(Value);
   throw FFMpegException("Failed to add video hook function: " + Value);

@@ -27,11 +27,13 @@ SideNames SideOf(const std::string& Name, const char* prefix) {
 }  // namespace
 
 void TCustomFFmpeg::OptFrameRate(const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty()) return;
   if (lav::av_parse_video_rate(&FrameRate, Value.c_str()) < 0) throw FFMpegException("Incorrect frame rate");
 }
 
 void TCustomFFmpeg::OptFrameSize(const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty()) return;
   int w = 0, h = 0;
   if (lav::av_parse_video_size(&w, &h, Value.c_str()) < 0) throw FFMpegException("Incorrect frame size");
@@ -41,6 +43,7 @@ void TCustomFFmpeg::OptFrameSize(const std::string& Value) {
 }
 
 void TCustomFFmpeg::OptFrameAspectRatio(const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty()) return;
   double ratio = 0;
   const size_t colon = Value.find(':');
@@ -58,6 +61,7 @@ void TCustomFFmpeg::OptFrameAspectRatio(const std::string& Value) {
 }
 
 void TCustomFFmpeg::OptFrameCrop(const std::string& Name, int Value) {
+  RefuseWhileRunning();
   if (Value < 0) return;
   const SideNames s = SideOf(Name, "crop");
   if (Value % 2 != 0) throw FFMpegException(Format("%s crop size must be a multiple of 2", s.side));
@@ -75,6 +79,7 @@ void TCustomFFmpeg::OptFrameCrop(const std::string& Name, int Value) {
 }
 
 void TCustomFFmpeg::OptFramePad(const std::string& Name, int Value) {
+  RefuseWhileRunning();
   if (Value < 0) return;
   const SideNames s = SideOf(Name, "pad");
   if (Value % 2 != 0) throw FFMpegException(Format("%s pad size must be a multiple of 2", s.side));
@@ -89,6 +94,7 @@ void TCustomFFmpeg::OptFramePad(const std::string& Name, int Value) {
 // bits, so a negative chroma intermediate keeps its low 8 bits, which are all
 // the padding uses.
 void TCustomFFmpeg::OptPadColor(int Value) {
+  RefuseWhileRunning();
   const uint32_t c = uint32_t(Value);
   const uint32_t r = c & 255, g = (c >> 8) & 255, b = (c >> 16) & 255;
   PadColorY = int32_t((307 * r + 602 * g + 117 * b + 512) >> 10);
@@ -99,6 +105,7 @@ void TCustomFFmpeg::OptPadColor(int Value) {
 // "list" names every pixel format of the installed libraries, one line each
 // after a heading, through OnLog at level 1.
 void TCustomFFmpeg::OptPixFmt(const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty()) return;
   if (Value != "list") {
     FramePixFmt = lav::av_get_pix_fmt(Value.c_str());
@@ -113,6 +120,7 @@ void TCustomFFmpeg::OptPixFmt(const std::string& Value) {
 }
 
 void TCustomFFmpeg::OptSampleFmt(const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty()) return;
   if (Value != "list") {
     AudioSampleFmt = lav::av_get_sample_fmt(Value.c_str());

@@ -38,6 +38,7 @@ void SkipSeparator(const char*& p) {
 }  // namespace
 
 void TCustomFFmpeg::OptTime(const std::string& Name, const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty()) return;
   const bool isDate = Name == "timestamp";
   int64_t us = 0;
@@ -55,6 +56,7 @@ void TCustomFFmpeg::OptTime(const std::string& Name, const std::string& Value) {
 }
 
 void TCustomFFmpeg::OptMap(const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty()) return;
   if (StreamMapCount >= MAX_STREAM_MAPS)
     throw FFMpegException(Format("Too many stream maps: at most %d are allowed", MAX_STREAM_MAPS));
@@ -76,6 +78,7 @@ void TCustomFFmpeg::OptMap(const std::string& Value) {
 }
 
 void TCustomFFmpeg::OptMapMetaData(const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty()) return;
   if (MetadataMapCount >= MAX_METADATA_MAPS)
     throw FFMpegException(Format("Too many metadata maps: at most %d are allowed", MAX_METADATA_MAPS));
@@ -88,6 +91,7 @@ void TCustomFFmpeg::OptMapMetaData(const std::string& Value) {
 }
 
 void TCustomFFmpeg::OptInputTsScale(const std::string& Value) {
+  RefuseWhileRunning();
   if (Value.empty()) return;
   const char* p = Value.c_str();
   const int32_t stream = ReadInteger(p);

@@ -185,6 +185,7 @@ const OptionEntry* FindOption(const std::string& Name) {
 }  // namespace
 
 TCustomFFmpeg::TOptionResult TCustomFFmpeg::SetOption(const std::string& Name, const std::string& Value) {
+  RefuseWhileRunning();
   const OptionEntry* entry = FindOption(Name);
   if (!entry) {
     if (ApplyGenericOption(Name, Value)) return TOptionResult::Applied;

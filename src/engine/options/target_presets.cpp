@@ -74,6 +74,7 @@ int TCustomFFmpeg::DetectTargetNorm(const std::string& Norm, const std::string& 
 }
 
 void TCustomFFmpeg::SetTarget(const std::string& Kind, const std::string& Norm, const std::string& FallbackNorm) {
+  RefuseWhileRunning();
   const int norm = DetectTargetNorm(Norm, FallbackNorm);
   const bool pal = norm == nmPal;
   const TPreset* preset = nullptr;
@@ -116,6 +117,6 @@ void TCustomFFmpeg::ParseTarget(const std::string& Value) {
   SetTarget(v, "auto", "ntsc");
 }
 
-void TCustomFFmpeg::SetTarget(const std::string& Value) { ParseTarget(Value); }
+void TCustomFFmpeg::SetTarget(const std::string& Value) { RefuseWhileRunning(); ParseTarget(Value); }
 
 }  // namespace vantrel

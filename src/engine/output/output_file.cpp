@@ -155,6 +155,7 @@ void TCustomFFmpeg::DiscardOutput(OutputContextPtr& oc, int FileIndex) {
 }
 
 bool TCustomFFmpeg::OpenOutputFile(const std::string& FileName) {
+  RefuseWhileRunning();
   OutputContextPtr oc;
   const int index = OutputFileCount;
   auto fail = [&](const std::string& Msg) {
@@ -215,16 +216,19 @@ bool TCustomFFmpeg::OpenOutputIO(int FileIndex) {
 
 // "newvideo", "newaudio", "newsubtitle": one more stream on the last output.
 void TCustomFFmpeg::NewVideoStreamOption() {
+  RefuseWhileRunning();
   if (OutputFileCount == 0) throw FFMpegException("At least one output file must be specified");
   new_video_stream(OutputFiles[OutputFileCount - 1].get(), OutputFileCount - 1);
 }
 
 void TCustomFFmpeg::NewAudioStreamOption() {
+  RefuseWhileRunning();
   if (OutputFileCount == 0) throw FFMpegException("At least one output file must be specified");
   new_audio_stream(OutputFiles[OutputFileCount - 1].get(), OutputFileCount - 1);
 }
 
 void TCustomFFmpeg::NewSubtitleStreamOption() {
+  RefuseWhileRunning();
   if (OutputFileCount == 0) throw FFMpegException("At least one output file must be specified");
   new_subtitle_stream(OutputFiles[OutputFileCount - 1].get(), OutputFileCount - 1);
 }
