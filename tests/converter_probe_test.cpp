@@ -156,6 +156,35 @@ TEST(ProbeInfo, TagsTimesAndRateOfATaggedFile) {
   EXPECT_TRUE(AllZero(info.Genre + genre, sizeof info.Genre - genre));
 }
 
+// Tags set on a context of our own, for what no fixture carries.
+TEST(ProbeInfo, TagChoicesAndLongTexts) {
+  FormatContextPtr ic(lav::avformat_alloc_context());
+  ASSERT_TRUE(ic);
+  std::string longTitle;
+  for (int i = 0; i < 600; ++i) longTitle += "\xc3\xa9";  // 1200 bytes of two-byte characters
+  lav::av_dict_set(&ic->metadata, "title", longTitle.c_str(), 0);
+  lav::av_dict_set(&ic->metadata, "genre", std::string(100, 'g').c_str(), 0);
+  lav::av_dict_set(&ic->metadata, "artist", "Artist", 0);
+  lav::av_dict_set(&ic->metadata, "author", "Author", 0);
+  lav::av_dict_set(&ic->metadata, "year", "1999", 0);
+  lav::av_dict_set(&ic->metadata, "track", "none", 0);
+  lav::av_dict_set(&ic->metadata, "creation_time", "not a date", 0);
+  TAVProbe probe;
+  probe.AttachContext(ic.get());
+  EXPECT_EQ(Summary(probe), (Counters{0, 0, 0, 0, 0, -1, -1, -1}));
+  TAVFileInfo info;
+  std::memset(&info, 0x5a, sizeof info);
+  probe.GetInfo(info);
+  EXPECT_EQ(std::string(info.Title), longTitle.substr(0, 510)) << "cut before the character that does not fit";
+  EXPECT_TRUE(AllZero(info.Title + 510, 2));
+  EXPECT_EQ(std::string(info.Genre), std::string(31, 'g'));
+  EXPECT_STREQ(info.Author, "Author") << "the author tag wins over the artist";
+  EXPECT_EQ(info.Year, 1999) << "year stands in for a missing date";
+  EXPECT_EQ(info.Track, 0);
+  EXPECT_EQ(info.Timestamp, 0);
+  EXPECT_TRUE(AllZero(info.Comment, TAVFileInfo::kTagSize));
+}
+
 TEST(ProbeInfo, AnEmptyProbeReportsNothingAndSaysSo) {
   ASSERT_TRUE(FixturesAvailable());
   TAVProbe probe;

@@ -17,10 +17,15 @@ const char* Tag(const AVFormatContext* ic, const char* key) {
 }
 
 // Copies as much of text as fits with its NUL; the rest of the field is zero.
+// Tags are UTF-8: a cut falls before a character, never inside one.
 template <size_t N>
 void CopyTag(char (&field)[N], const char* text) {
   std::memset(field, 0, N);
-  if (text) std::memcpy(field, text, strnlen(text, N - 1));
+  if (!text) return;
+  size_t n = strnlen(text, N - 1);
+  if (text[n] != 0)
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) --n;
+  std::memcpy(field, text, n);
 }
 
 // The leading number of "2009-06-15" or "7/12"; 0 when there is none.
