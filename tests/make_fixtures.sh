@@ -15,7 +15,7 @@
 # and refresh tests/fixtures_manifest.txt from OUTDIR/fixtures_manifest.txt.
 set -euo pipefail
 
-FIXTURE_VERSION="vantrel-fixtures-4"
+FIXTURE_VERSION="vantrel-fixtures-5"
 
 # Valid fixtures and the duration (seconds) each one is meant to have.  The
 # order here is the order of the manifest.
@@ -42,6 +42,7 @@ VALID_FIXTURES=(
     fps10.avi:4
     a48k.wav:4
     a44k_late.mkv:4
+    audio_first.mp4:2
 )
 
 # Broken inputs: name and what is wrong with them.
@@ -168,6 +169,23 @@ build_valid() {
        -itsoffset 0.5 -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=3.5" \
        -map 0:v -map 1:a -pix_fmt yuv420p -ac 2 -threads 1 "${BITEXACT[@]}" \
        -c:v mpeg4 -c:a libvorbis -q:a 3 "$OUT/a44k_late.mkv"
+
+    build_audio_first
+}
+
+# Two audio streams before the video, and the container tags a probe reads
+# (MP4 keeps no "author": the artist stands for it).
+build_audio_first() {
+    ff -f lavfi -i "testsrc=size=160x120:rate=10:duration=2" \
+       -f lavfi -i "sine=frequency=440:sample_rate=22050:duration=2" \
+       -f lavfi -i "sine=frequency=660:sample_rate=22050:duration=2" \
+       -map 1:a -map 2:a -map 0:v -pix_fmt yuv420p -threads 1 "${BITEXACT[@]}" \
+       -c:v mpeg4 -c:a aac -b:a 32k \
+       -metadata title="Probe Title" -metadata artist="Probe Artist" \
+       -metadata copyright="Probe Copyright" -metadata comment="Probe Comment" \
+       -metadata album="Probe Album" -metadata genre="Probe Genre" \
+       -metadata date=2009-06-15 -metadata track=7/12 \
+       -metadata creation_time=2009-06-15T12:34:56Z "$OUT/audio_first.mp4"
 }
 
 # Two 5 s transport streams, the second shifted 30 s later than where the first

@@ -8,6 +8,7 @@
 #include "binding/helpers.h"
 #include "binding/message_format.h"
 #include "engine/engine.h"
+#include "engine/input_open_error.h"
 #include "engine/io_interrupt.h"
 
 namespace vantrel {
@@ -23,6 +24,8 @@ bool IsRealMediaName(const std::string& FileName) {
   std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
   return ext.size() >= 2 && std::string(".rmvb").compare(0, ext.size(), ext) == 0;
 }
+
+}  // namespace
 
 // The library reports a file it cannot read the header of like one no
 // demuxer recognises, and an empty file like both: tell them apart.
@@ -45,8 +48,6 @@ std::string InputOpenError(const std::string& FileName, const AVInputFormat* For
   const bool known = lav::av_probe_input_format2(&pd, 1, &score) != nullptr;
   return FormatOpenError(FileName, known ? AVERROR(EINVAL) : Code);
 }
-
-}  // namespace
 
 // What one opening consumes, so that options given for one input do not
 // leak into the next.

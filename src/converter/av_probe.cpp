@@ -1,0 +1,96 @@
+#include "converter/av_probe.h"
+
+#include <mutex>
+#include <stdexcept>
+
+#include "binding/av_binding.h"
+#include "binding/message_format.h"
+#include "engine/engine.h"
+#include "engine/input_open_error.h"
+
+namespace vantrel {
+
+TAVProbe::TAVProbe() = default;
+
+TAVProbe::~TAVProbe() { CloseFile(); }
+
+void TAVProbe::CheckLibraries() {
+  if (!LibraryBound(Library::Codec)) throw std::runtime_error("LibAVCodec not loaded.");
+  if (!LibraryBound(Library::Format)) throw std::runtime_error("LibAVFormat not loaded.");
+  if (!LibraryBound(Library::Util)) throw std::runtime_error("LibAVUtil not loaded.");
+  if (!LibraryBound(Library::Scale)) throw std::runtime_error("LibSwScale not loaded.");
+}
+
+bool TAVProbe::OpenFile(const std::string& AFileName, const std::string& AFormatName) {
+  CheckLibraries();
+  CloseFile();
+  const AVInputFormat* format = nullptr;
+  if (!AFormatName.empty()) {
+    format = lav::av_find_input_format(AFormatName.c_str());
+    if (!format) {
+      lastErrMsg_ = Format("Unknown input format: %s", AFormatName);
+      return false;
+    }
+  }
+  AVFormatContext* opened = nullptr;
+  // On failure the library frees what it allocated and leaves opened null.
+  const int r = lav::avformat_open_input(&opened, AFileName.c_str(), format, nullptr);
+  if (r < 0) {
+    lastErrMsg_ = InputOpenError(AFileName, format, r);
+    return false;
+  }
+  owned_.reset(opened);
+  context_ = opened;
+  int analysed;
+  {
+    // Analysing may open decoders, which jobs on other threads do under the
+    // same lock.
+    std::lock_guard<std::mutex> lock(CodecLock());
+    analysed = lav::avformat_find_stream_info(context_, nullptr);
+  }
+  if (analysed < 0) {
+    lastErrMsg_ = Format("%s: could not find codec parameters", AFileName);
+    CloseFile();
+    return false;
+  }
+  RefreshSummary();
+  formatName_ = AFormatName;
+  return true;
+}
+
+void TAVProbe::AttachContext(AVFormatContext* AContext) {
+  CheckLibraries();
+  CloseFile();
+  context_ = AContext;
+  RefreshSummary();
+}
+
+void TAVProbe::CloseFile() {
+  formatName_.clear();
+  context_ = nullptr;
+  owned_.reset();
+  RefreshSummary();
+}
+
+void TAVProbe::RefreshSummary() {
+  streamCount_ = programCount_ = -1;
+  audioCount_ = videoCount_ = subtitleCount_ = -1;
+  firstAudio_ = firstVideo_ = firstSubtitle_ = -1;
+  if (!context_) return;
+  streamCount_ = int(context_->nb_streams);
+  programCount_ = int(context_->nb_programs);
+  audioCount_ = videoCount_ = subtitleCount_ = 0;
+  for (int i = 0; i < streamCount_; ++i) {
+    const AVStream* st = context_->streams[i];
+    const AVMediaType type = st->codecpar ? st->codecpar->codec_type : AVMEDIA_TYPE_UNKNOWN;
+    if (type == AVMEDIA_TYPE_VIDEO) {
+      if (videoCount_++ == 0) firstVideo_ = i;
+    } else if (type == AVMEDIA_TYPE_AUDIO) {
+      if (audioCount_++ == 0) firstAudio_ = i;
+    } else if (type == AVMEDIA_TYPE_SUBTITLE) {
+      if (subtitleCount_++ == 0) firstSubtitle_ = i;
+    }
+  }
+}
+
+}  // namespace vantrel
