@@ -206,6 +206,20 @@ TEST(CliTest, LibraryLinesKeepOffTheProgressLineOnATerminal) {
   EXPECT_NE(bytes.find("frame="), std::string::npos) << bytes;
 }
 
+// The libraries' information lines (the report of an opened input among
+// them) show from verbosity 0 up, as they always have; -v -1 hides them.
+TEST(CliTest, LibraryInformationShowsFromVerbosityZero) {
+  const std::string in = test::Fixture("fps25_10s.avi");
+  ASSERT_TRUE(fs::exists(in)) << in;
+  test::TempDir dir;
+  std::string log;
+  for (const char* verbosity : {"0", "1", "-1"}) {
+    ASSERT_EQ(RunCli(std::string("-v ") + verbosity + " -i " + in + " -t 1 " + (dir / "a.mp4") + " -y", log), 0)
+        << log;
+    EXPECT_EQ(log.find("Input #0, avi, from") != std::string::npos, verbosity[0] != '-') << verbosity << "\n" << log;
+  }
+}
+
 // The example in the header of the script that builds and runs the tool
 // converts as written.
 TEST(CliTest, ScriptExampleConverts) {

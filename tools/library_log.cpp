@@ -8,7 +8,6 @@
 #include "engine/engine.h"
 
 namespace vantrel::cli {
-
 namespace {
 
 std::atomic<bool> gMuted{false};
