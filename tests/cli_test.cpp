@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "binding/av_binding.h"
 #include "cli_arguments.h"
@@ -155,6 +156,68 @@ TEST(CliTest, LibraryLinesRepeatedInARowAreCollapsed) {
   EXPECT_EQ(written,
             "[h263 @ 0x1] a partial line [h263 @ 0x1] bad block\n    Last message repeated 4 times\n"
             "other\n    Last message repeated 1 times\n");
+}
+
+// What a terminal shows for the bytes written to it: '\r' returns to the
+// start of the line and what follows overwrites it.
+std::vector<std::string> TerminalLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::string line;
+  size_t column = 0;
+  for (char c : bytes) {
+    if (c == '\r') {
+      column = 0;
+    } else if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+      column = 0;
+    } else {
+      if (column < line.size()) line[column] = c;
+      else line += c;
+      ++column;
+    }
+  }
+  if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+// On a terminal a library line that comes while the progress line is drawn
+// takes a line of its own, and the progress line is drawn again below it: no
+// line shows both, and no stale progress line is left above a library line.
+TEST(CliTest, LibraryLinesKeepOffTheProgressLineOnATerminal) {
+  const std::string in = test::Fixture("corrupt_middle.avi");
+  ASSERT_TRUE(fs::exists(in)) << in;
+  test::TempDir dir;
+  const std::string cli = std::string(VANTREL_CLI_PATH) + " -re -i " + in + " -y " + (dir / "out.mp4");
+  std::string bytes;
+  ASSERT_EQ(test::RunCommand("script -qec '" + cli + "' /dev/null", bytes), 0) << bytes;
+  const auto lines = TerminalLines(bytes);
+  int libraryLines = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (lines[i].rfind("[", 0) != 0 || lines[i].find(" @ ") == std::string::npos) continue;
+    ++libraryLines;
+    EXPECT_EQ(lines[i].find("frame="), std::string::npos) << lines[i];
+    EXPECT_EQ(lines[i].find("size="), std::string::npos) << lines[i];
+    if (i > 0) {
+      EXPECT_EQ(lines[i - 1].find("frame="), std::string::npos) << lines[i - 1];
+    }
+  }
+  EXPECT_GT(libraryLines, 0) << bytes;
+  EXPECT_NE(bytes.find("frame="), std::string::npos) << bytes;
+}
+
+// The libraries' information lines (the report of an opened input among
+// them) show from verbosity 0 up, as they always have; -v -1 hides them.
+TEST(CliTest, LibraryInformationShowsFromVerbosityZero) {
+  const std::string in = test::Fixture("fps25_10s.avi");
+  ASSERT_TRUE(fs::exists(in)) << in;
+  test::TempDir dir;
+  std::string log;
+  for (const char* verbosity : {"0", "1", "-1"}) {
+    ASSERT_EQ(RunCli(std::string("-v ") + verbosity + " -i " + in + " -t 1 " + (dir / "a.mp4") + " -y", log), 0)
+        << log;
+    EXPECT_EQ(log.find("Input #0, avi, from") != std::string::npos, verbosity[0] != '-') << verbosity << "\n" << log;
+  }
 }
 
 // The example in the header of the script that builds and runs the tool

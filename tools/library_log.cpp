@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "binding/av_binding.h"
+#include "converter/log_routing.h"
 #include "engine/engine.h"
 
 namespace vantrel::cli {
@@ -24,21 +25,12 @@ RepeatCollapser& Collapser() {
   return collapser;
 }
 
-// From 0 up the format reports of opened files show, 2 adds debug lines. The
-// engine's verbosity, not the libraries' own level, decides.
-int LibraryLogLimit(int verbose) {
-  if (verbose < 0) return AV_LOG_QUIET;
-  if (verbose < 2) return AV_LOG_INFO;
-  return verbose == 2 ? AV_LOG_DEBUG : AV_LOG_TRACE;
-}
-
-void PrintLibraryLine(void* avcl, int level, const char* fmt, va_list vl) {
-  if (gMuted || level > LibraryLogLimit(vantrel::LibraryLogThreshold())) return;
-  static thread_local int printPrefix = 1;
-  char line[2048];
-  lav::av_log_format_line2(avcl, level, fmt, vl, line, sizeof line, &printPrefix);
-  Collapser().Add(line);
-}
+class ToolLogRoute final : public TLogRoute {
+ public:
+  void DispatchLibLog(TThreadID, int, const std::string& ALine) override {
+    if (!gMuted) Collapser().Add(ALine + "\n");
+  }
+};
 
 }  // namespace
 
@@ -69,9 +61,17 @@ void RepeatCollapser::FlushLocked() {
 void InstallLibraryLog(std::function<void(const std::string&)> Write) {
   // Set before the callback exists, so no library line sees it change.
   if (Write) Writer() = std::move(Write);
-  lav::av_log_set_callback(PrintLibraryLine);
+  // Registered for the rest of the process: library threads may log until
+  // it ends.
+  static ToolLogRoute route;
+  RegisterLogRoute(&route);
+  lav::av_log_set_callback(LibLogCallback);
 }
 void SetLibraryLogMuted(bool muted) { gMuted = muted; }
 void FlushLibraryLog() { Collapser().Flush(); }
+
+void ShowLibraryInfoFromVerbosityZero() {
+  if (LibraryLogThreshold() == 0) SetLibraryLogThreshold(1);
+}
 
 }  // namespace vantrel::cli

@@ -1,7 +1,6 @@
 // The libraries' log lines on stderr, a run of identical lines collapsed.
 #pragma once
 
-#include <cstdarg>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -27,11 +26,18 @@ class RepeatCollapser {
   int repeats_ = 0;
 };
 
-// Installs the libraries' log callback: their lines go to Write (stderr when
-// empty), filtered by the engine's verbosity and collapsed; while muted
-// nothing is written. Write must stay valid until the process ends.
+// Installs the libraries' log callback shared with the converter and
+// registers the tool as a receiver of its lines: they go to Write (stderr
+// when empty) as whole lines, filtered by the library log threshold and
+// collapsed; while muted nothing is written. Write must stay valid until the
+// process ends.
 void InstallLibraryLog(std::function<void(const std::string&)> Write = {});
 void SetLibraryLogMuted(bool muted);
 void FlushLibraryLog();
+// The tool has always shown the libraries' warnings and information lines
+// (the reports of opened files among them) from verbosity 0 up, where an
+// engine's threshold of 0 keeps their errors only; call after anything that
+// may have set the verbosity.
+void ShowLibraryInfoFromVerbosityZero();
 
 }  // namespace vantrel::cli

@@ -2,11 +2,11 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <mutex>
 #include <stdexcept>
 
 #include "binding/av_binding.h"
 #include "cli_arguments.h"
+#include "console_output.h"
 #include "engine/engine.h"
 #include "file_reasons.h"
 #include "library_log.h"
@@ -15,6 +15,7 @@
 namespace {
 
 using vantrel::TCustomFFmpeg;
+using vantrel::cli::ConsoleOutput;
 using vantrel::cli::Step;
 
 constexpr int kExitOk = 0;
@@ -31,50 +32,6 @@ int UsageError(const std::string& msg) {
   std::fprintf(stderr, "vantrel-cli: %s\n%s", msg.c_str(), vantrel::cli::kUsage);
   return kExitUsage;
 }
-
-// Log lines, the libraries' lines and the progress line share stderr. On a
-// terminal the progress line is rewritten in place ('\r'); any other line
-// first ends it. Elsewhere (a pipe, a file) each report is a line of its own.
-// The engine hands the progress line to OnProgressLine, so it never has to be
-// recognised among the log lines by its text.
-class ConsoleOutput {
- public:
-  ConsoleOutput() : terminal_(isatty(STDERR_FILENO) == 1) {}
-  void Progress(const std::string& line, bool last) {
-    // A count of repeated library lines belongs before the report, not
-    // after the reports that followed them.
-    vantrel::cli::FlushLibraryLog();
-    std::lock_guard<std::mutex> lock(m_);
-    if (terminal_) {
-      std::fprintf(stderr, "%s\r", line.c_str());
-      open_ = !last;
-      if (last) std::fputc('\n', stderr);
-    } else {
-      std::fprintf(stderr, "%s\n", line.c_str());
-    }
-    std::fflush(stderr);
-  }
-  void Line(std::string msg) {
-    std::lock_guard<std::mutex> lock(m_);
-    while (!msg.empty() && (msg.back() == '\n' || msg.back() == '\r')) msg.pop_back();
-    if (open_) std::fputc('\n', stderr);
-    open_ = false;
-    std::fprintf(stderr, "%s\n", msg.c_str());
-  }
-  // A piece of a library line, written as it is.
-  void Text(const std::string& text) {
-    std::lock_guard<std::mutex> lock(m_);
-    if (open_) std::fputc('\n', stderr);
-    open_ = false;
-    std::fputs(text.c_str(), stderr);
-    std::fflush(stderr);
-  }
-
- private:
-  std::mutex m_;
-  const bool terminal_;
-  bool open_ = false;
-};
 
 std::string LibraryVersion(const std::string& name, unsigned v) {
   return name + std::string(name.size() < 15 ? 15 - name.size() : 1, ' ') + std::to_string(v >> 16) + "." +
@@ -152,6 +109,7 @@ int ApplySteps(TCustomFFmpeg& engine, const vantrel::cli::Arguments& args,
         status = ApplyOption(engine, step);
         break;
     }
+    vantrel::cli::ShowLibraryInfoFromVerbosityZero();
     if (signals.Received()) return kExitInterrupted;
     if (status != kExitOk) return status;
   }
@@ -209,8 +167,8 @@ int main(int argc, char** argv) {
   if (signals.Received()) return kExitInterrupted;
 
   // Lives as long as the process: the libraries may log until it ends.
-  static ConsoleOutput console;
-  vantrel::cli::InstallLibraryLog([](const std::string& text) { console.Text(text); });
+  static ConsoleOutput console(stderr, isatty(STDERR_FILENO) == 1);
+  vantrel::cli::InstallLibraryLog([](const std::string& text) { console.LibraryText(text); });
   const int status = RunJob(args, signals, console);
   vantrel::cli::FlushLibraryLog();
   // The libraries stay loaded until the process ends: unloading them at exit
