@@ -1,0 +1,135 @@
+// The converter component: a list of conversion tasks, one per input file,
+// started one after another on the user-interface thread or several at once
+// on worker threads, with their log, progress, hook and end events forwarded
+// with the task's index. It also loads the codec libraries for the program.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "converter/av_probe.h"
+#include "converter/ffmpeg_task.h"
+#include "converter/log_level.h"
+#include "converter/log_routing.h"
+#include "converter/main_loop.h"
+#include "converter/task_options.h"
+#include "engine/engine.h"
+
+namespace vantrel {
+
+class TCustomBrontConverter : protected TLogRoute {
+ public:
+  using TBeforeHookEvent = std::function<void(int AIndex, int64_t APTS, THookAction& AHookAction)>;
+  using TCustomHookEvent = std::function<void(int AIndex, THookBitmap& ABitmap, int AFrameNumber, int64_t APTS,
+                                              bool& AUpdate, bool& AStopHook)>;
+  using TLogEvent = std::function<void(int AIndex, TLogLevel ALogLevel, const std::string& AMsg)>;
+  using TProgressEvent = std::function<void(int AIndex, int AFrameNumber, int AFPS, int ACurrentDuration,
+                                            float AQuality, float ABitRate, int64_t ACurrentSize,
+                                            int ATotalOutputDuration)>;
+  using TTerminateEvent =
+      std::function<void(int AIndex, bool AFinished, bool AException, const std::string& AMessage)>;
+
+  // MainLoop runs the next task of a one-at-a-time batch from a fresh turn
+  // of the user-interface loop; it must outlive the component. Without one,
+  // only parallel batches can run.
+  explicit TCustomBrontConverter(TMainLoop* MainLoop = nullptr);
+  virtual ~TCustomBrontConverter();
+  TCustomBrontConverter(const TCustomBrontConverter&) = delete;
+  TCustomBrontConverter& operator=(const TCustomBrontConverter&) = delete;
+
+  // ---- libraries ----
+  bool LoadAVLib(const std::string& APath, bool AVersioned);
+  void UnloadAVLib();
+
+  // ---- tasks ----
+  // The task's index, or -1 with LastErrMsg set. An empty FileName of the
+  // given record is filled with AFileName.
+  int AddTask(const std::string& AFileName, TInputOptions* AInputOptions = nullptr);
+  bool SetOutputFile(int AIndex, const std::string& AFileName, TOutputOptions* AOutputOptions = nullptr);
+  void RemoveTask(int AIndex);
+  void ClearTasks();
+  int TaskCount() const;
+  TFFmpeg* Task(int AIndex) const;
+
+  // ---- the batch ----
+  // AParallel tasks at once on worker threads; 0 or less: one at a time on
+  // the user-interface thread.
+  void StartConvert(int AParallel);
+  // Every task still gives exactly one end notice, then the batch its own.
+  void StopConvert();
+
+  const std::string& LastErrMsg() const { return FLastErrMsg; }
+  TAVProbe& Probe() { return FProbe; }
+
+  // ---- properties ----
+  std::string About;
+  TLogLevel LogLevel() const { return FLogLevel; }
+  void SetLogLevel(TLogLevel Value);
+  int ProgressInterval() const { return FProgressInterval; }
+  // Values of 100 ms or less are stored as 100.
+  void SetProgressInterval(int Value);
+  TConvertPriority ThreadPriority = tpNormal;
+  static std::string Version() { return "2.2"; }
+
+  // ---- events, raised on the thread that runs the task ----
+  TBeforeHookEvent OnBeforeHook;
+  TCustomHookEvent OnCustomHook;
+  TLogEvent OnLog;
+  TProgressEvent OnProgress;
+  TTerminateEvent OnTerminate;
+
+ protected:
+  // The dispatchers each task's engine calls; Sender nullptr for lines and
+  // ends that belong to no task.
+  virtual void HandleBeforeHook(TFFmpeg* Sender, int64_t APTS, THookAction& AHookAction);
+  virtual void HandleCustomHook(TFFmpeg* Sender, THookBitmap& ABitmap, int AFrameNumber, int64_t APTS,
+                                bool& AUpdate, bool& AStopHook);
+  virtual void HandleLog(TFFmpeg* Sender, int ALevel, const std::string& AMsg);
+  virtual void HandleProgress(TFFmpeg* Sender, int AFrameNumber, int AFPS, int ACurrentDuration, float AQuality,
+                              float ABitRate, int64_t ACurrentSize, int ATotalOutputDuration);
+  virtual void HandleTerminate(TFFmpeg* Sender);
+
+  void DispatchLibLog(TThreadID AThreadID, int ALevel, const std::string& ALine) override;
+
+ private:
+  bool ApplyAndOpenOutput(TFFmpeg& Task, const std::string& AFileName, TOutputOptions* AOutputOptions);
+  void ConnectEvents(TFFmpeg& Task);
+  void ConnectHooks(TFFmpeg& Task, const TOutputOptions& Options);
+  void StartNextTask();
+  void StartTask(int AIndex);
+  void EndOfBatch();
+  // Takes tasks out of the list under the registry lock, so a library line
+  // never looks a task up while the list changes; they are freed after it
+  // is released, since a stopping task may still log.
+  std::unique_ptr<TFFmpeg> TakeTask(int AIndex);
+
+  std::string FLastErrMsg;
+  int FNextIndex = -1;
+  int FParallel = 0;
+  TLogLevel FLogLevel = llInfo;
+  int FProgressInterval = 500;
+  TAVProbe FProbe;
+  TFFmpegList FTasks;
+  // Serialises OnLog, OnProgress and OnTerminate, and the counting and
+  // starting of the batch. Re-entrant: an engine may log from a handler.
+  std::recursive_mutex FLock;
+  int FFinished = 0;
+  int FPending = 0;
+  TMainLoop* mainLoop_;
+  // Lets a posted start that fires after the component is gone do nothing.
+  std::shared_ptr<TCustomBrontConverter*> self_;
+  // Set when destruction begins: from then on no event reaches the owner's
+  // handlers, which may belong to an object that is already half gone.
+  std::atomic<bool> closing_{false};
+};
+
+class TBrontConverter : public TCustomBrontConverter {
+ public:
+  using TCustomBrontConverter::TCustomBrontConverter;
+};
+
+}  // namespace vantrel

@@ -1,0 +1,49 @@
+#include "converter/ffmpeg_task.h"
+
+namespace vantrel {
+
+TFFmpeg::TFFmpeg() {
+  InitInputOptions(InputOptions);
+  InitOutputOptions(OutputOptions);
+}
+
+TFFmpeg::~TFFmpeg() { StopAndWait(); }
+
+TFFmpeg* TFFmpegList::Items(int AIndex) const {
+  if (AIndex < 0 || AIndex >= Count()) return nullptr;
+  return items_[size_t(AIndex)].get();
+}
+
+TFFmpeg* TFFmpegList::Add(std::unique_ptr<TFFmpeg> ATask) {
+  ATask->Index = Count();
+  items_.push_back(std::move(ATask));
+  return items_.back().get();
+}
+
+std::unique_ptr<TFFmpeg> TFFmpegList::Extract(int AIndex) {
+  if (AIndex < 0 || AIndex >= Count()) return nullptr;
+  std::unique_ptr<TFFmpeg> task = std::move(items_[size_t(AIndex)]);
+  items_.erase(items_.begin() + AIndex);
+  for (int i = AIndex; i < Count(); ++i) items_[size_t(i)]->Index = i;
+  return task;
+}
+
+std::vector<std::unique_ptr<TFFmpeg>> TFFmpegList::ExtractAll() {
+  std::vector<std::unique_ptr<TFFmpeg>> all;
+  all.swap(items_);
+  return all;
+}
+
+void TFFmpegList::Clear() {
+  // Freed in list order, like the tasks were made.
+  std::vector<std::unique_ptr<TFFmpeg>> all = ExtractAll();
+  for (auto& task : all) task.reset();
+}
+
+TFFmpeg* TFFmpegList::FindByThreadID(TThreadID AThreadID) const {
+  for (const auto& task : items_)
+    if (task->ThreadID == AThreadID) return task.get();
+  return nullptr;
+}
+
+}  // namespace vantrel
