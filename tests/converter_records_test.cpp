@@ -224,6 +224,16 @@ TEST(ConverterRecords, TimestampsAndTheStandardTimeOffset) {
     EXPECT_EQ(test::Refusal([&] { ApplyOutputOptions(e, o); }),
               "Invalid date specification for timestamp: 10000-01-01 00:00:00Z");
   }
+  {
+    // Summer all year round: "now" is still the clock's own UTC time, not an
+    // hour off through the standard-time offset.
+    ScopedTimeZone summer("STD0DST-1,J1/0,J365/25");
+    OptionEngine e;
+    TOutputOptions o = FreshOutput();
+    o.Timestamp = 0;
+    ApplyOutputOptions(e, o);
+    EXPECT_NEAR(double(e.RecTimestamp), double(std::time(nullptr)), 5);
+  }
   // One hour east in winter, two in summer: only the winter hour is taken off.
   ScopedTimeZone cet("CET-1CEST,M3.5.0,M10.5.0/3");
   EXPECT_EQ(DateTimeToUnixUTC(25569.5), 43200 - 3600);

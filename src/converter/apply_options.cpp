@@ -33,12 +33,13 @@ std::string UtcDateText(int64_t Seconds) {
   return text;
 }
 
+// "Now" is taken from the clock in UTC: going through the local date and
+// the standard-time offset would stamp it an hour off in summer.
 void ApplyTimestamp(TCustomFFmpeg& e, TDateTime Stamp) {
   if (Stamp == 0.0)
-    Stamp = NowAsDateTime();
-  else if (!(Stamp > 0.0))
-    return;
-  e.SetOption("timestamp", UtcDateText(DateTimeToUnixUTC(Stamp)));
+    e.SetOption("timestamp", UtcDateText(int64_t(std::time(nullptr))));
+  else if (Stamp > 0.0)
+    e.SetOption("timestamp", UtcDateText(DateTimeToUnixUTC(Stamp)));
 }
 
 void ApplyMuxer(TCustomFFmpeg& e, const TOutputOptions& o) {
