@@ -304,5 +304,32 @@ TEST_F(ConverterBatchJob, DestroyingTheComponentMidBatchStopsItQuietly) {
   owner.reset();
 }
 
+TEST_F(ConverterBatchJob, AStartPostedForAClearedBatchStartsNothingLater) {
+  Batch b;
+  b.Add(Fixture("fps10.avi"), dir / "old.3gp");
+  b.converter.StartConvert(0);  // its first start now waits in the loop
+  b.converter.ClearTasks();
+  b.Add(Fixture("fps10.avi"), dir / "new.3gp");
+  EXPECT_FALSE(b.loop.RunUntil([&] { return !b.Notices().empty(); }, 400ms));
+  EXPECT_EQ(b.converter.Task(0)->ThreadID, 0u);
+  EXPECT_FALSE(b.converter.Task(0)->Finished);
+}
+
+TEST(ConverterTaskList, LinesOfTheUserInterfaceThreadGoToTheTaskRunningThere) {
+  TFFmpegList list;
+  for (int i = 0; i < 3; ++i) list.Add(std::make_unique<TFFmpeg>());
+  const TThreadID ui = CurrentThreadID();
+  list.Items(0)->ThreadID = ui;  // ran before, one at a time
+  list.Items(1)->ThreadID = ui;
+  EXPECT_EQ(list.FindByThreadID(ui), list.Items(0));
+  list.Items(1)->Running = true;  // runs now
+  EXPECT_EQ(list.FindByThreadID(ui), list.Items(1));
+  EXPECT_EQ(list.FindByThreadID(ui + 1), nullptr);
+  list.Delete(0);
+  EXPECT_EQ(list.Items(0)->Index, 0);
+  EXPECT_EQ(list.Items(1)->Index, 1);
+  list.Items(0)->Running = false;
+}
+
 }  // namespace
 }  // namespace vantrel::test

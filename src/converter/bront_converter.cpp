@@ -148,6 +148,7 @@ void TCustomBrontConverter::ClearTasks() {
   {
     std::lock_guard<std::recursive_mutex> lock(FLock);
     FPending = 0;
+    ++batch_;
   }
   for (int i = 0; i < FTasks.Count(); ++i) FTasks.Items(i)->StopAndWait();
   std::vector<std::unique_ptr<TFFmpeg>> all;

@@ -119,6 +119,9 @@ class TCustomBrontConverter : protected TLogRoute {
   std::recursive_mutex FLock;
   int FFinished = 0;
   int FPending = 0;
+  // Counts batches (StartConvert, ClearTasks): a start posted for an earlier
+  // batch that fires late must not start a task of this one.
+  int batch_ = 0;
   TMainLoop* mainLoop_;
   // Lets a posted start that fires after the component is gone do nothing.
   std::shared_ptr<TCustomBrontConverter*> self_;

@@ -14,6 +14,7 @@ void TCustomBrontConverter::StartConvert(int AParallel) {
   // Held while starting: a worker that ends at once counts and starts the
   // next task under the same lock, so the counters stay consistent.
   std::lock_guard<std::recursive_mutex> lock(FLock);
+  ++batch_;
   FNextIndex = 0;
   FFinished = 0;
   FParallel = AParallel;
@@ -36,8 +37,9 @@ void TCustomBrontConverter::StartNextTask() {
   // From a fresh turn of the user-interface loop, after the call chain that
   // asked for it (possibly the previous task's end) has returned.
   std::weak_ptr<TCustomBrontConverter*> alive = self_;
-  mainLoop_->Post(std::chrono::milliseconds(100), [alive, index] {
-    if (auto self = alive.lock()) (*self)->StartTask(index);
+  mainLoop_->Post(std::chrono::milliseconds(100), [alive, index, batch = batch_] {
+    auto self = alive.lock();
+    if (self && (*self)->batch_ == batch) (*self)->StartTask(index);
   });
 }
 

@@ -46,7 +46,8 @@ class TFFmpegList {
   // Takes every task out, in list order; the caller frees them.
   std::vector<std::unique_ptr<TFFmpeg>> ExtractAll();
   void Clear();
-  // The first task in list order that runs (or ran) on that thread.
+  // The task running on that thread, else the first in list order that ran
+  // there.
   TFFmpeg* FindByThreadID(TThreadID AThreadID) const;
 
  private:
