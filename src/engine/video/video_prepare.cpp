@@ -89,9 +89,9 @@ void TCustomFFmpeg::PrepareVideoFrame(TInputStreamState& ist, AVFrame* picture) 
   lav::av_frame_move_ref(picture, swap);
 }
 
-// The frame hooks and the custom hook plug in here: until they exist no
-// picture goes to a hook but the custom hook's, which gets the working copy.
-bool TCustomFFmpeg::PictureHooksWanted(int64_t) { return static_cast<bool>(OnCustomHook); }
+// The frame hooks and the custom hook plug in here. Until they exist no
+// picture goes to a hook, so none is copied for one either.
+bool TCustomFFmpeg::PictureHooksWanted(int64_t) { return false; }
 
 void TCustomFFmpeg::RunPictureHooks(TInputStreamState&, AVFrame*, int64_t) {}
 
