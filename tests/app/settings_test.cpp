@@ -102,17 +102,12 @@ class SettingsTest : public QObject {
     QTest::newRow("aac stereo") << QByteArray("[Options]\nProfile=2\nAudioChannels=1\n") << "audioChannels" << 1;
     QTest::newRow("profile 9") << QByteArray("[Options]\nProfile=9\n") << "profile" << 0;
     QTest::newRow("size 6") << QByteArray("[Options]\nVideoSize=6\n") << "videoSize" << 1;
-    QTest::newRow("size -1") << QByteArray("[Options]\nVideoSize=-1\n") << "videoSize" << 1;
     QTest::newRow("size text") << QByteArray("[Options]\nVideoSize=big\n") << "videoSize" << 1;
     QTest::newRow("frame rate 11") << QByteArray("[Options]\r\nFrameRate = 11\r\n") << "frameRate" << 11;
     QTest::newRow("thread 5") << QByteArray("[Options]\nThread=5\n") << "thread" << 1;
-    QTest::newRow("thread 0") << QByteArray("[Options]\nThread=0\n") << "thread" << 0;
     QTest::newRow("key case") << QByteArray("[options]\nPROFILE=2\n") << "profile" << 2;
     QTest::newRow("other section") << QByteArray("[Other]\nProfile=2\n[Options]\n") << "profile" << 0;
-    QTest::newRow("first key wins") << QByteArray("[Options]\nProfile=4\nProfile=2\n") << "profile" << 4;
     QTest::newRow("overwrite lower case") << QByteArray("[Options]\nOverwrite=true\n") << "overwrite" << 0;
-    QTest::newRow("overwrite missing") << QByteArray("[Options]\n") << "overwrite" << 1;
-    QTest::newRow("shutdown True") << QByteArray("[Options]\nShutdownAfterCompleted=True\n") << "shutdown" << 1;
     QTest::newRow("shutdown yes") << QByteArray("[Options]\nShutdownAfterCompleted=yes\n") << "shutdown" << 0;
   }
   void storedValues() {
