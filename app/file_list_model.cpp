@@ -90,13 +90,13 @@ QVariant FileListModel::toolTip(const FileRow& row, int column) const {
   if (row.status == RowStatus::Failed) return row.failureReason;
   if (column == StatusColumn && row.status == RowStatus::Converting && row.secondsLeft)
     return TimeLeftText(*row.secondsLeft);
-  if (column == OutputNameColumn && row.estimatedBytes)
-    return QStringLiteral("About ") + SizeText(*row.estimatedBytes);
+  if (column == OutputNameColumn && row.estimatedBytes) return QStringLiteral("About ") + SizeText(*row.estimatedBytes);
   return {};
 }
 
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    return QAbstractTableModel::headerData(section, orientation, role);
   return ColumnTitle(section);
 }
 
@@ -154,9 +154,7 @@ int FileListModel::move(int from, int to) {
   return to;
 }
 
-void FileListModel::rowChanged(int row) {
-  emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
-}
+void FileListModel::rowChanged(int row) { emit dataChanged(index(row, 0), index(row, ColumnCount - 1)); }
 
 void FileListModel::markAllQueued() {
   if (rows_.empty()) return;

@@ -87,8 +87,8 @@ std::optional<int64_t> SecondsLeft(int64_t elapsedMs, int64_t convertedMs, int64
 QString TimeLeftText(int64_t seconds) {
   const int64_t hours = seconds / 3600;
   const int64_t minutes = seconds / 60 % 60;
-  const QString clock = hours > 0 ? QString::number(hours) + QLatin1Char(':') + TwoDigits(minutes)
-                                  : QString::number(minutes);
+  const QString clock =
+      hours > 0 ? QString::number(hours) + QLatin1Char(':') + TwoDigits(minutes) : QString::number(minutes);
   return clock + QLatin1Char(':') + TwoDigits(seconds % 60) + QStringLiteral(" left");
 }
 

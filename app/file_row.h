@@ -17,17 +17,17 @@ namespace vantrel::app {
 enum class RowStatus { None, Queued, Converting, Completed, Stopped, Failed };
 
 struct FileRow {
-  QString path;          // the full input path
-  QString inputName;     // file name without folder and extension
-  QString durationText;  // "01:02:05", empty when the probe gave none
-  QString type;          // extension in upper case, without the dot
-  QString outputName;    // output base name, "(n)" included when one was added
+  QString path;             // the full input path
+  QString inputName;        // file name without folder and extension
+  QString durationText;     // "01:02:05", empty when the probe gave none
+  QString type;             // extension in upper case, without the dot
+  QString outputName;       // output base name, "(n)" included when one was added
   int64_t durationUs = -1;  // as probed; negative when unknown
 
   RowStatus status = RowStatus::None;
-  int64_t percent = 0;       // Converting with a known total; may pass 100
-  int64_t convertedMs = -1;  // Converting with an unknown total
-  QString failureReason;     // Failed
+  int64_t percent = 0;                    // Converting with a known total; may pass 100
+  int64_t convertedMs = -1;               // Converting with an unknown total
+  QString failureReason;                  // Failed
   std::optional<int64_t> secondsLeft;     // Converting, when it can be told
   std::optional<int64_t> estimatedBytes;  // from the duration and bit rates
 };

@@ -135,9 +135,8 @@ void SelectProfile(OutputChoice& choice, int profile) {
 
 bool IsValid(const OutputChoice& choice) {
   if (choice.profile < 0 || choice.profile >= kProfileCount) return false;
-  return std::all_of(std::begin(kOptionLists), std::end(kOptionLists), [&](OptionList list) {
-    return !ItemText(list, choice.profile, choice.index(list)).empty();
-  });
+  return std::all_of(std::begin(kOptionLists), std::end(kOptionLists),
+                     [&](OptionList list) { return !ItemText(list, choice.profile, choice.index(list)).empty(); });
 }
 
 int ParseVideoBitrate(std::string_view item) { return LeadingInt(DropSuffix(item, 4)) * 1000; }

@@ -36,8 +36,8 @@ const Profile& ProfileAt(int index);
 bool UsesH263(int profile);
 
 enum class OptionList { VideoSize, VideoBitrate, FrameRate, AudioChannels, AudioBitrate, AudioSampleRate };
-inline constexpr OptionList kOptionLists[] = {OptionList::VideoSize,     OptionList::VideoBitrate,
-                                              OptionList::FrameRate,     OptionList::AudioChannels,
+inline constexpr OptionList kOptionLists[] = {OptionList::VideoSize,    OptionList::VideoBitrate,
+                                              OptionList::FrameRate,    OptionList::AudioChannels,
                                               OptionList::AudioBitrate, OptionList::AudioSampleRate};
 
 // The items of a list; the three audio lists depend on the profile.

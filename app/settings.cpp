@@ -139,8 +139,7 @@ bool WriteSettings(const Settings& settings, const QString& file, QString* error
     if (error) *error = reason;
     return false;
   };
-  if (!EnsureFolder(QFileInfo(file).absolutePath()))
-    return fail(QStringLiteral("Cannot create the folder of ") + file);
+  if (!EnsureFolder(QFileInfo(file).absolutePath())) return fail(QStringLiteral("Cannot create the folder of ") + file);
   QSaveFile out(file);
   if (!out.open(QIODevice::WriteOnly)) return fail(out.errorString());
   out.write(SettingsText(settings).toUtf8());

@@ -1,10 +1,11 @@
 // The file list: the row texts made at Add, the list actions with their
 // selection rules, and the status texts a batch sets, all under Qt's model
 // checker.
+#include "app/file_list_model.h"
+
 #include <QAbstractItemModelTester>
 #include <QTest>
 
-#include "app/file_list_model.h"
 #include "app_tests.h"
 
 using namespace vantrel::app;
@@ -49,7 +50,8 @@ class FileListModelTest : public QObject {
   }
 
   void rowTextsAtAdd() {
-    const FileRow row = MakeFileRow(QStringLiteral("/media/a.b/movie.final.avi"), 3'725'900'000, QStringLiteral("movie.final(1)"));
+    const FileRow row =
+        MakeFileRow(QStringLiteral("/media/a.b/movie.final.avi"), 3'725'900'000, QStringLiteral("movie.final(1)"));
     QCOMPARE(row.inputName, QStringLiteral("movie.final"));
     QCOMPARE(row.type, QStringLiteral("AVI"));
     QCOMPARE(row.durationText, QStringLiteral("01:02:05"));
@@ -60,8 +62,12 @@ class FileListModelTest : public QObject {
     QCOMPARE(DurationText(-1), QString());
 
     model_->append(row);
-    const QStringList expected = {QStringLiteral("movie.final"), QStringLiteral("01:02:05"), QStringLiteral("AVI"),
-                                  QStringLiteral("movie.final(1)"), QString(), QStringLiteral("/media/a.b/movie.final.avi")};
+    const QStringList expected = {QStringLiteral("movie.final"),
+                                  QStringLiteral("01:02:05"),
+                                  QStringLiteral("AVI"),
+                                  QStringLiteral("movie.final(1)"),
+                                  QString(),
+                                  QStringLiteral("/media/a.b/movie.final.avi")};
     for (int column = 0; column < FileListModel::ColumnCount; ++column) {
       QCOMPARE(model_->index(0, column).data().toString(), expected[column]);
       QCOMPARE(model_->index(0, column).data(FileListModel::PathRole).toString(), row.path);
@@ -124,7 +130,8 @@ class FileListModelTest : public QObject {
 
     model_->setConverting(0, 61500, 123000, 42);
     QCOMPARE(Status(*model_, 0), QStringLiteral("50% Completed"));
-    QCOMPARE(model_->index(0, FileListModel::StatusColumn).data(Qt::ToolTipRole).toString(), QStringLiteral("0:42 left"));
+    QCOMPARE(model_->index(0, FileListModel::StatusColumn).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("0:42 left"));
     model_->setConverting(0, 130000, 123000, 0);
     QCOMPARE(Status(*model_, 0), QStringLiteral("105% Completed"));
     // Durations near the 32-bit limit: the percentage must not overflow.

@@ -1,10 +1,11 @@
 // The profiles and option lists: what a choice becomes in a task's output
 // options, how a profile change rebuilds the audio lists, the pre-flight
 // check and the size estimate.
+#include "app/profiles.h"
+
 #include <QTest>
 #include <climits>
 
-#include "app/profiles.h"
 #include "app_tests.h"
 
 using namespace vantrel;

@@ -1,12 +1,13 @@
 // The settings file: where it lies, its exact text, what a stored value
 // gives back, and the output folder made at start-up. Each test runs with a
 // fresh home and configuration folder.
+#include "app/settings.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/settings.h"
 #include "app_tests.h"
 
 using namespace vantrel::app;
