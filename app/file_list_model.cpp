@@ -1,0 +1,208 @@
+#include "app/file_list_model.h"
+
+#include <algorithm>
+#include <array>
+
+namespace vantrel::app {
+
+namespace {
+
+struct ColumnInfo {
+  const char* title;
+  int width;
+};
+
+constexpr std::array<ColumnInfo, FileListModel::ColumnCount> kColumns = {{
+    {"Input Filename", 150},
+    {"Duration", 80},
+    {"Type", 80},
+    {"Output Filename", 150},
+    {"Status", 93},
+    {"Path", 0},
+}};
+
+QVariant OptionalNumber(const std::optional<int64_t>& value) {
+  return value ? QVariant::fromValue<qint64>(*value) : QVariant();
+}
+
+}  // namespace
+
+FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+QString FileListModel::ColumnTitle(int column) {
+  return column >= 0 && column < ColumnCount ? QString::fromLatin1(kColumns[size_t(column)].title) : QString();
+}
+
+int FileListModel::ColumnWidth(int column) {
+  return column >= 0 && column < ColumnCount ? kColumns[size_t(column)].width : 0;
+}
+
+int FileListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : size(); }
+
+int FileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+QVariant FileListModel::data(const QModelIndex& index, int role) const {
+  if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) return {};
+  const FileRow& row = rows_[size_t(index.row())];
+  switch (role) {
+    case Qt::DisplayRole:
+      return displayText(row, index.column());
+    case Qt::ToolTipRole:
+      return toolTip(row, index.column());
+    case PathRole:
+      return row.path;
+    case StatusRole:
+      return int(row.status);
+    case FailureReasonRole:
+      return row.failureReason;
+    case SecondsLeftRole:
+      return OptionalNumber(row.secondsLeft);
+    case EstimatedBytesRole:
+      return OptionalNumber(row.estimatedBytes);
+    case DurationUsRole:
+      return QVariant::fromValue<qint64>(row.durationUs);
+    default:
+      return {};
+  }
+}
+
+QVariant FileListModel::displayText(const FileRow& row, int column) const {
+  switch (column) {
+    case InputNameColumn:
+      return row.inputName;
+    case DurationColumn:
+      return row.durationText;
+    case TypeColumn:
+      return row.type;
+    case OutputNameColumn:
+      return row.outputName;
+    case StatusColumn:
+      return StatusText(row);
+    case PathColumn:
+      return row.path;
+  }
+  return {};
+}
+
+// The reason of a failure on every column, so it shows wherever the pointer
+// rests; otherwise the estimates on the columns they concern.
+QVariant FileListModel::toolTip(const FileRow& row, int column) const {
+  if (row.status == RowStatus::Failed) return row.failureReason;
+  if (column == StatusColumn && row.status == RowStatus::Converting && row.secondsLeft)
+    return TimeLeftText(*row.secondsLeft);
+  if (column == OutputNameColumn && row.estimatedBytes) return QStringLiteral("About ") + SizeText(*row.estimatedBytes);
+  return {};
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    return QAbstractTableModel::headerData(section, orientation, role);
+  return ColumnTitle(section);
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+int FileListModel::append(FileRow row) {
+  const int at = size();
+  beginInsertRows(QModelIndex(), at, at);
+  rows_.push_back(std::move(row));
+  endInsertRows();
+  return at;
+}
+
+bool FileListModel::removeSelected(QList<int> selected) {
+  std::sort(selected.begin(), selected.end(), std::greater<int>());
+  selected.erase(std::unique(selected.begin(), selected.end()), selected.end());
+  bool removed = false;
+  for (int row : selected) {
+    if (row < 0 || row >= size()) continue;
+    beginRemoveRows(QModelIndex(), row, row);
+    rows_.erase(rows_.begin() + row);
+    endRemoveRows();
+    removed = true;
+  }
+  return removed;
+}
+
+bool FileListModel::clear() {
+  if (rows_.empty()) return false;
+  beginResetModel();
+  rows_.clear();
+  endResetModel();
+  return true;
+}
+
+int FileListModel::moveUp(int selected) {
+  if (selected < 0 || selected >= size()) return -1;
+  return selected == 0 ? selected : move(selected, selected - 1);
+}
+
+int FileListModel::moveDown(int selected) {
+  if (selected < 0 || selected >= size()) return -1;
+  return selected == size() - 1 ? selected : move(selected, selected + 1);
+}
+
+// Qt names the destination as the row the moved one will stand before, so a
+// step down is "before the row after next".
+int FileListModel::move(int from, int to) {
+  beginMoveRows(QModelIndex(), from, from, QModelIndex(), to > from ? to + 1 : to);
+  std::swap(rows_[size_t(from)], rows_[size_t(to)]);
+  endMoveRows();
+  return to;
+}
+
+void FileListModel::rowChanged(int row) { emit dataChanged(index(row, 0), index(row, ColumnCount - 1)); }
+
+void FileListModel::markAllQueued() {
+  if (rows_.empty()) return;
+  for (FileRow& row : rows_) {
+    row.status = RowStatus::Queued;
+    row.failureReason.clear();
+    row.secondsLeft.reset();
+    row.convertedMs = -1;
+  }
+  emit dataChanged(index(0, 0), index(size() - 1, ColumnCount - 1));
+}
+
+void FileListModel::setConverting(int row, int64_t currentMs, int64_t totalMs, std::optional<int64_t> secondsLeft) {
+  if (row < 0 || row >= size()) return;
+  FileRow& r = rows_[size_t(row)];
+  r.status = RowStatus::Converting;
+  const std::optional<int64_t> percent = ProgressPercent(currentMs, totalMs);
+  r.percent = percent.value_or(0);
+  r.convertedMs = percent ? -1 : std::max<int64_t>(currentMs, 0);
+  r.secondsLeft = secondsLeft;
+  rowChanged(row);
+}
+
+void FileListModel::setStatus(int row, RowStatus status) {
+  if (row < 0 || row >= size()) return;
+  FileRow& r = rows_[size_t(row)];
+  r.status = status;
+  r.secondsLeft.reset();
+  if (status != RowStatus::Failed) r.failureReason.clear();
+  rowChanged(row);
+}
+
+void FileListModel::setFailed(int row, const QString& reason) {
+  if (row < 0 || row >= size()) return;
+  rows_[size_t(row)].failureReason = reason;
+  setStatus(row, RowStatus::Failed);
+}
+
+void FileListModel::setEstimatedBytes(int row, std::optional<int64_t> bytes) {
+  if (row < 0 || row >= size()) return;
+  rows_[size_t(row)].estimatedBytes = bytes;
+  rowChanged(row);
+}
+
+void FileListModel::setOutputName(int row, const QString& name) {
+  if (row < 0 || row >= size()) return;
+  rows_[size_t(row)].outputName = name;
+  rowChanged(row);
+}
+
+}  // namespace vantrel::app

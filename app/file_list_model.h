@@ -1,0 +1,82 @@
+// The list of files to convert, as a table model for the window's list view
+// and for vantrel-batch. Rows are added by Add, edited by Remove, Clear,
+// Move Up and Move Down, and their status is updated by a batch. The model
+// knows nothing of selection: the list actions take the selected rows and
+// give back the row to select afterwards.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <vector>
+
+#include "app/file_row.h"
+
+namespace vantrel::app {
+
+class FileListModel : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  // The list view's columns; Path is there but zero wide.
+  enum Column { InputNameColumn, DurationColumn, TypeColumn, OutputNameColumn, StatusColumn, PathColumn, ColumnCount };
+  // The same on every column of a row. The estimates have no column of
+  // their own (the five visible columns fill the list's width): the window
+  // shows them as tooltips, the roles give the raw numbers.
+  enum Role {
+    PathRole = Qt::UserRole + 1,
+    StatusRole,          // RowStatus as int
+    FailureReasonRole,   // QString, empty unless Failed
+    SecondsLeftRole,     // qint64, invalid when unknown
+    EstimatedBytesRole,  // qint64, invalid when unknown
+    DurationUsRole,      // qint64, negative when unknown
+  };
+
+  explicit FileListModel(QObject* parent = nullptr);
+
+  static QString ColumnTitle(int column);
+  // Pixels, as the list view lays its columns out.
+  static int ColumnWidth(int column);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  const FileRow& fileRow(int row) const { return rows_.at(size_t(row)); }
+  int size() const { return int(rows_.size()); }
+
+  // ---- list actions ----
+  // The new row's index. The same file may be appended any number of times.
+  int append(FileRow row);
+  // Removes each listed row once, the last first; rows outside the list are
+  // ignored. False when nothing was removed.
+  bool removeSelected(QList<int> selected);
+  // False when the list was already empty (the caller then leaves the tasks
+  // alone).
+  bool clear();
+  // Move the selected row one step; the result is the row to select after
+  // the action: the moved row's new index, the same row when it cannot go
+  // further, -1 when no row was selected.
+  int moveUp(int selected);
+  int moveDown(int selected);
+
+  // ---- a batch's updates; rows outside the list are ignored ----
+  // Every row " ", its reason and estimates of time forgotten.
+  void markAllQueued();
+  void setConverting(int row, int64_t currentMs, int64_t totalMs, std::optional<int64_t> secondsLeft);
+  void setStatus(int row, RowStatus status);
+  void setFailed(int row, const QString& reason);
+  void setEstimatedBytes(int row, std::optional<int64_t> bytes);
+  void setOutputName(int row, const QString& name);
+
+ private:
+  int move(int from, int to);
+  void rowChanged(int row);
+  QVariant displayText(const FileRow& row, int column) const;
+  QVariant toolTip(const FileRow& row, int column) const;
+
+  std::vector<FileRow> rows_;
+};
+
+}  // namespace vantrel::app

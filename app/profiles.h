@@ -1,0 +1,128 @@
+// The output profiles and the six option lists the user picks from, as plain
+// data: the window fills its combo boxes from here, vantrel-batch checks its
+// arguments against the same lists, and both turn a choice into the
+// converter's output options with FillOutputOptions. No Qt here.
+//
+// A choice is held as item indexes (that is what the settings file stores);
+// the texts are parsed only when a task's options are made.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "converter/task_options.h"
+
+namespace vantrel::app {
+
+enum class AudioFamily { Aac, AmrNb };
+
+struct Profile {
+  std::string_view text;        // the combo box item
+  std::string_view extension;   // with its dot: picks the container
+  std::string_view videoCodec;  // empty: the container's own default (H.263)
+  std::string_view audioCodec;  // empty: the container's own default (AMR-NB)
+  AudioFamily audio;
+};
+
+inline constexpr int kProfileCount = 5;
+
+std::span<const Profile> Profiles();
+// Any index other than 0-3 is the MP4 profile, so a stray number still
+// converts to something sensible.
+const Profile& ProfileAt(int index);
+bool UsesH263(int profile);
+
+enum class OptionList { VideoSize, VideoBitrate, FrameRate, AudioChannels, AudioBitrate, AudioSampleRate };
+inline constexpr OptionList kOptionLists[] = {OptionList::VideoSize,    OptionList::VideoBitrate,
+                                              OptionList::FrameRate,    OptionList::AudioChannels,
+                                              OptionList::AudioBitrate, OptionList::AudioSampleRate};
+
+// The items of a list; the three audio lists depend on the profile.
+std::span<const std::string_view> Items(OptionList list, int profile);
+// The item at index, or an empty text when the index is outside the list.
+std::string_view ItemText(OptionList list, int profile, int index);
+// -1 when text is not an item of the list (exact, case-sensitive).
+int IndexOfItem(OptionList list, int profile, std::string_view text);
+// The item a profile change selects in an audio list; the index the settings
+// file's defaults give for the video lists.
+int SelectedAfterProfileChange(OptionList list, int profile);
+
+// What the user has chosen, by item index. A default-constructed choice is
+// the one the program starts with when there is no settings file: profile 0,
+// 176x144, 40kbps, Auto, 1 (Mono), 32kbps, 8000Hz.
+struct OutputChoice {
+  int profile = 0;
+  int videoSize = 1;
+  int videoBitrate = 0;
+  int frameRate = 0;
+  int audioChannels = 0;
+  int audioBitrate = 0;
+  int audioSampleRate = 0;
+
+  int& index(OptionList list);
+  int index(OptionList list) const;
+  bool operator==(const OutputChoice&) const = default;
+};
+
+// The user picked profile (also when it is the one already chosen): the
+// three audio lists are rebuilt for it and their previous choice is lost;
+// the video lists keep theirs.
+void SelectProfile(OutputChoice& choice, int profile);
+// Every index inside its list (the audio ones in the profile's lists).
+bool IsValid(const OutputChoice& choice);
+
+// ---- parsing of item texts, as the converter wants the values ----
+// "40kbps" -> 40000.
+int ParseVideoBitrate(std::string_view item);
+// "Auto" -> "", "29.97fps" -> "30000/1001", "23.97fps" -> "24000/1001",
+// "25fps" -> "25".
+std::string ParseFrameRate(std::string_view item);
+// Index 0 is mono; every other index stereo.
+int ParseAudioChannels(int index);
+// "4.75kbps" -> 4750, "96kbps" -> 96000: decimal with "." whatever the
+// locale, truncated to whole bits per second.
+int ParseAudioBitrate(std::string_view item);
+// "32000Hz" -> 32000.
+int ParseSampleRate(std::string_view item);
+
+// The values a choice stands for.
+struct OutputValues {
+  std::string frameSize;  // "176x144"
+  int videoBitrate = 0;   // bit/s
+  std::string frameRate;  // empty: the input's own
+  int audioChannels = 0;
+  int audioBitrate = 0;  // bit/s
+  int audioSampleRate = 0;
+};
+// Requires IsValid(choice).
+OutputValues ValuesOf(const OutputChoice& choice);
+
+// Resets Options and fills what a task of this choice needs: the profile's
+// extension and codecs, the six values, copied timestamps and the output
+// stamped with the time of conversion.
+void FillOutputOptions(const OutputChoice& choice, TOutputOptions& Options);
+
+// ---- checks and estimates made before a batch starts ----
+// Why a conversion with this profile and frame size is certain to fail, or
+// an empty text when nothing is known against it. H.263 encodes only its
+// five standard picture sizes.
+std::string PreflightReason(int profile, std::string_view frameSize);
+
+// What the container adds around the encoded streams: about 3% for packet
+// headers and the sample index (3.0% on a 2-minute MP4 with MPEG-4 + AAC,
+// 3.4% on a 3GP with H.263 + AMR-NB), and 4 KiB for the file header.
+inline constexpr double kContainerOverheadShare = 0.03;
+inline constexpr int64_t kContainerHeaderBytes = 4096;
+// Expected output size for an input of durationUs microseconds converted at
+// the given bit rates: duration x (video + audio) / 8 plus the container's
+// overhead. Nothing when the duration is unknown (negative or zero) or
+// absurdly long. The encoders aim at the bit rates; at the lowest video
+// rates on busy pictures they overshoot, on still pictures they stay below,
+// so the figure is a guide, not a promise.
+std::optional<int64_t> EstimatedOutputBytes(int64_t durationUs, int videoBitrate, int audioBitrate);
+std::optional<int64_t> EstimatedOutputBytes(int64_t durationUs, const OutputChoice& choice);
+
+}  // namespace vantrel::app
