@@ -7,8 +7,10 @@
 # tasks and set their outputs (the input probe included).
 #
 # Prints the medians: wall time of each side and their ratio, peak memory
-# of our whole process against one ffmpeg job (the largest of its 8), and
-# the adding time.
+# of our whole process against one ffmpeg job (the largest of its 8), the
+# processor time of each side (when the wall ratio misses while the
+# processor times are alike, the machine was not free for two jobs at
+# once), and the adding time.
 #
 # Usage: bench/batch.sh [BUILD_DIR] [RUNS]
 #   BUILD_DIR  a build of this project (default build/release; made with
@@ -42,14 +44,14 @@ for ((i = 0; i < COPIES; i++)); do
 done
 mkdir -p "$WORK/ours" "$WORK/ref"
 
-# Runs a command; prints "wall_seconds max_rss_kb".
+# Runs a command; prints "wall_seconds max_rss_kb cpu_seconds".
 measure() {
-    /usr/bin/time -f "%e %M" -o "$WORK/time.txt" "$@" >/dev/null 2>"$WORK/stderr.txt" || {
+    /usr/bin/time -f "%e %M %U %S" -o "$WORK/time.txt" "$@" >/dev/null 2>"$WORK/stderr.txt" || {
         echo "failed: $*" >&2
         cat "$WORK/stderr.txt" >&2
         exit 1
     }
-    cat "$WORK/time.txt"
+    awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }' "$WORK/time.txt"
 }
 
 ours() {
@@ -57,20 +59,22 @@ ours() {
     measure "$DRIVER" convert 2 "$WORK/ours" "${inputs[@]}"
 }
 
-# The 8 jobs one after another: total wall time and the largest peak memory.
+# The 8 jobs one after another: total wall time, the largest peak memory
+# and the total processor time.
 reference() {
     rm -f "$WORK"/ref/*
-    local start end rss=0 i line kb
+    local start end rss=0 cpu=0 i line kb
     start=$(date +%s.%N)
     for ((i = 0; i < COPIES; i++)); do
         line=$(measure ffmpeg -nostdin -v error -threads 1 -i "${inputs[$i]}" -threads 1 \
             -filter_threads 1 -c:v h263 -c:a libopencore_amrnb -s 176x144 -r 15 -b:v 40000 -b:a 12200 \
             -ar 8000 -ac 1 -f 3gp -y "$WORK/ref/out$i.3gp")
-        kb=${line#* }
+        read -r _ kb c <<<"$line"
+        cpu=$(awk -v a="$cpu" -v b="$c" 'BEGIN { print a + b }')
         if ((kb > rss)); then rss=$kb; fi
     done
     end=$(date +%s.%N)
-    awk -v s="$start" -v e="$end" -v r="$rss" 'BEGIN { printf "%.3f %d\n", e - s, r }'
+    awk -v s="$start" -v e="$end" -v r="$rss" -v c="$cpu" 'BEGIN { printf "%.3f %d %.2f\n", e - s, r, c }'
 }
 
 median() { sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
@@ -103,11 +107,15 @@ wall_o=$(cut -d' ' -f1 "$WORK/ours.txt" | median)
 wall_r=$(cut -d' ' -f1 "$WORK/ref.txt" | median)
 rss_o=$(cut -d' ' -f2 "$WORK/ours.txt" | median)
 rss_r=$(cut -d' ' -f2 "$WORK/ref.txt" | median)
+cpu_o=$(cut -d' ' -f3 "$WORK/ours.txt" | median)
+cpu_r=$(cut -d' ' -f3 "$WORK/ref.txt" | median)
 add=$(median <"$WORK/add.txt")
 
-echo "per run (wall s, peak kB): ours $(paste -sd';' "$WORK/ours.txt"); ffmpeg $(paste -sd';' "$WORK/ref.txt")"
+echo "per run (wall s, peak kB, cpu s): ours $(paste -sd';' "$WORK/ours.txt"); ffmpeg $(paste -sd';' "$WORK/ref.txt")"
 printf '%d x 60 s MPEG-4/MP3 -> H.263/AMR-NB 3GP, %d runs each (medians)\n' "$COPIES" "$RUNS"
-awk -v wo="$wall_o" -v wr="$wall_r" -v ro="$rss_o" -v rr="$rss_r" -v a="$add" -v n="$ADDED" 'BEGIN {
+awk -v wo="$wall_o" -v wr="$wall_r" -v ro="$rss_o" -v rr="$rss_r" -v co="$cpu_o" -v cr="$cpu_r" \
+    -v a="$add" -v n="$ADDED" 'BEGIN {
     printf "  wall    ours %8.2f s   ffmpeg x8 %8.2f s   ratio %.3f  (target <= 0.55)\n", wo, wr, wo / wr
     printf "  memory  ours %8d kB  ffmpeg job %7d kB  ratio %.3f  (target <= 2.2)\n", ro, rr, ro / rr
+    printf "  cpu     ours %8.2f s   ffmpeg x8 %8.2f s   ratio %.3f\n", co, cr, co / cr
     printf "  adding %d files with their outputs: %.3f s  (target <= 3)\n", n, a }'
