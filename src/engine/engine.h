@@ -124,6 +124,9 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   // The spans of presentation time whose pictures go to the frame hooks;
   // kept sorted by their ends.
   void SetHookRanges(const std::vector<THookRange>& Ranges);
+  // The spans kept by SetHookRanges, for a caller that set the engine up
+  // and checks what it was given; not while the job runs.
+  const std::vector<THookRange>& GetHookRanges() const { return HookRanges; }
 
   // ---- option language ----
   // What SetOption did with a pair. The engine's callers may ignore it (an
