@@ -75,6 +75,8 @@ class AddFileTaskTest : public QObject {
     QCOMPARE(reporter.messages[0].second,
              QStringLiteral("Convertion of file \"") + files[1] + QStringLiteral("\" is not supported."));
     QCOMPARE(converter_->TaskCount(), 0);
+    // The check leaves nothing on disk, not even a hidden staging file.
+    QCOMPARE(QDir(outputFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{});
   }
 
   // A name on disk is taken unless overwriting; a name given to an earlier

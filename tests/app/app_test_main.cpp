@@ -11,5 +11,6 @@ int main(int argc, char** argv) {
   failures += RunFileListModelTests(argc, argv);
   failures += RunSettingsTests(argc, argv);
   failures += RunAddFileTaskTests(argc, argv);
+  failures += RunBatchControllerTests(argc, argv);
   return failures == 0 ? 0 : 1;
 }
