@@ -10,5 +10,7 @@ int main(int argc, char** argv) {
   failures += RunProfilesTests(argc, argv);
   failures += RunFileListModelTests(argc, argv);
   failures += RunSettingsTests(argc, argv);
+  failures += RunAddFileTaskTests(argc, argv);
+  failures += RunBatchControllerTests(argc, argv);
   return failures == 0 ? 0 : 1;
 }

@@ -5,3 +5,5 @@
 int RunProfilesTests(int argc, char** argv);
 int RunFileListModelTests(int argc, char** argv);
 int RunSettingsTests(int argc, char** argv);
+int RunAddFileTaskTests(int argc, char** argv);
+int RunBatchControllerTests(int argc, char** argv);

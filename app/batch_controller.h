@@ -1,0 +1,103 @@
+// A batch run over the file list: start and stop, the rows' statuses, the
+// progress line, and the end of the batch with its completion and the
+// optional power-off.
+//
+// The converter raises its events on worker threads under its own lock. The
+// handlers here change the model and may clear the tasks, which waits for
+// those very threads, so each event is queued with copies of its values to
+// the controller's thread and handled there, one at a time, in the order
+// raised. Every event is tagged with the batch it belongs to: a notice of a
+// stopped batch that is still queued when the next one starts is dropped.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/add_file_task.h"
+#include "app/message_reporter.h"
+#include "app/shutdown_requester.h"
+#include "converter/bront_converter.h"
+
+namespace vantrel::app {
+
+class FileListModel;
+
+struct BatchSettings {
+  AddFileSettings files;
+  int parallelTasks = 2;  // files converted at once
+  bool shutdownAfterCompleted = false;
+};
+
+enum class BatchEnd {
+  Completed,  // every task ended by itself (some may have failed)
+  Stopped,    // the user stopped it
+  Empty,      // no row yielded a task
+};
+
+class BatchController : public QObject {
+  Q_OBJECT
+
+ public:
+  // All must outlive the controller; shutdown may be null (never powers off).
+  BatchController(TBrontConverter& converter, FileListModel& model, MessageReporter& reporter,
+                  ShutdownRequester* shutdown, QObject* parent = nullptr);
+  ~BatchController() override;
+
+  bool running() const { return running_; }
+  // Rows whose task completed in the current or last batch.
+  int finishedCount() const { return finishedCount_; }
+  // "Current Frame=120 Time=4 FPS=25"; empty before the first progress.
+  const QString& progressLine() const { return progressLine_; }
+  // The output file of a row in the current or last batch; empty when the
+  // row got no task.
+  QString outputPath(int row) const;
+
+  // The button: stops a running batch, starts one otherwise.
+  void startOrStop(const BatchSettings& settings);
+  void start(const BatchSettings& settings);
+  void stop();
+
+ signals:
+  // The busy state: the list-editing controls are off while running.
+  void runningChanged(bool running);
+  void progressLineChanged(const QString& line);
+  // Every task ended by itself; the window shows the completion message.
+  void completed();
+  void ended(vantrel::app::BatchEnd how);
+
+ private:
+  struct TaskRecord {
+    int row = -1;
+    QString outputPath;
+    QElapsedTimer clock;  // started at the task's first progress
+    int64_t firstMs = 0;  // converted time at that progress
+  };
+
+  void connectEvents();
+  void onProgress(int generation, int index, int frame, int fps, int currentMs, int totalMs);
+  void onTerminate(int generation, int index, bool finished, bool exception, const QString& message);
+  void markStoppedRows();
+  void finish(BatchEnd how);
+  void setRunning(bool running);
+  const TaskRecord* task(int index) const;
+
+  TBrontConverter& converter_;
+  FileListModel& model_;
+  MessageReporter& reporter_;
+  ShutdownRequester* shutdown_;
+  BatchSettings settings_;
+  bool running_ = false;
+  int finishedCount_ = 0;
+  QString progressLine_;
+  std::vector<TaskRecord> tasks_;  // by task index
+  std::vector<QString> rowOutputs_;
+  // Raised when a batch starts or ends; read by the converter's threads.
+  std::atomic<int> generation_{0};
+};
+
+}  // namespace vantrel::app
