@@ -148,6 +148,26 @@ TEST(FrameHooks, RefusedPluginsNameTheArgument) {
   }
 }
 
+TEST(FrameHooks, CliShowsTheLoadersReasonForARefusedPlugin) {
+  ASSERT_TRUE(test::FixturesAvailable());
+  test::TempDir tmp;
+  std::ofstream(tmp / "text.so") << std::string(256, 'x');  // longer than an ELF header
+  const std::string noProcess = std::string(VANTREL_PLUGIN_DIR) + "/no_process.so";
+  const struct {
+    std::string arg, reason;
+  } cases[] = {{tmp / "text.so", tmp / "text.so: invalid ELF header"},
+               {noProcess + "|x", "Failed to find Process entrypoint in " + noProcess}};
+  for (const auto& c : cases) {
+    std::string out;
+    EXPECT_EQ(test::RunCommand(std::string(VANTREL_CLI_PATH) + " -i '" + test::Fixture("fps25_10s.avi") +
+                                   "' -vhook '" + c.arg + "' '" + (tmp / "o.avi") + "'",
+                               out),
+              1);
+    EXPECT_NE(out.find("Failed to add video hook function: " + c.arg), std::string::npos) << out;
+    EXPECT_NE(out.find(c.reason), std::string::npos) << out;
+  }
+}
+
 TEST(FrameHooks, JobStoppedHalfWayReleasesEveryHook) {
   ASSERT_TRUE(test::FixturesAvailable());
   test::TempDir tmp;

@@ -83,7 +83,10 @@ AVFrame* TCustomFFmpeg::HookRgbPicture(AVFrame* picture) {
     rgb->format = kHookPixelFormat;
     rgb->width = picture->width;
     rgb->height = picture->height;
-    if (lav::av_frame_get_buffer(rgb, 0) < 0) return nullptr;
+    if (lav::av_frame_get_buffer(rgb, 0) < 0) {
+      HookRgbFrame.reset();
+      return nullptr;
+    }
   }
   ToRgbScaler.reset(lav::sws_getCachedContext(ToRgbScaler.release(), picture->width, picture->height,
                                               AVPixelFormat(picture->format), rgb->width, rgb->height,
