@@ -136,9 +136,9 @@ void TCustomFFmpeg::FlushEncoders(int IstIndex) {
       // What the filters still hold comes out before the encoder drains.
       if (ost.FilterGraph) EncodeFilteredPictures(os, ost, InputStreams[size_t(IstIndex)], nullptr);
       FlushVideoEncoder(os, ost);
-    }
-    else if (ost.Encoder->codec_type == AVMEDIA_TYPE_AUDIO)
+    } else if (ost.Encoder->codec_type == AVMEDIA_TYPE_AUDIO) {
       FlushAudioEncoder(os, ost);
+    }
   }
 }
 
