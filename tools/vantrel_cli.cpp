@@ -75,8 +75,10 @@ int CheckOptionNames(const TCustomFFmpeg& engine, const vantrel::cli::Arguments&
 
 int ApplyOption(TCustomFFmpeg& engine, const Step& step) {
   // The libraries complain about a refused value once per option holder;
-  // the refusal is said once below instead.
-  vantrel::cli::SetLibraryLogMuted(true);
+  // the refusal is said once below instead. A refused frame hook is the
+  // exception: why (the loader's reason, a missing entry point) is only
+  // ever said in the library log.
+  vantrel::cli::SetLibraryLogMuted(step.name != "vhook");
   TCustomFFmpeg::TOptionResult result;
   try {
     result = engine.SetOption(step.name, step.value);

@@ -21,7 +21,8 @@
   X(avfilter_graph_create_filter) X(avfilter_get_by_name) X(avfilter_link)              \
   X(avfilter_graph_config) X(avfilter_graph_parse_ptr) X(avfilter_inout_alloc)          \
   X(avfilter_inout_free) X(av_buffersrc_add_frame_flags) X(av_buffersink_get_frame)     \
-  X(av_buffersink_get_frame_flags)
+  X(av_buffersink_get_frame_flags) X(avfilter_graph_parse2) X(av_buffersink_get_w)     \
+  X(av_buffersink_get_h) X(av_buffersink_get_time_base)
 
 #define VANTREL_AVFORMAT_FUNCTIONS(X)                                                   \
   X(avformat_version) X(avformat_alloc_context) X(avformat_free_context)                \
@@ -49,7 +50,8 @@
   X(av_audio_fifo_free) X(av_audio_fifo_write) X(av_audio_fifo_read)                    \
   X(av_audio_fifo_size) X(av_strerror) X(av_channel_layout_default)                     \
   X(av_channel_layout_uninit) X(av_channel_layout_copy) X(av_image_copy)                \
-  X(av_get_picture_type_char) X(av_memdup) X(av_frame_move_ref) X(av_frame_copy)
+  X(av_get_picture_type_char) X(av_memdup) X(av_frame_move_ref) X(av_frame_copy)       \
+  X(av_opt_set_bin) X(av_image_fill_arrays) X(av_image_get_buffer_size)
 
 #define VANTREL_SWSCALE_FUNCTIONS(X)                                                    \
   X(swscale_version) X(sws_getContext) X(sws_freeContext) X(sws_scale)                  \

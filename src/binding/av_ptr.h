@@ -73,6 +73,10 @@ using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextDeleter>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
 using BitstreamFilterPtr = std::unique_ptr<AVBSFContext, BitstreamFilterDeleter>;
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphDeleter>;
+struct FilterInOutDeleter {
+  void operator()(AVFilterInOut* p) const { lav::avfilter_inout_free(&p); }
+};
+using FilterInOutPtr = std::unique_ptr<AVFilterInOut, FilterInOutDeleter>;
 template <typename T>
 using AvBufferPtr = std::unique_ptr<T, AvFreeDeleter>;
 // A text on the libraries' heap (av_strdup), for fields where "none" (null)

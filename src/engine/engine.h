@@ -496,8 +496,28 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   // hooks, and the call that hands it over (on the working copy).
   bool PictureHooksWanted(int64_t HookTime);
   void RunPictureHooks(TInputStreamState& ist, AVFrame* picture, int64_t HookTime);
-  // The filter graph of a re-encoded video stream (stand-in until it lands).
+  // The hook action for a picture at HookTime (microseconds): the
+  // before-hook handler's answer, else the time ranges'.
+  void DecideHookAction(int64_t HookTime);
+  void DecideByRanges(int64_t HookTime);
+  // haStop: final for the job.
+  void StopHooking();
+  // The custom hook on one picture (the working copy, changed in place).
+  void RunCustomHook(AVFrame* picture, int64_t HookTime);
+  AVFrame* HookRgbPicture(AVFrame* picture);
+  bool ScaleBackFromRgb(const AVFrame* rgb, AVFrame* picture);
+  void StopCustomHook();
+  // The filter graph of a re-encoded video stream; false with the reason in
+  // FilterError when there is one. May change the encoder's size to what
+  // the filters give.
   bool SetUpFilterGraph(TInputStreamState& ist, TOutputStreamState& ost);
+  // The refusal of a filter text the library cannot parse, else empty.
+  static std::string CheckFilterText(const std::string& Text);
+  // One picture (nullptr: end of input) into the stream's filter graph, and
+  // every picture that comes out to the encoder.
+  void EncodeFilteredPictures(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture);
+  // One picture to the encoder, and its statistics line.
+  void EncodePicture(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture);
 
   // ---- video and audio output helpers ----
   // Video frame-rate sync: how many times this picture is encoded (0 drops it).

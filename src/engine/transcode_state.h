@@ -90,6 +90,14 @@ struct TOutputStreamState {
   FramePtr ConvertFrame;  // the resampler's output
   int32_t ConvertCapacity = 0;
   FramePtr SilenceFrame;  // silence in the decoder's format, for the "async" clock
+  // ---- filter graph ("vfilters") ----
+  // Decoded pictures go in at FilterSource by reference and come out of
+  // FilterSink into FilteredFrame, also by reference; both filters belong
+  // to the graph.
+  FilterGraphPtr FilterGraph;
+  AVFilterContext* FilterSource = nullptr;
+  AVFilterContext* FilterSink = nullptr;
+  FramePtr FilteredFrame;
 };
 
 }  // namespace vantrel

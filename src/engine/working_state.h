@@ -6,11 +6,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "binding/av_ptr.h"
 #include "engine/engine_types.h"
+#include "engine/frame_hook.h"
+#include "engine/hook_bitmap.h"
 #include "engine/transcode_state.h"
 
 namespace vantrel {
@@ -86,6 +89,19 @@ struct TEngineWorkingState {
   std::vector<THookRange> HookRanges;
   int32_t HookRangeIndex = 0;
   int32_t HookRangeCount = 0;
+  // haStop is final for the job: the frame hooks go inactive and a custom
+  // hook handler is let go.
+  THookAction HookAction = haContinue;
+  bool FrameHooksActive = false;
+  // The plug-ins of "vhook", in the order they run; each is released with
+  // its context when the engine frees its job resources.
+  std::vector<std::unique_ptr<TFrameHook>> FrameHooks;
+  // The custom hook's bitmap, its picture in the bitmap's pixel format when
+  // the decoder's differs, and the scalers between the two, kept for reuse.
+  std::unique_ptr<THookBitmap> HookBitmap;
+  FramePtr HookRgbFrame;
+  ScalerPtr ToRgbScaler;
+  ScalerPtr FromRgbScaler;
 
   // ---- the running job: working tables, totals and counters ----
   // Codec contexts opened by the transcode and not yet closed; the job
@@ -106,7 +122,7 @@ struct TEngineWorkingState {
   PacketPtr CopiedPacket;      // each copied packet, on its way to WritePacket
   PacketPtr FilteredPacket;    // each packet out of a bit-stream filter chain
   PacketPtr EncodedPacket;     // each packet an encoder hands out, on its way to WritePacket
-  // (filter graph side, stand-in until it lands)
+  // Why the filter graph of a stream could not be set up, when known.
   std::string FilterError;
 };
 

@@ -128,6 +128,7 @@ void TCustomFFmpeg::SetDefaults() {
 
   HookRanges.clear();
   HookRangeCount = HookRangeIndex = HookRangeState = HookFrameCount = 0;
+  HookAction = haContinue;
   ErrorOccurred = false;
 }
 
@@ -147,6 +148,12 @@ void TCustomFFmpeg::ReleaseResources() {
   FreeInputFiles();
   FreeHeapOptions();
   // The work objects go with the job that used them.
+  FrameHooks.clear();
+  FrameHooksActive = false;
+  HookBitmap.reset();
+  HookRgbFrame.reset();
+  ToRgbScaler.reset();
+  FromRgbScaler.reset();
   PictureWorkFrame.reset();
   PictureSwapFrame.reset();
   CopiedPacket.reset();

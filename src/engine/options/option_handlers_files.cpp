@@ -53,12 +53,14 @@ void TCustomFFmpeg::OptVStatsFile(const std::string& Value) {
   VStatsFileName = CopyString(Value);
 }
 
-// Frame hooks are not supported yet: the value is checked, then refused.
+// Why a hook was refused goes to the codec library's log.
 void TCustomFFmpeg::OptVideoHook(const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
-  const std::vector<std::string> tokens = SplitHookTokens(Value);
-  throw FFMpegException("Failed to add video hook function: " + Value);
+  if (AddFrameHook(FrameHooks, SplitHookTokens(Value)) != 0)
+    throw FFMpegException("Failed to add video hook function: " + Value);
+  UsingVhook = true;
+  FrameHooksActive = true;
 }
 
 }  // namespace vantrel

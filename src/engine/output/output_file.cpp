@@ -168,6 +168,7 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string& FileName) {
   if (index >= MAX_FILES) return fail(Format("%s: too many output files (at most %d)", FileName, MAX_FILES));
   if (std::string refusal = SameFileAsInput(FileName); !refusal.empty()) return fail(refusal);
   if (std::string conflict = VideoFilterConflict(); !conflict.empty()) return fail(conflict);
+  if (std::string refusal = CheckFilterText(VideoFilters); !refusal.empty()) return fail(refusal);
   UsingFilters = !VideoFilters.empty();
   if (!OutputFormat) OutputFormat = lav::av_guess_format(nullptr, FileName.c_str(), nullptr);
   if (!OutputFormat) return fail(Format("Unable to find a suitable output format for '%s'", FileName));

@@ -79,10 +79,10 @@ void TCustomFFmpeg::HandleDecodedFrame(TInputStreamState& ist, int IstIndex, AVF
   for (TOutputStreamState& ost : OutputStreams) {
     if (ost.SourceIndex != IstIndex || !ost.EncodingNeeded) continue;
     AVFormatContext* os = OutputFiles[ost.FileIndex].get();
-    if (video) {
-      int frameSize = 0;
-      EncodeVideo(os, ost, ist, frame, frameSize);
-      if (VStatsFileName && frameSize != 0) WriteVideoStats(os, ost, frameSize);
+    if (video && ost.FilterGraph) {
+      EncodeFilteredPictures(os, ost, ist, frame);
+    } else if (video) {
+      EncodePicture(os, ost, ist, frame);
     } else {
       EncodeAudio(os, ost, ist, frame);
     }
@@ -132,10 +132,13 @@ void TCustomFFmpeg::FlushEncoders(int IstIndex) {
   for (TOutputStreamState& ost : OutputStreams) {
     if (ost.SourceIndex != IstIndex || !ost.EncodingNeeded) continue;
     AVFormatContext* os = OutputFiles[ost.FileIndex].get();
-    if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO)
+    if (ost.Encoder->codec_type == AVMEDIA_TYPE_VIDEO) {
+      // What the filters still hold comes out before the encoder drains.
+      if (ost.FilterGraph) EncodeFilteredPictures(os, ost, InputStreams[size_t(IstIndex)], nullptr);
       FlushVideoEncoder(os, ost);
-    else if (ost.Encoder->codec_type == AVMEDIA_TYPE_AUDIO)
+    } else if (ost.Encoder->codec_type == AVMEDIA_TYPE_AUDIO) {
       FlushAudioEncoder(os, ost);
+    }
   }
 }
 

@@ -71,15 +71,16 @@ void TCustomFFmpeg::PrepareVideoFrame(TInputStreamState& ist, AVFrame* picture) 
     Log(0, "hook buf malloc error.");
     return;
   }
-  bool copied;
+  bool copied = false;
   if (DoDeinterlace) {
     copied = DeinterlacePicture(work, picture);
     if (!copied) Log(0, "Deinterlacing failed.");
-  } else {
-    copied = lav::av_frame_copy(work, picture) >= 0;
   }
-  if (hooks) RunPictureHooks(ist, copied ? work : picture, hookTime);
+  // Hooks write into the picture: never into the decoder's own, which it may
+  // still refer to for later pictures.
+  if (!copied && hooks) copied = lav::av_frame_copy(work, picture) >= 0;
   if (!copied) return;
+  if (hooks) RunPictureHooks(ist, work, hookTime);
   // The caller's picture now refers to the working copy, with its own properties.
   if (!PictureSwapFrame) PictureSwapFrame = MakeFrame();
   AVFrame* swap = PictureSwapFrame.get();
@@ -88,11 +89,5 @@ void TCustomFFmpeg::PrepareVideoFrame(TInputStreamState& ist, AVFrame* picture) 
   lav::av_frame_unref(picture);
   lav::av_frame_move_ref(picture, swap);
 }
-
-// The frame hooks and the custom hook plug in here. Until they exist no
-// picture goes to a hook, so none is copied for one either.
-bool TCustomFFmpeg::PictureHooksWanted(int64_t) { return false; }
-
-void TCustomFFmpeg::RunPictureHooks(TInputStreamState&, AVFrame*, int64_t) {}
 
 }  // namespace vantrel
