@@ -51,7 +51,7 @@
   X(av_audio_fifo_size) X(av_strerror) X(av_channel_layout_default)                     \
   X(av_channel_layout_uninit) X(av_channel_layout_copy) X(av_image_copy)                \
   X(av_get_picture_type_char) X(av_memdup) X(av_frame_move_ref) X(av_frame_copy)       \
-  X(av_opt_set_bin) X(av_image_fill_arrays) X(av_image_get_buffer_size)
+  X(av_opt_set_bin)
 
 #define VANTREL_SWSCALE_FUNCTIONS(X)                                                    \
   X(swscale_version) X(sws_getContext) X(sws_freeContext) X(sws_scale)                  \
