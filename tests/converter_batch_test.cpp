@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "converter/bront_converter.h"
+#include "phone_profile.h"
 #include "transcode_job_support.h"
 
 namespace vantrel::test {
@@ -20,22 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kBatchLimit = 180s;
-
-// The H.263/AMR-NB 3GP phone profile as the application fills the record.
-TOutputOptions PhoneProfile() {
-  TOutputOptions o;
-  InitOutputOptions(o);
-  o.FileFormat = "3gp";
-  o.VideoCodec = "h263";
-  o.FrameSize = "176x144";
-  o.FrameRate = "15";
-  o.VideoBitrate = 40000;
-  o.AudioCodec = "libopencore_amrnb";
-  o.AudioSampleRate = 8000;
-  o.AudioChannels = 1;
-  o.AudioBitrate = 12200;
-  return o;
-}
 
 struct Notice {
   int index;

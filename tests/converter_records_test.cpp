@@ -8,6 +8,7 @@
 
 #include "converter/apply_options.h"
 #include "options_test_engine.h"
+#include "phone_profile.h"
 #include "test_support.h"
 
 namespace vantrel {
@@ -282,17 +283,8 @@ TEST(ConverterRecords, ThreeGppProfileConvertsEndToEnd) {
   ApplyInputOptions(e, in);
   ASSERT_TRUE(e.OpenInputFile(in.FileName)) << e.LastError;
 
-  TOutputOptions o = FreshOutput();
+  TOutputOptions o = test::PhoneProfile();
   o.FileName = out;
-  o.FileFormat = "3gp";
-  o.VideoCodec = "h263";
-  o.FrameSize = "176x144";
-  o.FrameRate = "15";
-  o.VideoBitrate = 40000;
-  o.AudioCodec = "libopencore_amrnb";
-  o.AudioSampleRate = 8000;
-  o.AudioChannels = 1;
-  o.AudioBitrate = 12200;
   ApplyOutputOptions(e, o);
   ASSERT_TRUE(e.OpenOutputFile(o.FileName)) << e.LastError;
   e.StartJob(false);
