@@ -11,8 +11,10 @@ TCustomBrontConverter::TCustomBrontConverter(TMainLoop* MainLoop)
   RegisterLogRoute(this);
 }
 
-TCustomBrontConverter::~TCustomBrontConverter() {
-  closing_ = true;
+TCustomBrontConverter::~TCustomBrontConverter() { Shutdown(); }
+
+void TCustomBrontConverter::Shutdown() {
+  if (closing_.exchange(true)) return;
   self_.reset();
   UnregisterLogRoute(this);
   // An event being delivered on another thread completes first.

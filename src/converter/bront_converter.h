@@ -95,6 +95,13 @@ class TCustomBrontConverter : protected TLogRoute {
 
   void DispatchLibLog(TThreadID AThreadID, int ALevel, const std::string& ALine) override;
 
+  // Stops every task and waits for its thread, after which no event is
+  // raised any more. The workers call the dispatchers above through the
+  // object's virtual table, which each destructor rewrites on entry: so the
+  // most derived class's destructor calls this first (every class of this
+  // file does; a class derived further must do the same). Idempotent.
+  void Shutdown();
+
  private:
   bool ApplyAndOpenOutput(TFFmpeg& Task, const std::string& AFileName, TOutputOptions* AOutputOptions);
   void ConnectEvents(TFFmpeg& Task);
@@ -133,6 +140,7 @@ class TCustomBrontConverter : protected TLogRoute {
 class TBrontConverter : public TCustomBrontConverter {
  public:
   using TCustomBrontConverter::TCustomBrontConverter;
+  ~TBrontConverter() override { Shutdown(); }
 };
 
 }  // namespace vantrel
