@@ -99,6 +99,13 @@ std::optional<AddedTask> AddFileTask(TBrontConverter& converter, const AddFileSe
 
 int AddFilesToList(TBrontConverter& converter, const AddFileSettings& settings, const QStringList& paths,
                    FileListModel& model, MessageReporter& reporter) {
+  const std::string preflight = PreflightReason(
+      settings.choice.profile, ItemText(OptionList::VideoSize, settings.choice.profile, settings.choice.videoSize));
+  if (!preflight.empty()) {
+    // Every file would be refused for the same reason: said once.
+    reporter.Report(MessageKind::Refusal, QString::fromStdString(preflight));
+    return 0;
+  }
   TakenOutputs taken;
   const QString extension = QString::fromUtf8(ProfileAt(settings.choice.profile).extension);
   for (int row = 0; row < model.size(); ++row)

@@ -56,7 +56,8 @@ std::optional<AddedTask> AddFileTask(TBrontConverter& converter, const AddFileSe
 
 // The Add button: each file that can be converted becomes a row (in the
 // order given; a refused file is reported and skipped), then the tasks that
-// only served as a check are cleared. The outputs of the rows already in the
+// only served as a check are cleared. When the profile cannot encode the
+// chosen size, that is reported once and nothing is added. The outputs of the rows already in the
 // list count as taken. Returns the number of rows added.
 int AddFilesToList(TBrontConverter& converter, const AddFileSettings& settings, const QStringList& paths,
                    FileListModel& model, MessageReporter& reporter);

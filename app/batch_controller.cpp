@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/file_list_model.h"
+#include "app/output_check.h"
 #include "app/settings.h"
 
 namespace vantrel::app {
@@ -63,7 +64,7 @@ QString BatchController::outputPath(int row) const {
   return row >= 0 && size_t(row) < rowOutputs_.size() ? rowOutputs_[size_t(row)] : QString();
 }
 
-const BatchController::TaskRecord* BatchController::task(int index) const {
+BatchController::TaskRecord* BatchController::task(int index) {
   return index >= 0 && size_t(index) < tasks_.size() ? &tasks_[size_t(index)] : nullptr;
 }
 
@@ -78,6 +79,14 @@ void BatchController::start(const BatchSettings& settings) {
   if (running_) return;
   if (model_.size() == 0) {
     reporter_.Report(MessageKind::Information, QStringLiteral("Please select files to be converted."));
+    return;
+  }
+  const std::string preflight = PreflightReason(
+      settings.files.choice.profile, ItemText(OptionList::VideoSize, settings.files.choice.profile,
+                                              settings.files.choice.videoSize));
+  if (!preflight.empty()) {
+    // Every row would fail the same way: say it once, before anything runs.
+    reporter_.Report(MessageKind::Refusal, QString::fromStdString(preflight));
     return;
   }
   settings_ = settings;
@@ -107,6 +116,7 @@ void BatchController::start(const BatchSettings& settings) {
     TaskRecord record;
     record.row = row;
     record.outputPath = added->outputPath;
+    record.durationMs = added->durationUs > 0 ? added->durationUs / 1000 : -1;
     tasks_.push_back(record);
     rowOutputs_[size_t(row)] = added->outputPath;
     model_.setOutputName(row, added->outputName);
@@ -115,8 +125,35 @@ void BatchController::start(const BatchSettings& settings) {
     finish(BatchEnd::Empty);
     return;
   }
+  batchClock_.start();
   converter_.ThreadPriority = tpNormal;
   converter_.StartConvert(std::max(1, settings.parallelTasks));
+}
+
+// A task that says it finished has its output opened again: a file the
+// library cannot read back, or one far shorter or longer than what was
+// converted, is no conversion the user can use.
+void BatchController::completeTask(TaskRecord& record) {
+  record.ended = true;
+  const int64_t convertedMs = record.lastMs >= 0 ? record.lastMs : record.durationMs;
+  if (!OutputReadable(record.outputPath, convertedMs)) {
+    model_.setFailed(record.row, QStringLiteral("output unreadable"));
+    return;
+  }
+  model_.setStatus(record.row, RowStatus::Completed);
+  ++finishedCount_;
+}
+
+// The rate of the whole batch so far, several files at once included,
+// applied to what is left of it. Nothing while any duration is unknown.
+std::optional<int64_t> BatchController::batchSecondsLeft() const {
+  int64_t totalMs = 0, doneMs = 0;
+  for (const TaskRecord& record : tasks_) {
+    if (record.durationMs <= 0) return std::nullopt;
+    totalMs += record.durationMs;
+    doneMs += record.ended ? record.durationMs : std::clamp<int64_t>(record.lastMs, 0, record.durationMs);
+  }
+  return SecondsLeft(batchClock_.elapsed(), doneMs, totalMs);
 }
 
 void BatchController::stop() {
@@ -140,8 +177,7 @@ void BatchController::markStoppedRows() {
     if (t->ErrorOccurred) {
       model_.setFailed(row, QString::fromStdString(t->ErrorMessage));
     } else if (t->Completed) {
-      model_.setStatus(row, RowStatus::Completed);
-      ++finishedCount_;
+      completeTask(tasks_[size_t(index)]);
     } else if (t->ThreadID != 0) {
       model_.setStatus(row, RowStatus::Stopped);
     }
@@ -179,8 +215,11 @@ void BatchController::onProgress(int generation, int index, int frame, int fps, 
   std::optional<int64_t> left;
   if (totalMs > 0)
     left = SecondsLeft(record.clock.elapsed(), currentMs - record.firstMs, int64_t{totalMs} - record.firstMs);
+  record.lastMs = currentMs;
   model_.setConverting(record.row, currentMs, totalMs, left);
   progressLine_ = ProgressLine(frame, currentMs, fps);
+  if (const std::optional<int64_t> batchLeft = batchSecondsLeft())
+    progressLine_ += QStringLiteral("  (") + TimeLeftText(*batchLeft) + QLatin1Char(')');
   emit progressLineChanged(progressLine_);
 }
 
@@ -191,14 +230,14 @@ void BatchController::onTerminate(int generation, int index, bool finished, bool
     finish(BatchEnd::Completed);
     return;
   }
-  const TaskRecord* record = task(index);
+  TaskRecord* record = task(index);
   if (!record) return;
   if (exception) {
+    record->ended = true;
     model_.setFailed(record->row, message);
     reporter_.Report(MessageKind::TaskError, message);
   } else if (finished) {
-    model_.setStatus(record->row, RowStatus::Completed);
-    ++finishedCount_;
+    completeTask(*record);
   } else {
     model_.setStatus(record->row, RowStatus::Stopped);
   }

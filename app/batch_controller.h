@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <optional>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -51,7 +52,8 @@ class BatchController : public QObject {
   bool running() const { return running_; }
   // Rows whose task completed in the current or last batch.
   int finishedCount() const { return finishedCount_; }
-  // "Current Frame=120 Time=4 FPS=25"; empty before the first progress.
+  // "Current Frame=120 Time=4 FPS=25", followed by the batch's time left
+  // ("  (1:05 left)") once it can be told; empty before the first progress.
   const QString& progressLine() const { return progressLine_; }
   // The output file of a row in the current or last batch; empty when the
   // row got no task.
@@ -74,17 +76,22 @@ class BatchController : public QObject {
   struct TaskRecord {
     int row = -1;
     QString outputPath;
-    QElapsedTimer clock;  // started at the task's first progress
-    int64_t firstMs = 0;  // converted time at that progress
+    int64_t durationMs = -1;  // the input's, as probed; negative when unknown
+    QElapsedTimer clock;      // started at the task's first progress
+    int64_t firstMs = 0;      // converted time at that progress
+    int64_t lastMs = -1;      // converted time at the latest progress
+    bool ended = false;       // completed or failed: all of it counts as done
   };
 
   void connectEvents();
   void onProgress(int generation, int index, int frame, int fps, int currentMs, int totalMs);
   void onTerminate(int generation, int index, bool finished, bool exception, const QString& message);
+  void completeTask(TaskRecord& record);
+  std::optional<int64_t> batchSecondsLeft() const;
   void markStoppedRows();
   void finish(BatchEnd how);
   void setRunning(bool running);
-  const TaskRecord* task(int index) const;
+  TaskRecord* task(int index);
 
   TBrontConverter& converter_;
   FileListModel& model_;
@@ -95,6 +102,7 @@ class BatchController : public QObject {
   int finishedCount_ = 0;
   QString progressLine_;
   std::vector<TaskRecord> tasks_;  // by task index
+  QElapsedTimer batchClock_;       // started with the batch
   std::vector<QString> rowOutputs_;
   // Raised when a batch starts or ends; read by the converter's threads.
   std::atomic<int> generation_{0};

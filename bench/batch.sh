@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Batch benchmark: the converter component converting 8 copies of the 60 s
-# 640x480 25 fps MPEG-4/MP3 AVI to the H.263/AMR-NB 3GP phone profile, two
-# tasks at a time (StartConvert(2)), against "ffmpeg -threads 1" converting
+# Batch benchmark: 8 copies of the 60 s 640x480 25 fps MPEG-4/MP3 AVI to the
+# H.263/AMR-NB 3GP phone profile, two at a time, once through the converter
+# component alone (StartConvert(2)) and once through "vantrel-batch
+# --parallel 2", each against "ffmpeg -threads 1" converting
 # the same 8 files one after another with the same settings, in the same
 # run, alternating which goes first. Then the time to add 100 files as
 # tasks and set their outputs (the input probe included).
@@ -26,11 +27,12 @@ ADDED=100
 
 [[ -x /usr/bin/time ]] || { echo "$0: /usr/bin/time missing; run scripts/setup.sh" >&2; exit 1; }
 command -v ffmpeg >/dev/null || { echo "$0: ffmpeg missing; run scripts/setup.sh" >&2; exit 1; }
-if [[ ! -x $BUILD/bench/batch_driver ]]; then
+if [[ ! -x $BUILD/bench/batch_driver || ! -x $BUILD/tools/vantrel-batch ]]; then
     cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF >/dev/null
-    cmake --build "$BUILD" -j2 --target batch_driver >/dev/null
+    cmake --build "$BUILD" -j2 --target batch_driver vantrel-batch >/dev/null
 fi
 DRIVER=$BUILD/bench/batch_driver
+BATCH=$BUILD/tools/vantrel-batch
 FIXTURES=$BUILD/fixtures
 "$ROOT/tests/make_fixtures.sh" "$FIXTURES" --bench >/dev/null
 WORK=$(mktemp -d)
@@ -42,7 +44,7 @@ for ((i = 0; i < COPIES; i++)); do
     cp "$FIXTURES/bench_60s.avi" "$WORK/in$i.avi"
     inputs+=("$WORK/in$i.avi")
 done
-mkdir -p "$WORK/ours" "$WORK/ref"
+mkdir -p "$WORK/ours" "$WORK/ref" "$WORK/batch" "$WORK/config"
 
 # Runs a command; prints "wall_seconds max_rss_kb cpu_seconds".
 measure() {
@@ -57,6 +59,15 @@ measure() {
 ours() {
     rm -f "$WORK"/ours/*
     measure "$DRIVER" convert 2 "$WORK/ours" "${inputs[@]}"
+}
+
+# The same choices as the reference below, none taken from the user's
+# settings file.
+batch() {
+    rm -f "$WORK"/batch/*
+    XDG_CONFIG_HOME=$WORK/config measure "$BATCH" --quiet --parallel 2 --profile 1 --size 176x144 \
+        --frame-rate 15 --video-bitrate 40 --audio-bitrate 12.2 --sample-rate 8000 --audio-channels 1 \
+        --overwrite --output-folder "$WORK/batch" "${inputs[@]}"
 }
 
 # The 8 jobs one after another: total wall time, the largest peak memory
@@ -81,18 +92,22 @@ median() { sort -g | awk '{ a[NR] = $1 } END { print (NR % 2) ? a[(NR + 1) / 2] 
 
 : >"$WORK/ours.txt"
 : >"$WORK/ref.txt"
+: >"$WORK/batch.txt"
 for ((run = 0; run < RUNS; run++)); do
     if ((run % 2)); then
         reference >>"$WORK/ref.txt"
+        batch >>"$WORK/batch.txt"
         ours >>"$WORK/ours.txt"
     else
         ours >>"$WORK/ours.txt"
+        batch >>"$WORK/batch.txt"
         reference >>"$WORK/ref.txt"
     fi
 done
 
 # Every output of ours is a whole file.
-for f in "$WORK"/ours/*.3gp; do
+[[ $(ls "$WORK"/batch/*.3gp | wc -l) == "$COPIES" ]] || { echo "vantrel-batch left $(ls "$WORK"/batch) " >&2; exit 1; }
+for f in "$WORK"/ours/*.3gp "$WORK"/batch/*.3gp; do
     errors=$(ffmpeg -nostdin -v error -i "$f" -f null - 2>&1) || true
     [[ -z $errors ]] || { echo "$f does not decode cleanly: $errors" >&2; exit 1; }
 done
@@ -109,13 +124,17 @@ rss_o=$(cut -d' ' -f2 "$WORK/ours.txt" | median)
 rss_r=$(cut -d' ' -f2 "$WORK/ref.txt" | median)
 cpu_o=$(cut -d' ' -f3 "$WORK/ours.txt" | median)
 cpu_r=$(cut -d' ' -f3 "$WORK/ref.txt" | median)
+wall_b=$(cut -d' ' -f1 "$WORK/batch.txt" | median)
+rss_b=$(cut -d' ' -f2 "$WORK/batch.txt" | median)
+cpu_b=$(cut -d' ' -f3 "$WORK/batch.txt" | median)
 add=$(median <"$WORK/add.txt")
 
-echo "per run (wall s, peak kB, cpu s): ours $(paste -sd';' "$WORK/ours.txt"); ffmpeg $(paste -sd';' "$WORK/ref.txt")"
+echo "per run (wall s, peak kB, cpu s): component $(paste -sd';' "$WORK/ours.txt"); vantrel-batch $(paste -sd';' "$WORK/batch.txt"); ffmpeg $(paste -sd';' "$WORK/ref.txt")"
 printf '%d x 60 s MPEG-4/MP3 -> H.263/AMR-NB 3GP, %d runs each (medians)\n' "$COPIES" "$RUNS"
 awk -v wo="$wall_o" -v wr="$wall_r" -v ro="$rss_o" -v rr="$rss_r" -v co="$cpu_o" -v cr="$cpu_r" \
-    -v a="$add" -v n="$ADDED" 'BEGIN {
-    printf "  wall    ours %8.2f s   ffmpeg x8 %8.2f s   ratio %.3f  (target <= 0.55)\n", wo, wr, wo / wr
-    printf "  memory  ours %8d kB  ffmpeg job %7d kB  ratio %.3f  (target <= 2.2)\n", ro, rr, ro / rr
-    printf "  cpu     ours %8.2f s   ffmpeg x8 %8.2f s   ratio %.3f\n", co, cr, co / cr
+    -v wb="$wall_b" -v rb="$rss_b" -v cb="$cpu_b" -v a="$add" -v n="$ADDED" 'BEGIN {
+    printf "  component      wall %8.2f s  ratio %.3f   peak %7d kB  ratio %.3f   cpu %8.2f s  ratio %.3f\n", wo, wo / wr, ro, ro / rr, co, co / cr
+    printf "  vantrel-batch  wall %8.2f s  ratio %.3f   peak %7d kB  ratio %.3f   cpu %8.2f s  ratio %.3f\n", wb, wb / wr, rb, rb / rr, cb, cb / cr
+    printf "  ffmpeg x8      wall %8.2f s                peak %7d kB (largest job)     cpu %8.2f s\n", wr, rr, cr
+    printf "  targets: wall ratio <= 0.55 (0.45 for vantrel-batch), memory ratio <= 2.2\n"
     printf "  adding %d files with their outputs: %.3f s  (target <= 3)\n", n, a }'

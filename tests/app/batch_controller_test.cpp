@@ -5,12 +5,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 #include "app/file_list_model.h"
+#include "app/output_check.h"
 #include "app/qt_main_loop.h"
 #include "app_fixtures.h"
 #include "app_tests.h"
@@ -102,12 +104,46 @@ class BatchControllerTest : public QObject {
     dir_.reset();
   }
 
+  // A size the profile cannot encode is said once, before anything runs:
+  // at Add nothing is added, at Start the rows stay as they were.
+  void sizeTheProfileCannotEncodeIsRefusedUpFront() {
+    BatchSettings s = settings(2);
+    addRows({Fixture("avi_mpeg4.avi")}, s);
+    SelectProfile(s.files.choice, 1);
+    s.files.choice.videoSize = IndexOfItem(OptionList::VideoSize, 1, "320x240");
+    QCOMPARE(AddFilesToList(*converter_, s.files, {Fixture("xvid.avi"), Fixture("wmv.wmv")}, *model_, *reporter_), 0);
+    QCOMPARE(reporter_->messages.size(), 1);
+    QVERIFY(reporter_->messages[0].second.startsWith(QStringLiteral("H.263 can encode only")));
+    batch_->start(s);
+    QVERIFY(!batch_->running());
+    QCOMPARE(reporter_->messages.size(), 2);
+    QCOMPARE(reporter_->messages[1].first, MessageKind::Refusal);
+    QCOMPARE(model_->size(), 1);
+    QCOMPARE(status(0), RowStatus::None);
+    QVERIFY(ends_.isEmpty());
+    QCOMPARE(converter_->TaskCount(), 0);
+  }
+
+  // What a finished conversion must leave before its row says "Completed".
+  void outputReadableOnlyWhenItOpensAndLastsWhatWasConverted() {
+    const QString good = Fixture("avi_mpeg4.avi");  // 4.05 s
+    QVERIFY(OutputReadable(good, 4049));
+    QVERIFY(OutputReadable(good, 3100));
+    QVERIFY(OutputReadable(good, -1));
+    QVERIFY(!OutputReadable(good, 2000));
+    QVERIFY(!OutputReadable(good, 5100));
+    QVERIFY(!OutputReadable(Fixture("text.avi"), -1));
+    QVERIFY(!OutputReadable(Fixture("truncated.mp4"), -1));
+    QVERIFY(!OutputReadable(dir_->filePath(QStringLiteral("missing.3gp")), -1));
+  }
+
   // Three rows two at a time: all "Completed", each with its own output on
   // disk, one completion and one power-off request.
   void threeRowsTwoAtOnceComplete() {
     const BatchSettings s = settings(2);
     addRows({Fixture("avi_mpeg4.avi"), Fixture("xvid.avi"), Fixture("avi_mpeg4.avi")}, s);
     QSignalSpy busy(batch_.get(), &BatchController::runningChanged);
+    QSignalSpy lines(batch_.get(), &BatchController::progressLineChanged);
     batch_->startOrStop(s);
     QVERIFY(batch_->running());
     QTRY_VERIFY_WITH_TIMEOUT(!batch_->running(), kBatchTimeoutMs);
@@ -118,6 +154,11 @@ class BatchControllerTest : public QObject {
     QCOMPARE(model_->fileRow(2).outputName, QStringLiteral("avi_mpeg4(1)"));
     QCOMPARE(batch_->finishedCount(), 3);
     QVERIFY(batch_->progressLine().startsWith(QStringLiteral("Current Frame=")));
+    // The batch's own time left follows the line once a rate is known.
+    const QRegularExpression withTimeLeft(QStringLiteral("^Current Frame=\\d+ Time=\\d+ FPS=\\d+  \\(\\d+:\\d\\d left\\)$"));
+    bool timeLeftShown = false;
+    for (const QList<QVariant>& line : lines) timeLeftShown |= withTimeLeft.match(line.at(0).toString()).hasMatch();
+    QVERIFY2(timeLeftShown, qPrintable(lines.last().at(0).toString()));
     QCOMPARE(ends_, QList<BatchEnd>{BatchEnd::Completed});
     QCOMPARE(completions_, 1);
     QCOMPARE(shutdown_->requests, 1);
@@ -187,19 +228,23 @@ class BatchControllerTest : public QObject {
   // A conversion that fails while running keeps the engine's reason, is
   // reported once, and the batch still ends.
   void failingConversionKeepsReasonAndBatchEnds() {
-    BatchSettings s = settings(2);
-    SelectProfile(s.files.choice, 1);  // H.263 cannot encode 320x240
-    s.files.choice.videoSize = IndexOfItem(OptionList::VideoSize, 1, "320x240");
-    addRows({Fixture("avi_mpeg4.avi")}, s);
+    const BatchSettings s = settings(2);
+    addRows({Fixture("avi_mpeg4.avi"), Fixture("xvid.avi")}, s);
     batch_->start(s);
+    // The second row's output turns into a folder that is not empty before
+    // its conversion: the converted file cannot be written there.
+    QVERIFY(QDir().mkpath(batch_->outputPath(1) + QStringLiteral("/inside")));
     QTRY_VERIFY_WITH_TIMEOUT(!batch_->running(), kBatchTimeoutMs);
-    QCOMPARE(status(0), RowStatus::Failed);
-    QVERIFY(!model_->fileRow(0).failureReason.isEmpty());
+    QCOMPARE(status(0), RowStatus::Completed);
+    QCOMPARE(status(1), RowStatus::Failed);
+    QVERIFY2(model_->fileRow(1).failureReason.startsWith(QStringLiteral("Could not")) &&
+                 model_->fileRow(1).failureReason.contains(batch_->outputPath(1)),
+             qPrintable(model_->fileRow(1).failureReason));
     QCOMPARE(reporter_->messages.size(), 1);
     QCOMPARE(reporter_->messages[0].first, MessageKind::TaskError);
-    QCOMPARE(reporter_->messages[0].second, model_->fileRow(0).failureReason);
+    QCOMPARE(reporter_->messages[0].second, model_->fileRow(1).failureReason);
     QCOMPARE(ends_, QList<BatchEnd>{BatchEnd::Completed});
-    QCOMPARE(batch_->finishedCount(), 0);
+    QCOMPARE(batch_->finishedCount(), 1);
   }
 
   // Nothing to convert: an empty list only says so; a list whose rows all

@@ -1,0 +1,188 @@
+// vantrel-batch end to end: every profile, bad files among good ones, the
+// same file twice, existing outputs, the settings file as defaults, usage
+// errors, and Ctrl-C in the middle of a batch.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "test_support.h"
+
+namespace vantrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quoted(const std::string& s) { return "'" + s + "'"; }
+
+// Runs vantrel-batch with its own settings folder, so the user's settings
+// never leak into a test.
+struct Batch {
+  test::TempDir dir;
+  std::string output;
+
+  int Run(const std::string& args) {
+    return test::RunCommand("cd " + Quoted(dir.path()) + " && XDG_CONFIG_HOME=" + Quoted(dir / "config") +
+                                " " VANTREL_BATCH_PATH " " + args + " </dev/null",
+                            output);
+  }
+  std::string Out(const std::string& name) const { return dir / ("out/" + name); }
+};
+
+// "codec,width,height" per stream, as ffprobe sees the file.
+std::string Streams(const std::string& file) {
+  std::string out;
+  test::RunCommand("ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 " + Quoted(file), out);
+  return out;
+}
+
+double Duration(const std::string& file) {
+  std::string out;
+  if (test::RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 " + Quoted(file), out) != 0)
+    return -1;
+  return std::atof(out.c_str());
+}
+
+std::string Contents(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+TEST(BatchCli, EachProfileGivesItsContainerAndCodecs) {
+  ASSERT_TRUE(test::FixturesAvailable());
+  struct Case {
+    int profile;
+    const char* file;
+    const char* video;
+    const char* audio;
+  };
+  const Case cases[] = {{0, "avi_mpeg4.3gp", "mpeg4,176,144", "aac"},
+                        {1, "avi_mpeg4.3gp", "h263,176,144", "amr_nb"},
+                        {2, "avi_mpeg4.3g2", "mpeg4,176,144", "aac"},
+                        {3, "avi_mpeg4.3g2", "h263,176,144", "amr_nb"},
+                        {4, "avi_mpeg4.mp4", "mpeg4,176,144", "aac"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.profile);
+    Batch batch;
+    ASSERT_EQ(batch.Run("--profile " + std::to_string(c.profile) + " --output-folder out " +
+                        test::Fixture("avi_mpeg4.avi")),
+              0)
+        << batch.output;
+    const std::string streams = Streams(batch.Out(c.file));
+    EXPECT_NE(streams.find(c.video), std::string::npos) << streams;
+    EXPECT_NE(streams.find(c.audio), std::string::npos) << streams;
+    EXPECT_NE(batch.output.find("1 of 1 files converted"), std::string::npos) << batch.output;
+  }
+}
+
+// A file that cannot be converted is named with its reason; the others are
+// converted all the same and the exit status says not all went well. The
+// same file twice gives two outputs, never one file written twice.
+TEST(BatchCli, BadFileAmongGoodOnesAndTheSameFileTwice) {
+  ASSERT_TRUE(test::FixturesAvailable());
+  Batch batch;
+  const std::string good = test::Fixture("avi_mpeg4.avi");
+  EXPECT_EQ(batch.Run("--parallel 2 --output-folder out " + good + " " + test::Fixture("text.avi") + " " +
+                      test::Fixture("wmv.wmv") + " " + good),
+            1)
+      << batch.output;
+  const double seconds = Duration(good);
+  for (const char* name : {"avi_mpeg4.3gp", "avi_mpeg4(1).3gp"}) {
+    SCOPED_TRACE(name);
+    EXPECT_NEAR(Duration(batch.Out(name)), seconds, 0.2);
+  }
+  EXPECT_NEAR(Duration(batch.Out("wmv.3gp")), Duration(test::Fixture("wmv.wmv")), 0.2);
+  EXPECT_NE(batch.output.find("text.avi       Refused        Convertion of file"), std::string::npos)
+      << batch.output;
+  EXPECT_NE(batch.output.find("3 of 4 files converted"), std::string::npos) << batch.output;
+}
+
+// Overwriting replaces the existing output only once the new one is
+// written; without it the existing file is left exactly as it was.
+TEST(BatchCli, ExistingOutputWithAndWithoutOverwrite) {
+  ASSERT_TRUE(test::FixturesAvailable());
+  Batch batch;
+  fs::create_directories(batch.dir / "out");
+  const std::string existing = batch.Out("avi_mpeg4.3gp");
+  std::ofstream(existing) << "an older file of the user";
+
+  const double seconds = Duration(test::Fixture("avi_mpeg4.avi"));
+  ASSERT_EQ(batch.Run("--no-overwrite --output-folder out " + test::Fixture("avi_mpeg4.avi")), 0) << batch.output;
+  EXPECT_EQ(Contents(existing), "an older file of the user");
+  EXPECT_NEAR(Duration(batch.Out("avi_mpeg4(1).3gp")), seconds, 0.2);
+
+  ASSERT_EQ(batch.Run("--overwrite --output-folder out " + test::Fixture("avi_mpeg4.avi")), 0) << batch.output;
+  EXPECT_NEAR(Duration(existing), seconds, 0.2);
+  EXPECT_FALSE(fs::exists(batch.Out("avi_mpeg4(2).3gp")));
+}
+
+// The window's settings are the defaults, and running never rewrites them.
+TEST(BatchCli, SettingsFileGivesTheDefaultsAndIsNotWritten) {
+  ASSERT_TRUE(test::FixturesAvailable());
+  Batch batch;
+  fs::create_directories(batch.dir / "config/Vantrel");
+  const std::string ini = batch.dir / "config/Vantrel/Options.ini";
+  const std::string text = "[Options]\nOutputPath=" + (batch.dir / "stored") +
+                           "/\nProfile=4\nVideoSize=2\nOverwrite=False\nThread=0\n";
+  std::ofstream(ini) << text;
+  ASSERT_EQ(batch.Run(test::Fixture("wmv.wmv")), 0) << batch.output;
+  EXPECT_NE(Streams(batch.dir / "stored/wmv.mp4").find("mpeg4,352,288"), std::string::npos);
+  EXPECT_EQ(Contents(ini), text);
+}
+
+TEST(BatchCli, UsageErrorsNameTheValueAndTheAllowedOnes) {
+  Batch batch;
+  EXPECT_EQ(batch.Run("--size 300x200 x.avi"), 2);
+  EXPECT_NE(batch.output.find("--size 300x200 is not one of the values of profile 0: 128x96, 176x144"),
+            std::string::npos)
+      << batch.output;
+  EXPECT_EQ(batch.Run("--profile 1 --size 320x240 x.avi"), 2);
+  EXPECT_NE(batch.output.find("H.263 can encode only"), std::string::npos) << batch.output;
+  EXPECT_EQ(batch.Run("--profile 1 --audio-bitrate 32 x.avi"), 2);
+  EXPECT_NE(batch.output.find("4.75kbps, 5.15kbps"), std::string::npos) << batch.output;
+  EXPECT_EQ(batch.Run("--parallel 0 x.avi"), 2);
+  EXPECT_EQ(batch.Run("--frames 3 x.avi"), 2);
+  EXPECT_NE(batch.output.find("unknown option '--frames'"), std::string::npos) << batch.output;
+  EXPECT_EQ(batch.Run(""), 2);
+  EXPECT_EQ(batch.Run("--help"), 0);
+  EXPECT_NE(batch.output.find("4  MPEG4 - Video codec: MPEG-4, Audio codec: AAC LC (*.mp4)"), std::string::npos);
+  EXPECT_FALSE(fs::exists(batch.dir / "config"));
+}
+
+// Ctrl-C while two files convert: both stop with outputs that play, the
+// third never starts, the summary is printed and the status is 130.
+TEST(BatchCli, CtrlCStopsTheRunningFilesCleanly) {
+  ASSERT_TRUE(test::FixturesAvailable());
+  Batch batch;
+  const std::string file = test::Fixture("fps25_10s.avi");
+  const std::string log = batch.dir / "log.txt";
+  // Slow settings, so the signal surely meets the running files.
+  const int status = test::RunCommand(
+      "cd " + Quoted(batch.dir.path()) + " && log=" + Quoted(log) + "; XDG_CONFIG_HOME=config " VANTREL_BATCH_PATH
+      " --profile 4 --size 704x576 --frame-rate 60 --video-bitrate 512 --parallel 2 --output-folder out " +
+          file + " " + file + " " + file +
+          " >\"$log\" 2>&1 & pid=$!; "
+          "for i in $(seq 300); do [ $(grep -c Converting \"$log\") -ge 2 ] && break; sleep 0.05; done; "
+          "sleep 0.5; kill -INT $pid; wait $pid",
+      batch.output);
+  const std::string printed = Contents(log);
+  EXPECT_EQ(status, 130) << printed;
+  EXPECT_NE(printed.find("Stopped"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("Not converted"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("0 of 3 files converted"), std::string::npos) << printed;
+  for (const char* name : {"fps25_10s.mp4", "fps25_10s(1).mp4"}) {
+    SCOPED_TRACE(name);
+    const double seconds = Duration(batch.Out(name));
+    EXPECT_GT(seconds, 0.0);
+    EXPECT_LT(seconds, 9.9);
+  }
+  EXPECT_FALSE(fs::exists(batch.Out("fps25_10s(2).mp4")));
+}
+
+}  // namespace
+}  // namespace vantrel

@@ -1,0 +1,116 @@
+// vantrel-batch: the file list converted for a phone without the window,
+// with the window's choices as defaults.
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+#include "app/add_file_task.h"
+#include "app/batch_controller.h"
+#include "app/file_list_model.h"
+#include "app/qt_main_loop.h"
+#include "app/settings.h"
+#include "batch_arguments.h"
+#include "batch_console.h"
+#include "batch_signals.h"
+#include "binding/av_binding.h"
+#include "converter/bront_converter.h"
+
+namespace {
+
+using namespace vantrel;
+using namespace vantrel::app;
+using namespace vantrel::batch;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitInterrupted = 130;
+
+// The files added one at a time, so each refusal is known by its file.
+std::vector<RefusedFile> AddFiles(TBrontConverter& converter, const BatchArguments& args, FileListModel& model,
+                                  ConsoleReporter& reporter, const BatchSignals& stopSignals) {
+  AddFileSettings files{args.settings.output, args.settings.outputFolder, args.settings.overwrite};
+  std::vector<RefusedFile> refused;
+  for (const QString& path : args.files) {
+    if (stopSignals.Received()) break;
+    reporter.last.clear();
+    if (AddFilesToList(converter, files, {path}, model, reporter) == 0) refused.push_back({path, reporter.last});
+  }
+  return refused;
+}
+
+bool AllCompleted(const FileListModel& model) {
+  for (int row = 0; row < model.size(); ++row)
+    if (model.fileRow(row).status != RowStatus::Completed) return false;
+  return true;
+}
+
+int RunBatch(const BatchArguments& args, BatchSignals& stopSignals) {
+  QElapsedTimer clock;
+  clock.start();
+  QObject loopContext;
+  QtMainLoop mainLoop(&loopContext);
+  TBrontConverter converter(&mainLoop);
+  FileListModel model;
+  ConsoleReporter reporter(stderr);
+  const bool terminal = isatty(STDOUT_FILENO) == 1;
+  RowPrinter printer(model, stdout, terminal, args.quiet);
+
+  // The outputs are tried when the files are added.
+  if (!EnsureFolder(args.settings.outputFolder)) {
+    std::fprintf(stderr, "vantrel-batch: cannot create the output folder %s\n",
+                 qPrintable(args.settings.outputFolder));
+    return kExitFailed;
+  }
+  const std::vector<RefusedFile> refused = AddFiles(converter, args, model, reporter, stopSignals);
+
+  BatchController batch(converter, model, reporter, nullptr);
+  QEventLoop loop;
+  QObject::connect(&batch, &BatchController::ended, &loop, [&loop] { loop.quit(); });
+  QObject::connect(&batch, &BatchController::progressLineChanged, &printer, &RowPrinter::showProgress);
+  stopSignals.OnStop([&batch] { QMetaObject::invokeMethod(&batch, [&batch] { batch.stop(); }, Qt::QueuedConnection); });
+
+  if (model.size() > 0 && !stopSignals.Received()) {
+    BatchSettings settings;
+    settings.files = {args.settings.output, args.settings.outputFolder, args.settings.overwrite};
+    settings.parallelTasks = args.settings.parallelTasks();
+    batch.start(settings);
+    std::vector<QString> outputs;
+    for (int row = 0; row < model.size(); ++row) outputs.push_back(batch.outputPath(row));
+    printer.setOutputs(std::move(outputs));
+    if (batch.running()) loop.exec();
+  }
+  printer.printSummary(refused, clock.elapsed());
+  if (stopSignals.Received()) return kExitInterrupted;
+  return refused.empty() && model.size() > 0 && AllCompleted(model) ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Before any thread, so that every thread leaves the stopSignals to the watcher.
+  BatchSignals stopSignals;
+  QCoreApplication application(argc, argv);
+  BatchArguments args;
+  try {
+    args = ParseBatchArguments(std::vector<std::string>(argv + 1, argv + argc), ReadSettings(SettingsFilePath()));
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "vantrel-batch: %s\n%s", e.what(), UsageText(false).c_str());
+    return kExitUsage;
+  }
+  if (args.help) {
+    std::fputs(UsageText(true).c_str(), stdout);
+    return kExitOk;
+  }
+  if (!LoadLibraries("", true)) {
+    std::fprintf(stderr, "vantrel-batch: %s\n", GetLoadError().c_str());
+    return kExitFailed;
+  }
+  // The libraries stay loaded until the process ends, as in vantrel-cli.
+  return RunBatch(args, stopSignals);
+}
