@@ -85,7 +85,6 @@ struct TEngineWorkingState {
 
   // ---- frame hooks ----
   int32_t HookFrameCount = 0;
-  int32_t HookRangeState = 0;
   std::vector<THookRange> HookRanges;
   int32_t HookRangeIndex = 0;
   int32_t HookRangeCount = 0;

@@ -127,7 +127,7 @@ void TCustomFFmpeg::SetDefaults() {
   SwsFlags = SWS_BICUBIC;
 
   HookRanges.clear();
-  HookRangeCount = HookRangeIndex = HookRangeState = HookFrameCount = 0;
+  HookRangeCount = HookRangeIndex = HookFrameCount = 0;
   HookAction = haContinue;
   ErrorOccurred = false;
 }
