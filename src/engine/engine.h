@@ -424,8 +424,11 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   void SetUpCopiedStream(TOutputStreamState& ost, TInputStreamState& ist);
   void SetUpEncodedStream(TOutputStreamState& ost, TInputStreamState& ist);
   void OpenTwoPassLog(TOutputStreamState& ost, int Position);
+  void SetUpSubtitleEncoding(TOutputStreamState& ost, const TInputStreamState& ist);
   void OpenEncoders();
+  void OpenEncoder(TOutputStreamState& ost);
   void OpenDecoders();
+  void OpenSubtitleEncoders();
   void InitBitstreamFilters();
   void CopyMappedMetadata();
   void WriteHeaders();
