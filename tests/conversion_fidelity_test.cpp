@@ -67,5 +67,45 @@ TEST(ConversionFidelityTest, ReencodedSubtitlesKeepTheirCues) {
   }
 }
 
+// DV takes a fixed count of audio samples with every picture and refuses a
+// picture whose samples have not all arrived: audio time stamps that run
+// ahead of the samples, or a stream that ends later than the other, fail.
+TEST(ConversionFidelityTest, DvTargetsFromResampledAndNativeRates) {
+  struct Source {
+    const char* name;
+    int sampleRate;
+  };
+  const Source sources[] = {{"avi_mpeg4.avi", 44100}, {"mpeg_ps.mpg", 48000}};
+  TempDir dir;
+  for (const Source& src : sources) {
+    const std::string in = Fixture(src.name);
+    ASSERT_TRUE(fs::exists(in)) << in;
+    std::string rate;
+    RunCommand("ffprobe -v error -select_streams a:0 -show_entries stream=sample_rate -of csv=p=0 '" + in + "'", rate);
+    ASSERT_EQ(std::atoi(rate.c_str()), src.sampleRate) << src.name;
+    for (const char* target : {"pal-dv", "ntsc-dv", "pal-dv50"}) {
+      for (const char* limit : {"", "-t 2"}) {
+        const std::string what = std::string(src.name) + " " + target + " " + limit;
+        const std::string out = dir / "out.dv";
+        fs::remove(out);
+        std::string log;
+        ASSERT_EQ(RunCli("-i " + in + " " + limit + " -target " + target + " -y " + out, log), 0) << what << "\n"
+                                                                                                   << log;
+        std::string errors;
+        EXPECT_EQ(RunCommand("ffmpeg -v error -nostdin -i '" + out + "' -f null -", errors), 0) << what;
+        EXPECT_EQ(errors, "") << what;
+        std::string duration;
+        RunCommand("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + out + "'", duration);
+        // A whole picture short of the limit at most: NTSC pictures do not end on 2 s.
+        const double expected = *limit ? 2.0 : 4.0;
+        EXPECT_NEAR(std::atof(duration.c_str()), expected, 0.05) << what;
+        if (*limit) {
+          EXPECT_LE(std::atof(duration.c_str()), 2.0 + 1e-6) << what;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vantrel::test

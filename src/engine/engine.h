@@ -484,6 +484,7 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   void PrepareVideoFrame(TInputStreamState& ist, AVFrame* picture);
   // picture: one decoded picture (owned by the caller; not kept). frameSize: the size of
   // the last packet written, 0 when none.
+  int64_t TicksBeforeRecordingEnd(AVRational Tb) const;
   void EncodeVideo(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture,
                    int& frameSize);
   // samples: one decoded audio frame in the decoder's format, rate and layout.
