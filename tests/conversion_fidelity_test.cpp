@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -105,6 +106,42 @@ TEST(ConversionFidelityTest, DvTargetsFromResampledAndNativeRates) {
       }
     }
   }
+}
+
+// The mux rate (in units of 50 bytes/s) of the first pack header of an MPEG
+// program stream, MPEG-1 or MPEG-2 pack; -1 when the file starts otherwise.
+int FirstPackMuxRate(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  unsigned char b[14] = {};
+  if (!in.read(reinterpret_cast<char*>(b), sizeof b)) return -1;
+  if (b[0] != 0 || b[1] != 0 || b[2] != 1 || b[3] != 0xBA) return -1;
+  if ((b[4] & 0xF0) == 0x20) return ((b[9] & 0x7F) << 15) | (b[10] << 7) | (b[11] >> 1);
+  if ((b[4] & 0xC0) == 0x40) return (b[10] << 14) | (b[11] << 6) | (b[12] >> 2);
+  return -1;
+}
+
+TEST(ConversionFidelityTest, MuxerOptionsReachTheMuxer) {
+  const std::string in = Fixture("avi_mpeg4.avi");
+  ASSERT_TRUE(fs::exists(in)) << in;
+  TempDir dir;
+  struct Case {
+    const char* out;
+    const char* options;
+    int muxRate;
+  };
+  // The presets' rates, and a rate given by name after the preset.
+  const Case cases[] = {{"vcd.mpg", "-target pal-vcd", 1411200 / 400},
+                        {"dvd.mpg", "-target pal-dvd", 10080000 / 400},
+                        {"own.mpg", "-target pal-vcd -muxrate 2000000", 2000000 / 400}};
+  for (const Case& c : cases) {
+    std::string log;
+    ASSERT_EQ(RunCli("-i " + in + " -t 1 " + c.options + " " + (dir / c.out), log), 0) << c.out << "\n" << log;
+    EXPECT_EQ(FirstPackMuxRate(dir / c.out), c.muxRate) << c.out;
+  }
+  // A value the muxer refuses is refused when given.
+  std::string log;
+  EXPECT_NE(RunCli("-i " + in + " -t 1 -muxrate many " + (dir / "bad.mpg"), log), 0) << log;
+  EXPECT_FALSE(fs::exists(dir / "bad.mpg"));
 }
 
 }  // namespace

@@ -33,7 +33,7 @@
   X(av_sdp_create) X(av_filename_number_test) X(av_seek_frame) X(avio_open)             \
   X(avio_open2) X(avio_closep) X(avio_seek) X(avio_size) X(avio_find_protocol_name)     \
   X(av_pkt_dump_log2) X(av_codec_get_id) X(av_codec_get_tag)                            \
-  X(av_probe_input_format2)
+  X(av_probe_input_format2) X(av_muxer_iterate)
 
 #define VANTREL_AVUTIL_FUNCTIONS(X)                                                     \
   X(avutil_version) X(av_log_set_callback) X(av_log_get_level) X(av_log_set_level)      \
