@@ -144,5 +144,33 @@ TEST(ConversionFidelityTest, MuxerOptionsReachTheMuxer) {
   EXPECT_FALSE(fs::exists(dir / "bad.mpg"));
 }
 
+// libx264 keeps its own statistics: the pass log name must reach it, or it
+// writes them into the current folder, where two jobs overwrite each other's.
+TEST(ConversionFidelityTest, TwoPassWithEncoderKeptStatistics) {
+  const std::string in = Fixture("avi_mpeg4.avi");
+  ASSERT_TRUE(fs::exists(in)) << in;
+  TempDir cwd, logs, outs;
+  const std::string prefix = logs / "clip";
+  const std::string common = "-i " + in + " -vcodec libx264 -b 300000 -an -passlogfile " + prefix + " -y ";
+  std::string log;
+  const std::string cd = "cd '" + cwd.path().string() + "' && ";
+  ASSERT_EQ(RunCommand(cd + VANTREL_CLI_PATH + " " + common + "-pass 1 " + (outs / "p1.mp4"), log), 0) << log;
+  ASSERT_TRUE(fs::exists(prefix + "-0.log"));
+  EXPECT_GT(fs::file_size(prefix + "-0.log"), 1000u);
+  EXPECT_TRUE(fs::exists(prefix + "-0.log.mbtree"));
+  ASSERT_EQ(RunCommand(cd + VANTREL_CLI_PATH + " " + common + "-pass 2 " + (outs / "p2.mp4"), log), 0) << log;
+  EXPECT_TRUE(fs::is_empty(cwd.path())) << "the current folder stays untouched";
+  std::string rate;
+  RunCommand("ffprobe -v error -select_streams v:0 -show_entries stream=codec_name,bit_rate -of csv=p=0 '" +
+                 (outs / "p2.mp4") + "'",
+             rate);
+  ASSERT_EQ(rate.substr(0, 5), "h264,") << rate;
+  EXPECT_NEAR(std::atof(rate.substr(5).c_str()), 300000, 300000 * 0.05) << rate;
+  // Pass 2 reads the statistics from where pass 1 left them.
+  fs::remove(prefix + "-0.log");
+  EXPECT_NE(RunCommand(cd + VANTREL_CLI_PATH + " " + common + "-pass 2 " + (outs / "p3.mp4"), log), 0) << log;
+  EXPECT_NE(log.find("creat open fail: " + prefix + "-0.log"), std::string::npos) << log;
+}
+
 }  // namespace
 }  // namespace vantrel::test

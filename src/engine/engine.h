@@ -429,6 +429,7 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   void SetUpCopiedStream(TOutputStreamState& ost, TInputStreamState& ist);
   void SetUpEncodedStream(TOutputStreamState& ost, TInputStreamState& ist);
   void OpenTwoPassLog(TOutputStreamState& ost, int Position);
+  bool HandOverTwoPassLog(TOutputStreamState& ost, const std::string& Name);
   void SetUpSubtitleEncoding(TOutputStreamState& ost, const TInputStreamState& ist);
   void OpenEncoders();
   void OpenEncoder(TOutputStreamState& ost);

@@ -8,6 +8,8 @@
 namespace vantrel {
 namespace {
 
+constexpr const char* kEncoderStatsOption = "stats";
+
 void TakeLanguageAndDisposition(AVStream* Out, const AVStream* In) {
   const AVDictionaryEntry* own = lav::av_dict_get(Out->metadata, "language", nullptr, 0);
   const AVDictionaryEntry* source = lav::av_dict_get(In->metadata, "language", nullptr, 0);
@@ -66,9 +68,26 @@ void TCustomFFmpeg::SetUpSubtitleEncoding(TOutputStreamState& ost, const TInputS
   }
 }
 
+// Encoders that keep their own statistics (libx264's "stats") write them in
+// pass 1 and read them in pass 2 under the name they are given, with
+// companion files beside it; the engine's own log would compete for the
+// name, and without the name the encoder writes into the current folder.
+bool TCustomFFmpeg::HandOverTwoPassLog(TOutputStreamState& ost, const std::string& Name) {
+  void* own = ost.Encoder->priv_data;
+  if (!own || !lav::av_opt_find(own, kEncoderStatsOption, nullptr, 0, 0)) return false;
+  if (ost.Encoder->flags & AV_CODEC_FLAG_PASS2) {
+    const FilePtr f(lav::fopen(Name.c_str(), "r"));
+    if (!f) throw FFMpegException("creat open fail: " + Name);
+  }
+  if (lav::av_opt_set(own, kEncoderStatsOption, Name.c_str(), 0) < 0)
+    throw FFMpegException("creat file fail: " + Name);
+  return true;
+}
+
 void TCustomFFmpeg::OpenTwoPassLog(TOutputStreamState& ost, int Position) {
   std::string name = Format("%s-%d.log", PassLogFileName.empty() ? "ffmpeg2pass" : PassLogFileName, Position);
   if (name.size() > 1023) name.resize(1023);
+  if (HandOverTwoPassLog(ost, name)) return;
   if (ost.Encoder->flags & AV_CODEC_FLAG_PASS1) {
     FILE* f = lav::fopen(name.c_str(), "w");
     if (!f) throw FFMpegException("creat file fail: " + name);
