@@ -172,5 +172,36 @@ TEST(ConversionFidelityTest, TwoPassWithEncoderKeptStatistics) {
   EXPECT_NE(log.find("creat open fail: " + prefix + "-0.log"), std::string::npos) << log;
 }
 
+// The final report tells where the output ends: the end of the last packet,
+// not its start, whatever the container does with the decode times.
+TEST(ConversionFidelityTest, FinalProgressTimeIsTheOutputsEnd) {
+  const std::string in = Fixture("fps25_10s.avi");
+  ASSERT_TRUE(fs::exists(in)) << in;
+  TempDir dir;
+  struct Case {
+    const char* name;
+    bool videoDuration;  // whether ffprobe tells the video stream's duration
+  };
+  for (const Case& c : {Case{"out.avi", true}, Case{"out.mp4", true}, Case{"out.mpg", false}}) {
+    std::string log;
+    ASSERT_EQ(RunCli("-i " + in + " " + (dir / c.name), log), 0) << c.name << "\n" << log;
+    const size_t at = log.rfind("time=");
+    ASSERT_NE(at, std::string::npos) << log;
+    const double reported = std::atof(log.c_str() + at + 5);
+    // Half a frame: the start of the last picture is a whole frame short.
+    EXPECT_NEAR(reported, 10.0, 0.02) << c.name;
+    if (!c.videoDuration) continue;
+    std::string duration;
+    RunCommand("ffprobe -v error -select_streams v:0 -show_entries stream=duration -of csv=p=0 '" + (dir / c.name) +
+                   "'",
+               duration);
+    EXPECT_NEAR(reported, std::atof(duration.c_str()), 0.041) << c.name;
+  }
+  // Quiet: not even the last line.
+  std::string log;
+  ASSERT_EQ(RunCli("-v -1 -i " + in + " -y " + (dir / "out.avi"), log), 0) << log;
+  EXPECT_EQ(log.find("time="), std::string::npos) << log;
+}
+
 }  // namespace
 }  // namespace vantrel::test
