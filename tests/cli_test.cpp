@@ -120,6 +120,15 @@ TEST(CliTest, UnknownNamesAndRefusedValues) {
   EXPECT_EQ(log.rfind("vantrel-cli: Unrecognized option '-vcodex'\n", 0), 0u) << log;
   EXPECT_EQ(RunCli("-frobnicate 1 " + (dir / "a.mp4"), log), 2);
   EXPECT_EQ(log.rfind("vantrel-cli: Unrecognized option '-frobnicate'\n", 0), 0u) << log;
+  // An unknown name takes the next argument along; it is still the name that
+  // is reported, even when it took "-i" and the input then stands where an
+  // existing output would.
+  for (const std::string args : {"-stats -i " + in + " " + (dir / "a.mp4"), "-i " + in + " -stats " + (dir / "a.mp4"),
+                                 "-y -stats -i " + in + " " + (dir / "a.mp4")}) {
+    EXPECT_EQ(RunCli(args, log), 2) << args;
+    EXPECT_EQ(log.rfind("vantrel-cli: Unrecognized option '-stats'\n", 0), 0u) << args << "\n" << log;
+  }
+  EXPECT_FALSE(fs::exists(dir / "a.mp4"));
   EXPECT_EQ(RunCli("-i " + in + " -g many " + (dir / "a.mp4"), log), 1);
   EXPECT_NE(log.find("\nvantrel-cli: Invalid value 'many' for option '-g'\n"), std::string::npos) << log;
   EXPECT_EQ(log.find("Unable to parse"), std::string::npos) << log;

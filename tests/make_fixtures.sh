@@ -15,7 +15,7 @@
 # and refresh tests/fixtures_manifest.txt from OUTDIR/fixtures_manifest.txt.
 set -euo pipefail
 
-FIXTURE_VERSION="vantrel-fixtures-5"
+FIXTURE_VERSION="vantrel-fixtures-6"
 
 # Valid fixtures and the duration (seconds) each one is meant to have.  The
 # order here is the order of the manifest.
@@ -43,6 +43,7 @@ VALID_FIXTURES=(
     a48k.wav:4
     a44k_late.mkv:4
     audio_first.mp4:2
+    srt_sub.mkv:4
 )
 
 # Broken inputs: name and what is wrong with them.
@@ -171,6 +172,20 @@ build_valid() {
        -c:v mpeg4 -c:a libvorbis -q:a 3 "$OUT/a44k_late.mkv"
 
     build_audio_first
+    build_srt_sub
+}
+
+# Video, audio and a SubRip track of three cues.
+build_srt_sub() {
+    local srt="$OUT/.srt_sub.tmp.srt"
+    printf '%s\n' 1 '00:00:00,500 --> 00:00:01,500' 'First cue' '' \
+                   2 '00:00:01,800 --> 00:00:02,600' 'Second cue' '' \
+                   3 '00:00:03,000 --> 00:00:03,800' 'Third cue' '' > "$srt"
+    ff -f lavfi -i "testsrc=size=160x120:rate=25:duration=4" \
+       -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=4" -i "$srt" \
+       -map 0:v -map 1:a -map 2:s -pix_fmt yuv420p -ac 2 -threads 1 "${BITEXACT[@]}" \
+       -c:v mpeg4 -c:a libvorbis -q:a 3 -c:s srt "$OUT/srt_sub.mkv"
+    rm -f "$srt"
 }
 
 # Two audio streams before the video, and the container tags a probe reads
@@ -281,10 +296,11 @@ probe_summary() {
         sed 's/|$//' | awk 'NF && !seen[$0]++' | paste -sd' ' -
 }
 
-# Every valid fixture has to open and decode without a single error message.
+# Every valid fixture has to open and decode without a single error message
+# (subtitles go through the ASS encoder: the null muxer names none of its own).
 check_decodes() {
     local f=$1 err
-    if ! err=$(ffmpeg -v error -nostdin -threads 1 -i "$f" -map 0 -f null - 2>&1) || [[ -n $err ]]; then
+    if ! err=$(ffmpeg -v error -nostdin -threads 1 -i "$f" -map 0 -c:s ass -f null - 2>&1) || [[ -n $err ]]; then
         echo "$0: $(basename "$f") does not decode cleanly:" >&2
         echo "$err" >&2
         exit 1

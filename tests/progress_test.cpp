@@ -129,7 +129,7 @@ TEST_F(ProgressArithmeticTest, NothingBeforeTheFirstPicture) {
 
 TEST_F(ProgressArithmeticTest, FramesPerSecondAreRounded) {
   ost().FrameNumber = 250;
-  ost().MuxedPts = 255;
+  ost().ShownEnd = 255;
   job.JobStartTime = lav::av_gettime() - 10200000;
   job.ReportProgress(false);
   ASSERT_EQ(reports.size(), 1u);

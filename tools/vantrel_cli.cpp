@@ -128,7 +128,11 @@ int RunJob(const vantrel::cli::Arguments& args, vantrel::cli::StopSignals& signa
   engine.OnProgressLine = [&console](TCustomFFmpeg*, const std::string& line, bool last) {
     console.Progress(line, last);
   };
+  // An unknown name takes the next argument as its value, which may be "-i":
+  // the name is the error to report, not the input file that then looks
+  // like an existing output.
   int status = CheckOptionNames(engine, args);
+  if (status == kExitOk) status = CheckOutputs(args);
   if (status != kExitOk) return status;
   signals.Attach(&engine);
   status = ApplySteps(engine, args, signals);
@@ -164,7 +168,6 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
   if (args.version) return PrintVersion(args);
-  if (int status = CheckOutputs(args); status != kExitOk) return status;
   if (!vantrel::LoadLibraries(args.libDir, !args.unversioned)) return Fail(vantrel::GetLoadError());
   if (signals.Received()) return kExitInterrupted;
 

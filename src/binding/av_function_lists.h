@@ -33,12 +33,12 @@
   X(av_sdp_create) X(av_filename_number_test) X(av_seek_frame) X(avio_open)             \
   X(avio_open2) X(avio_closep) X(avio_seek) X(avio_size) X(avio_find_protocol_name)     \
   X(av_pkt_dump_log2) X(av_codec_get_id) X(av_codec_get_tag)                            \
-  X(av_probe_input_format2)
+  X(av_probe_input_format2) X(av_muxer_iterate)
 
 #define VANTREL_AVUTIL_FUNCTIONS(X)                                                     \
   X(avutil_version) X(av_log_set_callback) X(av_log_get_level) X(av_log_set_level)      \
   X(av_log) X(av_log_default_callback) X(av_malloc) X(av_mallocz) X(av_free)          \
-  X(av_freep) X(av_strdup) X(av_reduce) X(av_rescale_q) X(av_gettime) X(av_parse_time)              \
+  X(av_freep) X(av_strdup) X(av_reduce) X(av_rescale_q) X(av_rescale_q_rnd) X(av_gettime) X(av_parse_time)              \
   X(av_parse_video_rate) X(av_parse_video_size) X(av_opt_set) X(av_opt_set_int)         \
   X(av_opt_get) X(av_opt_get_int) X(av_opt_find) X(av_dict_set) X(av_dict_get)          \
   X(av_dict_free) X(av_frame_alloc) X(av_frame_free) X(av_frame_unref)                  \
@@ -59,7 +59,7 @@
 
 #define VANTREL_SWRESAMPLE_FUNCTIONS(X)                                                 \
   X(swresample_version) X(swr_alloc_set_opts2) X(swr_init) X(swr_free) X(swr_convert)   \
-  X(swr_set_compensation) X(swr_get_out_samples)
+  X(swr_set_compensation) X(swr_get_out_samples) X(swr_get_delay)
 
 // The C-runtime helper set: standard C semantics, taken from the platform's C
 // library. Streams made by lav::fopen are only used with the functions here.

@@ -141,7 +141,7 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   // True for the names of the table that take no value (flags, ignored
   // words, "newvideo" / "newaudio" / "newsubtitle").
   static bool OptionTakesNoValue(const std::string& Name);
-  // An option of the codec, format or scaler holders, by name.
+  // An option of the codec, format or scaler holders, or of a muxer, by name.
   bool ApplyGenericOption(const std::string& Name, const std::string& Value);
   bool ApplyGenericOptionInt(const std::string& Name, int Value);
   // Whether one of the library holders has an option of that name (after
@@ -332,6 +332,11 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   // or SwsContext*) into the new context Target, each with the holder's
   // current value. Options missing in either context are skipped.
   void ApplyContextOptions(void* Target, void* Source, int Flags);
+  // Options private to some muxer: checked against one that has the option,
+  // kept by name, and set on each output whose muxer knows the name.
+  bool SetMuxerOption(const std::string& Name, const std::string& Value);
+  bool KnowsMuxerOption(const std::string& Name) const;
+  void ApplyMuxerOptions(AVFormatContext* oc);
   // The format name to look up; "pgmyuv" becomes "image2" with a notice.
   std::string ImageFormatName(const std::string& Name);
   void ParseTarget(const std::string& Value);
@@ -424,8 +429,12 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   void SetUpCopiedStream(TOutputStreamState& ost, TInputStreamState& ist);
   void SetUpEncodedStream(TOutputStreamState& ost, TInputStreamState& ist);
   void OpenTwoPassLog(TOutputStreamState& ost, int Position);
+  bool HandOverTwoPassLog(TOutputStreamState& ost, const std::string& Name);
+  void SetUpSubtitleEncoding(TOutputStreamState& ost, const TInputStreamState& ist);
   void OpenEncoders();
+  void OpenEncoder(TOutputStreamState& ost);
   void OpenDecoders();
+  void OpenSubtitleEncoders();
   void InitBitstreamFilters();
   void CopyMappedMetadata();
   void WriteHeaders();
@@ -481,6 +490,7 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   void PrepareVideoFrame(TInputStreamState& ist, AVFrame* picture);
   // picture: one decoded picture (owned by the caller; not kept). frameSize: the size of
   // the last packet written, 0 when none.
+  int64_t TicksBeforeRecordingEnd(AVRational Tb) const;
   void EncodeVideo(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist, AVFrame* picture,
                    int& frameSize);
   // samples: one decoded audio frame in the decoder's format, rate and layout.

@@ -71,6 +71,7 @@ struct TOutputStreamState {
   bool Copy = false;                  // packets are copied, no encoder is opened
   int64_t MuxedPts = AV_NOPTS_VALUE;  // stream time base: end of the last packet handed to the muxer
   int64_t MuxedDts = AV_NOPTS_VALUE;  // stream time base: decode time of the last packet handed to the muxer
+  int64_t ShownEnd = AV_NOPTS_VALUE;  // stream time base: where the latest presentation of a muxed packet ends
   bool DtsMoveReported = false;       // the warning about a late packet was given
   bool AudioClockSet = false;         // the audio clock was set from the input clock once
   int32_t CodedQuality = 0;           // of the last coded picture, lambda units (118 per quantiser step)

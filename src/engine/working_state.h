@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "binding/av_ptr.h"
@@ -73,6 +74,8 @@ struct TEngineWorkingState {
   // The names of the generic options set so far, in order, for copying
   // them into each new context.
   std::vector<std::string> GenericOptionNames;
+  // Options private to a muxer, name and value, in the order given.
+  std::vector<std::pair<std::string, std::string>> MuxerOptions;
   // The pending bit-stream filter chain of each kind and the filter names it
   // was built from, in order (video, audio, subtitle); the chain is rebuilt
   // from the names on each append, and both are forgotten once the chain was

@@ -34,6 +34,7 @@ void TCustomFFmpeg::EncodeAudio(AVFormatContext* os, TOutputStreamState& ost, TI
   if (samples->format != ost.ResampleInFormat || samples->sample_rate != ost.ResampleInRate ||
       samples->ch_layout.nb_channels != ost.ResampleInChannels)
     OpenResampler(ost, AVSampleFormat(samples->format), samples->sample_rate, samples->ch_layout);
+  if (ost.SyncOpts >= TicksBeforeRecordingEnd(AVRational{1, ost.Encoder->sample_rate})) return;
   TAudioBlock block;
   block.Count = samples->nb_samples;
   if (AudioSyncMethod != 0) {
@@ -47,13 +48,19 @@ void TCustomFFmpeg::EncodeAudio(AVFormatContext* os, TOutputStreamState& ost, TI
 
 // Without audio sync the FIFO's first sample takes its time from the input
 // clock: forward, so that a gap in the input stays a gap, but never back.
+// Ahead of the block now arriving are the samples queued in the FIFO and
+// those the resampler still holds back; the clock counts both, or every
+// block of a resampled stream would push the time stamps ahead of the
+// samples the encoder really got.
 // Samples already queued keep the times they were given, and after a jump
 // the input clock may land a little before them (the file's new offset comes
 // from whichever stream saw the jump first); going back would hand the
 // encoder overlapping frames and the muxer decreasing time stamps.
 void TCustomFFmpeg::FollowInputClock(TOutputStreamState& ost) {
-  const int64_t anchored = SatSub(SatRound(SyncInputTime(ost) * ost.Encoder->sample_rate),
-                                  lav::av_audio_fifo_size(ost.Fifo.get()));
+  const int rate = ost.Encoder->sample_rate;
+  const int64_t held = ost.Resampler ? std::max<int64_t>(0, lav::swr_get_delay(ost.Resampler.get(), rate)) : 0;
+  const int64_t anchored =
+      SatSub(SatRound(SyncInputTime(ost) * rate), SatAdd(lav::av_audio_fifo_size(ost.Fifo.get()), held));
   if (!ost.AudioClockSet || anchored > ost.SyncOpts) ost.SyncOpts = anchored;
   ost.AudioClockSet = true;
 }
@@ -73,11 +80,12 @@ void TCustomFFmpeg::EncodeFifoFrame(AVFormatContext* os, TOutputStreamState& ost
 void TCustomFFmpeg::EncodeQueuedAudio(AVFormatContext* os, TOutputStreamState& ost) {
   AVAudioFifo* fifo = ost.Fifo.get();
   const int frameSize = ost.Encoder->frame_size;
+  const int64_t limit = TicksBeforeRecordingEnd(AVRational{1, ost.Encoder->sample_rate});
   if (frameSize > 1) {
-    while (lav::av_audio_fifo_size(fifo) >= frameSize) EncodeFifoFrame(os, ost, frameSize);
-  } else if (lav::av_audio_fifo_size(fifo) > 0) {
-    // Sample-per-frame codecs (PCM): the whole block is one packet.
-    EncodeFifoFrame(os, ost, lav::av_audio_fifo_size(fifo));
+    while (lav::av_audio_fifo_size(fifo) >= frameSize && ost.SyncOpts < limit) EncodeFifoFrame(os, ost, frameSize);
+  } else if (lav::av_audio_fifo_size(fifo) > 0 && ost.SyncOpts < limit) {
+    // Sample-per-frame codecs (PCM): the whole block is one packet, cut at the recording time.
+    EncodeFifoFrame(os, ost, int(std::min<int64_t>(lav::av_audio_fifo_size(fifo), limit - ost.SyncOpts)));
   }
 }
 
@@ -89,7 +97,8 @@ void TCustomFFmpeg::FlushAudioEncoder(AVFormatContext* os, TOutputStreamState& o
   const int left = ost.Fifo ? lav::av_audio_fifo_size(ost.Fifo.get()) : 0;
   const bool smallLast =
       enc->codec && (enc->codec->capabilities & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE));
-  if (left > 0 && smallLast) EncodeFifoFrame(os, ost, left);
+  const int64_t room = SatSub(TicksBeforeRecordingEnd(AVRational{1, enc->sample_rate}), ost.SyncOpts);
+  if (left > 0 && smallLast && room > 0) EncodeFifoFrame(os, ost, int(std::min<int64_t>(left, room)));
   if (EncodeAndWrite(os, ost, nullptr) < 0) throw FFMpegException("Audio encoding failed");
 }
 

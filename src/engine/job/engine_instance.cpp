@@ -202,6 +202,7 @@ void TCustomFFmpeg::FreeHeapOptions() {
   VStatsFile.reset();
   VStatsFileName.reset();
   GenericOptionNames.clear();
+  MuxerOptions.clear();
   VideoCodecName.reset();
   AudioCodecName.reset();
   SubtitleCodecName.reset();

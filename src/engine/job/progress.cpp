@@ -94,7 +94,7 @@ void TCustomFFmpeg::ReportProgress(bool last) {
         videoSeen = true;
       }
     }
-    const double t = ost.MuxedPts == AV_NOPTS_VALUE ? 0 : double(ost.MuxedPts) * av_q2d(ost.Stream->time_base);
+    const double t = ost.ShownEnd == AV_NOPTS_VALUE ? 0 : double(ost.ShownEnd) * av_q2d(ost.Stream->time_base);
     if (t < outputTime && t > 0) outputTime = t;
   }
   // Nothing muxed yet counts as no time at all.
@@ -105,7 +105,7 @@ void TCustomFFmpeg::ReportProgress(bool last) {
     if (Verbose > 1) line.Append(" dup=%d drop=%d", DupFrames, DropFrames);
     if (OnProgress)
       OnProgress(this, frameNumber, fps, int(outputTime * 1000), quality, float(bitrate), totalSize, DurationMs);
-    else if (OnProgressLine)
+    else if (OnProgressLine && Verbose >= 0)
       OnProgressLine(this, line.Text(), last);
     else if (Verbose >= 0 && LogAssigned())
       Log(1, line.Text());

@@ -99,7 +99,7 @@ bool TCustomFFmpeg::ApplyGenericOption(const std::string& Name, const std::strin
     std::string rest;
     if (void* holder = PrefixedHolder(CodecOptions, name, rest)) result = SetOn(holder, rest, Value);
   }
-  if (!result) return false;
+  if (!result) return SetMuxerOption(name, Value);
 
   GenericOptionNames.emplace_back(result->name);
   if (IntOption(CodecOptions[0].get(), "debug") != 0 || IntOption(FormatOptions.get(), "fdebug") != 0) {
@@ -117,7 +117,7 @@ bool TCustomFFmpeg::KnowsGenericOption(const std::string& Name) const {
       FindOption(ScalerOptions.get(), name))
     return true;
   std::string rest;
-  return FindOption(PrefixedHolder(CodecOptions, name, rest), rest) != nullptr;
+  return FindOption(PrefixedHolder(CodecOptions, name, rest), rest) != nullptr || KnowsMuxerOption(name);
 }
 
 bool TCustomFFmpeg::ApplyGenericOptionInt(const std::string& Name, int Value) {

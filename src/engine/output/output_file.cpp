@@ -144,6 +144,7 @@ void TCustomFFmpeg::ApplyMuxerSettings(AVFormatContext* oc) {
     lav::av_opt_set_int(oc->priv_data, "loop", LoopOutput, 0);
   }
   ApplyContextOptions(oc, FormatOptions.get(), AV_OPT_FLAG_ENCODING_PARAM);
+  ApplyMuxerOptions(oc);
 }
 
 void TCustomFFmpeg::DiscardOutput(OutputContextPtr& oc, int FileIndex) {

@@ -1,5 +1,7 @@
 // The last step of every packet: the stream's bit-stream filter chain, then
 // the interleaving writer.
+#include <algorithm>
+
 #include "binding/helpers.h"
 #include "binding/message_format.h"
 #include "engine/coded_quality.h"
@@ -39,6 +41,17 @@ void TCustomFFmpeg::NoteWrittenPacket(TOutputStreamState& ost, const AVPacket* p
   if (t != AV_NOPTS_VALUE) {
     const int64_t end = SatAdd(t, pkt->duration > 0 ? pkt->duration : 0);
     if (ost.MuxedPts == AV_NOPTS_VALUE || end > ost.MuxedPts) ost.MuxedPts = end;
+  }
+  // The report tells how much was written: up to the end of the packet shown
+  // last, which for reordered video is not the packet muxed last. An encoder
+  // that leaves the duration open made one frame of its time base.
+  if (pkt->pts != AV_NOPTS_VALUE) {
+    int64_t duration = pkt->duration;
+    const bool encodedVideo = ost.EncodingNeeded && enc && enc->codec_type == AVMEDIA_TYPE_VIDEO;
+    if (duration <= 0 && encodedVideo && enc->time_base.num > 0)
+      duration = lav::av_rescale_q(1, enc->time_base, ost.Stream->time_base);
+    const int64_t end = SatAdd(pkt->pts, std::max<int64_t>(duration, 0));
+    if (ost.ShownEnd == AV_NOPTS_VALUE || end > ost.ShownEnd) ost.ShownEnd = end;
   }
   TakeQualityStats(ost, pkt);
   if (ost.LogFile && enc && enc->stats_out) lav::fprintf(ost.LogFile.get(), "%s", enc->stats_out);

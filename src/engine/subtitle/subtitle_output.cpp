@@ -39,6 +39,10 @@ void TCustomFFmpeg::EncodeSubtitle(AVFormatContext* os, TOutputStreamState& ost,
     if (dvb) {
       const uint32_t shift = round == 0 ? sub->start_display_time : sub->end_display_time;
       pkt->pts += lav::av_rescale_q(shift, AVRational{1, 1000}, streamTb);
+    } else if (sub->end_display_time > sub->start_display_time) {
+      // Text cues end with their packet: the muxers take the display span from it.
+      pkt->duration =
+          lav::av_rescale_q(int64_t(sub->end_display_time - sub->start_display_time), AVRational{1, 1000}, streamTb);
     }
     pkt->dts = pkt->pts;
     WritePacket(os, pkt, enc, BitstreamFilters[ost.FileIndex][ost.StreamIndex].get());

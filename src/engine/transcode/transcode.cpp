@@ -22,6 +22,7 @@ void TCustomFFmpeg::Transcode() {
     LogStreamMapping();
     OpenEncoders();
     OpenDecoders();
+    OpenSubtitleEncoders();
     for (TInputStreamState& ist : InputStreams) {
       ist.Pts = 0;
       ist.NextPts = AV_NOPTS_VALUE;

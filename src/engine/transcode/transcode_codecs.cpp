@@ -8,6 +8,8 @@
 namespace vantrel {
 namespace {
 
+constexpr const char* kEncoderStatsOption = "stats";
+
 void TakeLanguageAndDisposition(AVStream* Out, const AVStream* In) {
   const AVDictionaryEntry* own = lav::av_dict_get(Out->metadata, "language", nullptr, 0);
   const AVDictionaryEntry* source = lav::av_dict_get(In->metadata, "language", nullptr, 0);
@@ -45,6 +47,7 @@ void TCustomFFmpeg::SetUpEncodedStream(TOutputStreamState& ost, TInputStreamStat
                                                   : "Error opening filters: " + FilterError);
       break;
     case AVMEDIA_TYPE_SUBTITLE:
+      SetUpSubtitleEncoding(ost, ist);
       break;
     default:
       throw FFMpegException("invalid codec_type of output stream");
@@ -53,9 +56,38 @@ void TCustomFFmpeg::SetUpEncodedStream(TOutputStreamState& ost, TInputStreamStat
   ist.DecodingNeeded = true;
 }
 
+// Subtitle packets carry times in microseconds, as the decoded subtitles do;
+// bitmap subtitles keep the canvas they were drawn for.
+void TCustomFFmpeg::SetUpSubtitleEncoding(TOutputStreamState& ost, const TInputStreamState& ist) {
+  AVCodecContext* enc = ost.Encoder;
+  enc->time_base = AV_TIME_BASE_Q;
+  const AVCodecParameters* par = ist.Stream->codecpar;
+  if (enc->width <= 0 || enc->height <= 0) {
+    enc->width = par->width;
+    enc->height = par->height;
+  }
+}
+
+// Encoders that keep their own statistics (libx264's "stats") write them in
+// pass 1 and read them in pass 2 under the name they are given, with
+// companion files beside it; the engine's own log would compete for the
+// name, and without the name the encoder writes into the current folder.
+bool TCustomFFmpeg::HandOverTwoPassLog(TOutputStreamState& ost, const std::string& Name) {
+  void* own = ost.Encoder->priv_data;
+  if (!own || !lav::av_opt_find(own, kEncoderStatsOption, nullptr, 0, 0)) return false;
+  if (ost.Encoder->flags & AV_CODEC_FLAG_PASS2) {
+    const FilePtr f(lav::fopen(Name.c_str(), "r"));
+    if (!f) throw FFMpegException("creat open fail: " + Name);
+  }
+  if (lav::av_opt_set(own, kEncoderStatsOption, Name.c_str(), 0) < 0)
+    throw FFMpegException("creat file fail: " + Name);
+  return true;
+}
+
 void TCustomFFmpeg::OpenTwoPassLog(TOutputStreamState& ost, int Position) {
   std::string name = Format("%s-%d.log", PassLogFileName.empty() ? "ffmpeg2pass" : PassLogFileName, Position);
   if (name.size() > 1023) name.resize(1023);
+  if (HandOverTwoPassLog(ost, name)) return;
   if (ost.Encoder->flags & AV_CODEC_FLAG_PASS1) {
     FILE* f = lav::fopen(name.c_str(), "w");
     if (!f) throw FFMpegException("creat file fail: " + name);
@@ -76,28 +108,47 @@ void TCustomFFmpeg::OpenTwoPassLog(TOutputStreamState& ost, int Position) {
 }
 
 void TCustomFFmpeg::OpenEncoders() {
+  for (TOutputStreamState& ost : OutputStreams)
+    if (ost.EncodingNeeded && ost.Encoder->codec_type != AVMEDIA_TYPE_SUBTITLE) OpenEncoder(ost);
+}
+
+// A text subtitle encoder takes its styles from the decoder's ASS header,
+// which the decoder only makes when it opens; so these encoders open last.
+void TCustomFFmpeg::OpenSubtitleEncoders() {
   for (TOutputStreamState& ost : OutputStreams) {
-    if (!ost.EncodingNeeded) continue;
+    if (!ost.EncodingNeeded || ost.Encoder->codec_type != AVMEDIA_TYPE_SUBTITLE) continue;
+    const AVCodecContext* dec = InputStreams[size_t(ost.SourceIndex)].Decoder;
     AVCodecContext* enc = ost.Encoder;
-    const AVCodec* codec = enc->codec ? enc->codec : lav::avcodec_find_encoder(enc->codec_id);
-    if (!codec)
-      throw FFMpegException(Format("Unsupported codec for output stream #%d.%d", ost.FileIndex, ost.StreamIndex));
-    {
-      std::lock_guard<std::mutex> lock(CodecLock());
-      if (lav::avcodec_open2(enc, codec, nullptr) < 0)
-        throw FFMpegException(Format("Error while opening codec for output stream #%d.%d - maybe incorrect "
-                                     "parameters such as bit_rate, rate, width or height",
-                                     ost.FileIndex, ost.StreamIndex));
-      OpenedEncoders.insert(OpenedEncoders.begin(), enc);
+    if (dec && dec->subtitle_header && !enc->subtitle_header) {
+      // The encoder context owns and frees the copy.
+      enc->subtitle_header = static_cast<uint8_t*>(lav::av_mallocz(size_t(dec->subtitle_header_size) + 1));
+      if (!enc->subtitle_header) throw FFMpegException("av_mallocz fail");
+      std::copy_n(dec->subtitle_header, dec->subtitle_header_size, enc->subtitle_header);
+      enc->subtitle_header_size = dec->subtitle_header_size;
     }
-    ExtraSize += enc->extradata_size;
-    // The muxer learns the stream from the opened encoder.
-    if (lav::avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0)
-      throw FFMpegException("av_mallocz fail");
-    ost.Stream->time_base = enc->time_base;
-    if (enc->codec_type == AVMEDIA_TYPE_VIDEO) ost.Stream->avg_frame_rate = enc->framerate;
-    if (enc->codec_type == AVMEDIA_TYPE_AUDIO) StartAudioEncoding(ost, InputStreams[size_t(ost.SourceIndex)]);
+    OpenEncoder(ost);
   }
+}
+
+void TCustomFFmpeg::OpenEncoder(TOutputStreamState& ost) {
+  AVCodecContext* enc = ost.Encoder;
+  const AVCodec* codec = enc->codec ? enc->codec : lav::avcodec_find_encoder(enc->codec_id);
+  if (!codec)
+    throw FFMpegException(Format("Unsupported codec for output stream #%d.%d", ost.FileIndex, ost.StreamIndex));
+  {
+    std::lock_guard<std::mutex> lock(CodecLock());
+    if (lav::avcodec_open2(enc, codec, nullptr) < 0)
+      throw FFMpegException(Format("Error while opening codec for output stream #%d.%d - maybe incorrect "
+                                   "parameters such as bit_rate, rate, width or height",
+                                   ost.FileIndex, ost.StreamIndex));
+    OpenedEncoders.insert(OpenedEncoders.begin(), enc);
+  }
+  ExtraSize += enc->extradata_size;
+  // The muxer learns the stream from the opened encoder.
+  if (lav::avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0) throw FFMpegException("av_mallocz fail");
+  ost.Stream->time_base = enc->time_base;
+  if (enc->codec_type == AVMEDIA_TYPE_VIDEO) ost.Stream->avg_frame_rate = enc->framerate;
+  if (enc->codec_type == AVMEDIA_TYPE_AUDIO) StartAudioEncoding(ost, InputStreams[size_t(ost.SourceIndex)]);
 }
 
 void TCustomFFmpeg::OpenDecoders() {

@@ -76,6 +76,15 @@ void TCustomFFmpeg::CorrectDiscontinuity(AVPacket* pkt, TInputStreamState& ist) 
   if (pkt->pts != AV_NOPTS_VALUE) pkt->pts = SatSub(pkt->pts, shift);
 }
 
+// How many ticks of the time base an encoded stream may hold before the
+// recording time: a frame that starts before it is the last one. Strict
+// muxers (DV) want every stream to end there, not where the input happened
+// to be read to or where the decoder's last pictures fall.
+int64_t TCustomFFmpeg::TicksBeforeRecordingEnd(AVRational Tb) const {
+  if (RecordingTime == INT64_MAX || Tb.num <= 0 || Tb.den <= 0) return INT64_MAX;
+  return lav::av_rescale_q_rnd(RecordingTime, AV_TIME_BASE_Q, Tb, AV_ROUND_UP);
+}
+
 bool TCustomFFmpeg::OutputLimitReached(double MinOutputTime) const {
   if (double(RecordingTime) / 1000000.0 <= MinOutputTime) return true;
   AVIOContext* pb = OutputFiles[0]->pb;

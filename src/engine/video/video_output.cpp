@@ -2,6 +2,7 @@
 // cropped, scaled, padded, encoded as often as the frame-rate sync asks.
 #include <algorithm>
 
+#include "binding/helpers.h"
 #include "binding/message_format.h"
 #include "engine/engine.h"
 #include "engine/picture_ops.h"
@@ -171,6 +172,7 @@ void TCustomFFmpeg::EncodeVideo(AVFormatContext* os, TOutputStreamState& ost, TI
   frameSize = 0;
   int copies = VideoFramesToEncode(ost);
   copies = int(std::min<int64_t>(copies, int64_t(MaxFrames[AVMEDIA_TYPE_VIDEO]) - ost.FrameNumber));
+  copies = int(std::min<int64_t>(copies, SatSub(TicksBeforeRecordingEnd(ost.Encoder->time_base), ost.SyncOpts)));
   if (copies <= 0) return;
   AVFrame* composed = ComposeVideoPicture(ost, picture);
   if (composed) EncodeVideoCopies(os, ost, ist, picture, composed, copies, frameSize);
