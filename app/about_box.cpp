@@ -1,5 +1,7 @@
 #include "app/about_box.h"
 
+#include "app/main_window.h"
+
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
@@ -49,6 +51,7 @@ TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("FrmAbout"));
   setWindowTitle(QStringLiteral("About Vantrel"));
   setFixedSize(301, 233);
+  setFont(WindowFont());
   // A dialog of a window with an icon would inherit it; this one has none.
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
@@ -61,7 +64,7 @@ TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent) {
 
   const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignTop;
   Place(new QLabel(QStringLiteral("Vantrel V3.6"), this), "Label1", {56, 32, 209, 17}, centred);
-  Place(new QLabel(QStringLiteral("Video converter for mobile phones"), this), "Label2", {48, 50, 201, 23}, centred);
+  Place(new QLabel(QStringLiteral("Phone video converter"), this), "Label2", {48, 50, 201, 23}, centred);
   Place(new QLabel(QStringLiteral("3GP, 3G2 and MP4 movies"), this), "Label3", {48, 72, 185, 20}, centred);
   Place(new LinkLabel(QStringLiteral("Website: ") + QString::fromLatin1(kWebsite), [this] { openWebsite(); }, this),
         "LblWebsite", {64, 152, 177, 25}, Qt::AlignLeft | Qt::AlignVCenter);

@@ -4,6 +4,7 @@
 // back (rows, progress line, messages).
 #pragma once
 
+#include <QFont>
 #include <QWidget>
 #include <memory>
 #include <string>
@@ -134,6 +135,9 @@ class TForm1 final : public QWidget, private MessageReporter {
   QPushButton* btnAbout_ = nullptr;
   QPushButton* btnHelp_ = nullptr;
 };
+
+// The font of the window and its boxes.
+QFont WindowFont();
 
 // The help page shipped with the program in programFolder: beside it in a
 // build tree, under share/vantrel once installed.

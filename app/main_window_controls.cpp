@@ -1,5 +1,6 @@
 // The window's controls, placed at fixed positions on a fixed client area:
 // the layout users know from the program's earlier versions.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -59,6 +60,14 @@ QCheckBox* MakeCheck(const char* name, const char* text, QWidget* parent, int le
 
 }  // namespace
 
+QFont WindowFont() {
+  QFont font = QApplication::font();
+  font.setPointSizeF(8);
+  // Narrow where the family has a narrow cut (DejaVu Sans Condensed).
+  font.setStretch(QFont::SemiCondensed);
+  return font;
+}
+
 void TForm1::createControls() {
   InitWindowResources();
   setObjectName(QStringLiteral("Form1"));
@@ -68,6 +77,9 @@ void TForm1::createControls() {
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setFixedSize(653, 448);
+  // The fixed places were laid out for a small 8-point font; the desktop's
+  // usual 10 points would run labels into the lists beside them.
+  setFont(WindowFont());
   setAcceptDrops(true);
 
   createList();
@@ -103,6 +115,8 @@ void TForm1::createList() {
   lvw_->setSelectionBehavior(QAbstractItemView::SelectRows);
   lvw_->setSelectionMode(QAbstractItemView::SingleSelection);
   lvw_->setWordWrap(false);
+  // The five visible columns fill the list exactly.
+  lvw_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   lvw_->verticalHeader()->hide();
   lvw_->verticalHeader()->setDefaultSectionSize(lvw_->fontMetrics().height() + 4);
   QHeaderView* header = lvw_->horizontalHeader();

@@ -161,12 +161,14 @@ class WindowBatchTest : public QObject {
     click("BtnStart");
     QVERIFY(window_->busy());
     CheckControlTable(*window_, true);
+    if (QTest::currentTestFailed()) return;
     QTRY_VERIFY_WITH_TIMEOUT(rowStatus(1) == RowStatus::Converting, kBatchTimeoutMs);
     QVERIFY(Control<QLabel>(*window_, "LblProgress")->text().startsWith(QStringLiteral("Current Frame=")));
     QVERIFY(status(1).endsWith(QStringLiteral("% Completed")));
     click("BtnStart");
     QVERIFY(!window_->busy());
     CheckControlTable(*window_, false);
+    if (QTest::currentTestFailed()) return;
     QTest::qWait(500);
     QCOMPARE(status(0), QStringLiteral("Completed"));
     QCOMPARE(status(1), QStringLiteral("Stopped"));
