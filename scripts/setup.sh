@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libavfilter-dev libswresample-dev
   libavcodec-extra ffmpeg
-  qt6-base-dev
+  qt6-base-dev libqt6svg6
   libgtest-dev libgmock-dev
   time python3
 )

@@ -1,0 +1,300 @@
+#include "app/main_window.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+#include <QUrl>
+
+#include "app/about_box.h"
+#include "app/add_file_task.h"
+#include "app/file_list_model.h"
+#include "app/guarded_application.h"
+#include "app/open_dialog.h"
+#include "app/qt_main_loop.h"
+#include "converter/bront_converter.h"
+
+namespace vantrel::app {
+namespace {
+
+QString WithTrailingSlash(QString folder) {
+  if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+  return folder;
+}
+
+}  // namespace
+
+TForm1::TForm1(const WindowServices& services, QWidget* parent)
+    : QWidget(parent),
+      services_(services),
+      loop_(std::make_unique<QtMainLoop>(this)),
+      converter_(std::make_unique<TBrontConverter>(loop_.get())),
+      model_(std::make_unique<FileListModel>()),
+      countdown_(services.powerOff ? std::make_unique<CountdownShutdown>(this, *services.powerOff,
+                                                                         services.shutdownCountdownSeconds)
+                                   : nullptr),
+      batch_(std::make_unique<BatchController>(*converter_, *model_, static_cast<MessageReporter&>(*this),
+                                             countdown_.get())) {
+  createControls();
+  connectControls();
+}
+
+TForm1::~TForm1() {
+  if (auto* application = dynamic_cast<GuardedApplication*>(QCoreApplication::instance()))
+    application->setErrorHandler(nullptr);
+  // Tasks still running must not report to a window being torn down.
+  batch_.reset();
+}
+
+void TForm1::connectControls() {
+  connect(btnAdd_, &QPushButton::clicked, this, &TForm1::add);
+  connect(btnRemove_, &QPushButton::clicked, this, &TForm1::remove);
+  connect(btnClear_, &QPushButton::clicked, this, &TForm1::clear);
+  connect(btnMoveUp_, &QPushButton::clicked, this, &TForm1::moveUp);
+  connect(btnMoveDown_, &QPushButton::clicked, this, &TForm1::moveDown);
+  connect(btnChangeOutputFolder_, &QPushButton::clicked, this, &TForm1::changeOutputFolder);
+  connect(btnStart_, &QPushButton::clicked, this, &TForm1::startOrStop);
+  connect(btnAbout_, &QPushButton::clicked, this, &TForm1::about);
+  connect(btnHelp_, &QPushButton::clicked, this, &TForm1::help);
+  // Activated, not changed: picking the profile already shown resets the
+  // audio lists too.
+  connect(cboProfiles_, &QComboBox::activated, this, &TForm1::profileSelected);
+
+  connect(batch_.get(), &BatchController::runningChanged, this, &TForm1::setBusy);
+  connect(batch_.get(), &BatchController::progressLineChanged, lblProgress_, &QLabel::setText);
+  connect(batch_.get(), &BatchController::completed, this, [this] { services_.dialogs->showCompletion(this); });
+}
+
+// The frame's size is known once the window is shown.
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (centred_) return;
+  centred_ = true;
+  centreOnScreen();
+}
+
+void TForm1::centreOnScreen() {
+  const QScreen* screen = this->screen();
+  if (!screen) return;
+  QRect frame = frameGeometry();
+  frame.moveCenter(screen->availableGeometry().center());
+  move(frame.topLeft());
+}
+
+bool TForm1::open() {
+  // First of all, so that whatever goes wrong from here on is shown.
+  if (auto* application = dynamic_cast<GuardedApplication*>(QCoreApplication::instance()))
+    application->setErrorHandler(
+        [this](const QString& message, bool engineError) { showUncaughtError(message, engineError); });
+  if (!converter_->LoadAVLib(services_.libraryFolder, true)) {
+    services_.dialogs->showMessage(
+        this, {QStringLiteral("Error"),
+               QString::fromStdString(converter_->LastErrMsg()) +
+                   QStringLiteral(" Please re-install the program and try it again."),
+               QMessageBox::Information});
+    closed_ = true;  // nothing to save or unload
+    return false;
+  }
+  opened_ = true;
+  applySettings(LoadStartUpSettings());
+  return true;
+}
+
+bool TForm1::busy() const { return batch_ && batch_->running(); }
+
+void TForm1::Report(MessageKind kind, const QString& text) {
+  services_.dialogs->showMessage(this, MessageBoxFor(kind, text));
+}
+
+void TForm1::showUncaughtError(const QString& message, bool engineError) {
+  services_.dialogs->showMessage(this, UncaughtErrorBox(message, engineError));
+}
+
+// ---- option lists ----
+
+QComboBox* TForm1::combo(OptionList list) const {
+  switch (list) {
+    case OptionList::VideoSize:
+      return cboVideoSize_;
+    case OptionList::VideoBitrate:
+      return cboVideoBitrate_;
+    case OptionList::FrameRate:
+      return cboFrameRate_;
+    case OptionList::AudioChannels:
+      return cboAudioChannels_;
+    case OptionList::AudioBitrate:
+      return cboAudioBitrate_;
+    case OptionList::AudioSampleRate:
+      break;
+  }
+  return cboAudioSampleRate_;
+}
+
+void TForm1::fillList(OptionList list, int profile) {
+  QComboBox* box = combo(list);
+  box->clear();
+  for (std::string_view item : Items(list, profile))
+    box->addItem(QString::fromUtf8(item.data(), qsizetype(item.size())));
+}
+
+void TForm1::fillAudioLists(int profile) {
+  for (OptionList list : {OptionList::AudioChannels, OptionList::AudioBitrate, OptionList::AudioSampleRate}) {
+    fillList(list, profile);
+    combo(list)->setCurrentIndex(SelectedAfterProfileChange(list, profile));
+  }
+}
+
+void TForm1::profileSelected(int profile) { fillAudioLists(profile); }
+
+void TForm1::applySettings(const Settings& settings) {
+  edtOutputFolder_->setText(WithTrailingSlash(settings.outputFolder));
+  cboProfiles_->setCurrentIndex(settings.output.profile);
+  fillAudioLists(settings.output.profile);
+  for (OptionList list : kOptionLists) combo(list)->setCurrentIndex(settings.output.index(list));
+  cboThread_->setCurrentIndex(settings.thread);
+  chkOverwrite_->setChecked(settings.overwrite);
+  chkShutdown_->setChecked(settings.shutdownAfterCompleted);
+}
+
+Settings TForm1::currentSettings() const {
+  Settings settings;
+  settings.outputFolder = WithTrailingSlash(edtOutputFolder_->text());
+  settings.output.profile = cboProfiles_->currentIndex();
+  for (OptionList list : kOptionLists) settings.output.index(list) = combo(list)->currentIndex();
+  settings.thread = cboThread_->currentIndex();
+  settings.overwrite = chkOverwrite_->isChecked();
+  settings.shutdownAfterCompleted = chkShutdown_->isChecked();
+  return settings;
+}
+
+// ---- list actions ----
+
+void TForm1::addFiles(const QStringList& paths) {
+  if (paths.isEmpty() || busy()) return;
+  const Settings settings = currentSettings();
+  const AddFileSettings files{settings.output, settings.outputFolder, settings.overwrite};
+  AddFilesToList(*converter_, files, paths, *model_, *this);
+}
+
+void TForm1::add() { addFiles(services_.dialogs->chooseFiles(this)); }
+
+int TForm1::selectedRow() const {
+  const QModelIndexList rows = lvw_->selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void TForm1::selectRow(int row) {
+  if (row < 0) return;
+  lvw_->selectionModel()->setCurrentIndex(model_->index(row, 0),
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  lvw_->scrollTo(model_->index(row, 0));
+}
+
+void TForm1::remove() {
+  QList<int> rows;
+  for (const QModelIndex& index : lvw_->selectionModel()->selectedRows()) rows.append(index.row());
+  model_->removeSelected(rows);
+}
+
+void TForm1::clear() {
+  if (model_->clear()) converter_->ClearTasks();
+}
+
+void TForm1::moveUp() { selectRow(model_->moveUp(selectedRow())); }
+
+void TForm1::moveDown() { selectRow(model_->moveDown(selectedRow())); }
+
+void TForm1::changeOutputFolder() {
+  const QString folder = services_.dialogs->chooseFolder(this, edtOutputFolder_->text());
+  if (!folder.isEmpty()) edtOutputFolder_->setText(WithTrailingSlash(folder));
+}
+
+// ---- batch ----
+
+void TForm1::startOrStop() {
+  if (!batch_) return;  // closed
+  const Settings settings = currentSettings();
+  BatchSettings batch;
+  batch.files = {settings.output, settings.outputFolder, settings.overwrite};
+  batch.parallelTasks = settings.parallelTasks();
+  batch.shutdownAfterCompleted = settings.shutdownAfterCompleted;
+  batch_->startOrStop(batch);
+}
+
+void TForm1::setBusy(bool busy) {
+  for (QWidget* control : std::initializer_list<QWidget*>{btnAdd_, btnRemove_, btnClear_, btnMoveUp_, btnMoveDown_,
+                                                           btnChangeOutputFolder_, btnAbout_, btnHelp_, gbOutput_,
+                                                           gbOther_})
+    control->setEnabled(!busy);
+  lblProgress_->setText(QString());
+  lblProgress_->setVisible(busy);
+  btnStart_->setText(busy ? QStringLiteral("Stop") : QStringLiteral("Convert"));
+}
+
+// ---- about and help ----
+
+void TForm1::about() {
+  TFrmAbout box(this);
+  box.exec();
+}
+
+QString HelpPagePath(const QString& programFolder) {
+  const QString beside = programFolder + QStringLiteral("/help/index.html");
+  if (QFileInfo::exists(beside)) return beside;
+  return QDir::cleanPath(programFolder + QStringLiteral("/../share/vantrel/help/index.html"));
+}
+
+void TForm1::help() { QDesktopServices::openUrl(QUrl::fromLocalFile(HelpPagePath(QCoreApplication::applicationDirPath()))); }
+
+// ---- drops ----
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!busy() && event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) paths.append(url.toLocalFile());
+  if (paths.isEmpty() || busy()) return;
+  event->acceptProposedAction();
+  addFiles(ExpandDroppedPaths(paths));
+}
+
+// ---- close ----
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  saveAndUnload();
+  event->accept();
+}
+
+// No question is asked: a running batch is stopped. The controller goes
+// first, detaching the converter's events, so nothing reaches the window
+// once it closes.
+void TForm1::saveAndUnload() {
+  if (closed_) return;
+  closed_ = true;
+  batch_.reset();
+  converter_->StopConvert();
+  converter_->UnloadAVLib();
+  if (!opened_) return;
+  QString error;
+  if (!WriteSettings(currentSettings(), SettingsFilePath(), &error))
+    services_.dialogs->showMessage(
+        this, {QStringLiteral("Error"), QStringLiteral("Cannot save the settings: ") + error, QMessageBox::Warning});
+}
+
+}  // namespace vantrel::app

@@ -1,0 +1,55 @@
+// Everything the window shows modally goes through WindowDialogs, so that
+// tests can record what the user would have seen and go on at once. The
+// texts, captions and icons are decided by the window; the dialogs only
+// show them.
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+#include "app/message_reporter.h"
+
+class QWidget;
+
+namespace vantrel::app {
+
+inline constexpr char kApplicationTitle[] = "Vantrel";
+
+struct MessageBoxText {
+  QString caption;
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::Information;
+  bool operator==(const MessageBoxText&) const = default;
+};
+
+// The box a message of the logic layer is shown in.
+MessageBoxText MessageBoxFor(MessageKind kind, const QString& text);
+
+// An error that reached the event loop: a non-empty message whose last
+// character sorts after "." gets a "." appended; the engine's own errors
+// get the warning icon, any other the error icon.
+MessageBoxText UncaughtErrorBox(const QString& message, bool engineError);
+
+class WindowDialogs {
+ public:
+  virtual ~WindowDialogs() = default;
+  virtual void showMessage(QWidget* parent, const MessageBoxText& box) = 0;
+  // "File conversion process finished.", modal.
+  virtual void showCompletion(QWidget* parent) = 0;
+  // The open dialog; empty when cancelled.
+  virtual QStringList chooseFiles(QWidget* parent) = 0;
+  // The folder chooser; empty when cancelled.
+  virtual QString chooseFolder(QWidget* parent, const QString& current) = 0;
+};
+
+// The dialogs the program shows on screen.
+class QtWindowDialogs final : public WindowDialogs {
+ public:
+  void showMessage(QWidget* parent, const MessageBoxText& box) override;
+  void showCompletion(QWidget* parent) override;
+  QStringList chooseFiles(QWidget* parent) override;
+  QString chooseFolder(QWidget* parent, const QString& current) override;
+};
+
+}  // namespace vantrel::app

@@ -1,0 +1,269 @@
+// The window with real conversions: adding and arranging rows, a batch
+// stopped in its second row, complete batches with the power-off countdown
+// run out and cancelled, and closing during a batch with the settings
+// coming back in the next window.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include "app/file_list_model.h"
+#include "app/settings.h"
+#include "binding/av_binding.h"
+#include "control_table.h"
+#include "gui_support.h"
+#include "gui_tests.h"
+
+using namespace vantrel::app;
+using namespace vantrel::app::test;
+
+namespace {
+
+// Qt Test waits twice as long again after a timed-out wait and ends a test
+// function after five minutes: one wait stays well below that.
+constexpr int kStepTimeoutMs = 90000;
+constexpr int kCountdownSeconds = 2;
+
+}  // namespace
+
+class WindowBatchTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<QTemporaryDir> dir_;
+  FakeDialogs dialogs_;
+  CountingShutdown powerOff_;
+  std::unique_ptr<TForm1> window_;
+
+  QString outFolder() const { return dir_->filePath(QStringLiteral("out/")); }
+  void openWindow(bool chooseFolder = true) {
+    window_ = MakeWindow(dialogs_, &powerOff_, kCountdownSeconds);
+    QVERIFY(window_->open());
+    window_->show();
+    if (!chooseFolder) return;
+    dialogs_.folderToChoose = outFolder();
+    click("BtnChangeOutputFolder");
+  }
+  void click(const char* button) { Control<QPushButton>(*window_, button)->click(); }
+  QComboBox* combo(const char* name) { return Control<QComboBox>(*window_, name); }
+  void pick(const char* name, const char* item) {
+    QComboBox* box = combo(name);
+    const int index = box->findText(QString::fromLatin1(item));
+    QVERIFY2(index >= 0, item);
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+  }
+  void add(const QStringList& files) {
+    dialogs_.filesToChoose = files;
+    click("BtnAdd");
+  }
+  QString status(int row) const {
+    return window_->model().data(window_->model().index(row, FileListModel::StatusColumn)).toString();
+  }
+  QString statuses() const {
+    QStringList list;
+    for (int row = 0; row < window_->model().size(); ++row) list.append(QLatin1Char('[') + status(row) + QLatin1Char(']'));
+    return list.join(QLatin1Char(' ')) + QStringLiteral(" busy=") + QString::number(window_->busy()) +
+           QStringLiteral(" line=") + Control<QLabel>(*window_, "LblProgress")->text();
+  }
+  RowStatus rowStatus(int row) const { return window_->model().fileRow(row).status; }
+  QStringList names() const {
+    QStringList list;
+    for (int row = 0; row < window_->model().size(); ++row) list.append(window_->model().fileRow(row).inputName);
+    return list;
+  }
+  int selected() const {
+    const QModelIndexList rows = Control<QTableView>(*window_, "Lvw")->selectionModel()->selectedRows();
+    return rows.size() == 1 ? rows[0].row() : -1;
+  }
+  void select(int row) {
+    auto* lvw = Control<QTableView>(*window_, "Lvw");
+    if (row < 0)
+      lvw->clearSelection();
+    else
+      lvw->selectRow(row);
+  }
+
+ private slots:
+  void initTestCase() {
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+  }
+  void init() {
+    QFile::remove(SettingsFilePath());
+    QDir(outFolder()).removeRecursively();
+    QVERIFY(QDir().mkpath(outFolder()));
+    dialogs_ = FakeDialogs();
+    powerOff_.requests = 0;
+    openWindow();
+  }
+  void cleanup() {
+    if (window_) window_->close();
+    window_.reset();
+  }
+
+  // Three files, the second not a movie: two rows and one refusal. Then
+  // the list actions on three rows, the moved row staying selected.
+  void addAndArrangeRows() {
+    const QString text = Fixture("text.avi");
+    add({Fixture("avi_mpeg4.avi"), text, Fixture("mp4.mp4")});
+    QCOMPARE(names(), (QStringList{QStringLiteral("avi_mpeg4"), QStringLiteral("mp4")}));
+    QCOMPARE(dialogs_.messages.size(), 1);
+    QCOMPARE(dialogs_.messages[0],
+             (MessageBoxText{QStringLiteral("Error"),
+                             QStringLiteral("Convertion of file \"") + text + QStringLiteral("\" is not supported."),
+                             QMessageBox::Information}));
+    const FileListModel& model = window_->model();
+    QCOMPARE(model.data(model.index(0, FileListModel::TypeColumn)).toString(), QStringLiteral("AVI"));
+    QCOMPARE(model.data(model.index(0, FileListModel::DurationColumn)).toString(), QStringLiteral("00:00:04"));
+    QCOMPARE(model.data(model.index(1, FileListModel::PathColumn)).toString(), Fixture("mp4.mp4"));
+    QCOMPARE(status(0), QString());
+
+    add({Fixture("xvid.avi")});
+    const QString a = QStringLiteral("avi_mpeg4"), b = QStringLiteral("mp4"), c = QStringLiteral("xvid");
+    select(0);
+    click("BtnMoveDown");
+    QCOMPARE(names(), (QStringList{b, a, c}));
+    QCOMPARE(selected(), 1);
+    click("BtnMoveDown");
+    QCOMPARE(names(), (QStringList{b, c, a}));
+    QCOMPARE(selected(), 2);
+    click("BtnMoveDown");
+    QCOMPARE(names(), (QStringList{b, c, a}));
+    QCOMPARE(selected(), 2);
+    click("BtnMoveUp");
+    QCOMPARE(names(), (QStringList{b, a, c}));
+    QCOMPARE(selected(), 1);
+    select(0);
+    click("BtnMoveUp");
+    QCOMPARE(names(), (QStringList{b, a, c}));
+    select(-1);
+    click("BtnMoveUp");
+    click("BtnMoveDown");
+    click("BtnRemove");
+    QCOMPARE(names(), (QStringList{b, a, c}));
+    select(1);
+    click("BtnRemove");
+    QCOMPARE(names(), (QStringList{b, c}));
+    click("BtnClear");
+    QCOMPARE(window_->model().size(), 0);
+    QCOMPARE(dialogs_.messages.size(), 1);
+  }
+
+  // One file at a time, stopped while the second converts: "Completed",
+  // "Stopped", " "; the busy set off and the progress line shown only
+  // while it runs; no completion and no power-off.
+  void stopDuringSecondRow() {
+    pick("CboThread", "1");
+    // Big pictures at a high rate keep each file busy for seconds, so the
+    // second is surely caught converting.
+    pick("CboVideoSize", "704x576");
+    pick("CboFrameRate", "60fps");
+    pick("CboVideoBitrate", "512kbps");
+    Control<QCheckBox>(*window_, "ChkShutdown")->setChecked(true);
+    add({Fixture("avi_mpeg4.avi"), Fixture("fps25_10s.avi"), Fixture("fps25_10s.avi")});
+    QCOMPARE(window_->model().size(), 3);
+    click("BtnStart");
+    QVERIFY(window_->busy());
+    CheckControlTable(*window_, true);
+    if (QTest::currentTestFailed()) return;
+    QTRY_VERIFY2_WITH_TIMEOUT(rowStatus(1) == RowStatus::Converting, qPrintable(statuses()), kStepTimeoutMs);
+    QVERIFY(Control<QLabel>(*window_, "LblProgress")->text().startsWith(QStringLiteral("Current Frame=")));
+    QVERIFY(status(1).endsWith(QStringLiteral("% Completed")));
+    click("BtnStart");
+    QVERIFY(!window_->busy());
+    CheckControlTable(*window_, false);
+    if (QTest::currentTestFailed()) return;
+    QTest::qWait(500);
+    QCOMPARE(status(0), QStringLiteral("Completed"));
+    QCOMPARE(status(1), QStringLiteral("Stopped"));
+    QCOMPARE(status(2), QStringLiteral(" "));
+    QCOMPARE(dialogs_.completions, 0);
+    QVERIFY(window_->findChildren<ShutdownCountdown*>().isEmpty());
+    QCOMPARE(powerOff_.requests, 0);
+    QVERIFY(dialogs_.messages.isEmpty());
+  }
+
+  // Three files converted: three "Completed", the completion message and
+  // a countdown whose end sends one power-off request. Run again and
+  // cancelled, the countdown sends none.
+  void completeBatchPowersOffAfterCountdown() {
+    Control<QCheckBox>(*window_, "ChkShutdown")->setChecked(true);
+    add({Fixture("avi_mpeg4.avi"), Fixture("xvid.avi"), Fixture("mp4.mp4")});
+    click("BtnStart");
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->busy(), kStepTimeoutMs);
+    for (int row = 0; row < 3; ++row) QCOMPARE(status(row), QStringLiteral("Completed"));
+    QCOMPARE(dialogs_.completions, 1);
+    QVERIFY(dialogs_.messages.isEmpty());
+    for (const char* name : {"avi_mpeg4.3gp", "xvid.3gp", "mp4.3gp"})
+      QVERIFY2(QFileInfo(outFolder() + QString::fromLatin1(name)).size() > 0, name);
+    QCOMPARE(window_->findChildren<ShutdownCountdown*>().size(), 1);
+    QCOMPARE(powerOff_.requests, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(powerOff_.requests, 1, (kCountdownSeconds + 3) * 1000);
+    QTRY_VERIFY(window_->findChildren<ShutdownCountdown*>().isEmpty());
+
+    click("BtnStart");
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->busy(), kStepTimeoutMs);
+    QCOMPARE(dialogs_.completions, 2);
+    const QList<ShutdownCountdown*> countdowns = window_->findChildren<ShutdownCountdown*>();
+    QCOMPARE(countdowns.size(), 1);
+    QVERIFY(countdowns[0]->isVisible());
+    QVERIFY(Control<QLabel>(*countdowns[0], "LblCountdown")->text().contains(QStringLiteral("seconds")));
+    Control<QPushButton>(*countdowns[0], "BtnCancel")->click();
+    QTest::qWait((kCountdownSeconds + 1) * 1000);
+    QCOMPARE(powerOff_.requests, 1);
+    QVERIFY(window_->findChildren<ShutdownCountdown*>().isEmpty());
+  }
+
+  // Every choice made in the window comes back in the next one. Closed
+  // during a batch, the window stops it, nothing more reaches it, and the
+  // libraries are unloaded.
+  void closeDuringBatchSavesAndRestores() {
+    pick("CboProfiles", "3GPP - Video codec: H.263, Audio codec: AMR-NB (*.3gp)");
+    pick("CboAudioBitrate", "12.2kbps");
+    pick("CboVideoSize", "704x576");
+    pick("CboVideoBitrate", "512kbps");
+    pick("CboFrameRate", "29.97fps");
+    pick("CboThread", "4");
+    Control<QCheckBox>(*window_, "ChkOverwrite")->setChecked(false);
+    Control<QCheckBox>(*window_, "ChkShutdown")->setChecked(true);
+    const Settings chosen = window_->currentSettings();
+    QCOMPARE(chosen.outputFolder, outFolder());
+
+    add({Fixture("fps25_10s.avi")});
+    click("BtnStart");
+    QTRY_VERIFY2_WITH_TIMEOUT(rowStatus(0) == RowStatus::Converting, qPrintable(statuses()), kStepTimeoutMs);
+    QSignalSpy changes(&window_->model(), &FileListModel::dataChanged);
+    window_->close();
+    QVERIFY(!vantrel::LibrariesLoaded());
+    QTest::qWait(1000);
+    QCOMPARE(changes.size(), 0);
+    QCOMPARE(dialogs_.completions, 0);
+    QVERIFY(dialogs_.messages.isEmpty());
+    QCOMPARE(ReadSettings(SettingsFilePath()), chosen);
+    window_.reset();
+
+    openWindow(false);
+    QCOMPARE(window_->currentSettings(), chosen);
+    QCOMPARE(combo("CboAudioBitrate")->currentText(), QStringLiteral("12.2kbps"));
+    QCOMPARE(combo("CboAudioChannels")->count(), 1);
+    QCOMPARE(combo("CboFrameRate")->currentText(), QStringLiteral("29.97fps"));
+    QCOMPARE(combo("CboThread")->currentText(), QStringLiteral("4"));
+    QVERIFY(!Control<QCheckBox>(*window_, "ChkOverwrite")->isChecked());
+    QVERIFY(Control<QCheckBox>(*window_, "ChkShutdown")->isChecked());
+    QCOMPARE(Control<QLineEdit>(*window_, "EdtOutputFolder")->text(), outFolder());
+  }
+};
+
+int RunWindowBatchTests(int argc, char** argv) {
+  WindowBatchTest test;
+  return QTest::qExec(&test, argc, argv);
+}
+
+#include "window_batch_test.moc"
