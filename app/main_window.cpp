@@ -72,6 +72,7 @@ void TForm1::connectControls() {
   // Activated, not changed: picking the profile already shown resets the
   // audio lists too.
   connect(cboProfiles_, &QComboBox::activated, this, &TForm1::profileSelected);
+  connect(cboVideoSize_, &QComboBox::activated, this, &TForm1::warnOfCertainFailure);
 
   connect(batch_.get(), &BatchController::runningChanged, this, &TForm1::setBusy);
   connect(batch_.get(), &BatchController::progressLineChanged, lblProgress_, &QLabel::setText);
@@ -157,7 +158,18 @@ void TForm1::fillAudioLists(int profile) {
   }
 }
 
-void TForm1::profileSelected(int profile) { fillAudioLists(profile); }
+void TForm1::profileSelected(int profile) {
+  fillAudioLists(profile);
+  warnOfCertainFailure();
+}
+
+// Said when the choice is made, not only when Start refuses it: the rows
+// already in the list would all fail.
+void TForm1::warnOfCertainFailure() {
+  if (model_->size() == 0) return;
+  const std::string reason = PreflightReason(cboProfiles_->currentIndex(), cboVideoSize_->currentText().toStdString());
+  if (!reason.empty()) Report(MessageKind::Refusal, QString::fromStdString(reason));
+}
 
 void TForm1::applySettings(const Settings& settings) {
   edtOutputFolder_->setText(WithTrailingSlash(settings.outputFolder));

@@ -94,6 +94,7 @@ class TForm1 final : public QWidget, private MessageReporter {
   void fillList(OptionList list, int profile);
   void fillAudioLists(int profile);
   void profileSelected(int profile);
+  void warnOfCertainFailure();
   void setBusy(bool busy);
   void centreOnScreen();
   int selectedRow() const;

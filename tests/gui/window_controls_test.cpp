@@ -192,6 +192,28 @@ class WindowControlsTest : public QObject {
     bitrate->setCurrentIndex(0);
     pick(4);
     QCOMPARE(bitrate->currentText(), QStringLiteral("96kbps"));
+
+    // With rows in the list, a choice that H.263 cannot encode is said at
+    // once, whichever of the two lists made it.
+    auto* size = Control<QComboBox>(*window_, "CboVideoSize");
+    auto pickSize = [size](const char* text) {
+      size->setCurrentIndex(size->findText(QString::fromLatin1(text)));
+      emit size->activated(size->currentIndex());
+    };
+    pickSize("320x240");
+    pick(1);
+    QVERIFY(dialogs_.messages.isEmpty());  // nothing listed yet
+    pick(4);
+    dialogs_.filesToChoose = {Fixture("avi_mpeg4.avi")};
+    Control<QPushButton>(*window_, "BtnAdd")->click();
+    QCOMPARE(window_->model().size(), 1);
+    pick(1);
+    QCOMPARE(dialogs_.messages.size(), 1);
+    QCOMPARE(dialogs_.messages[0].caption, QStringLiteral("Error"));
+    QVERIFY(dialogs_.messages[0].text.startsWith(QStringLiteral("H.263 can encode only")));
+    pickSize("176x144");
+    pickSize("160x120");
+    QCOMPARE(dialogs_.messages.size(), 2);
   }
 
   // The open dialog's title and filters; the types match whatever the
