@@ -120,6 +120,7 @@ void BatchController::start(const BatchSettings& settings) {
     tasks_.push_back(record);
     rowOutputs_[size_t(row)] = added->outputPath;
     model_.setOutputName(row, added->outputName);
+    model_.setDecodingNote(row, added->decoding.note);
   }
   if (tasks_.empty()) {
     finish(BatchEnd::Empty);
