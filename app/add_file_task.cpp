@@ -44,9 +44,10 @@ DecodeChoice DecodingOf(const TAVVideoInfo& video, const OutputChoice& choice, b
 }
 
 // The decoder's settings, as options given before the input.
-std::string DecoderOptions(const DecodeChoice& decoding) {
+std::string DecoderOptions(const DecodeChoice& decoding, int decoderThreads) {
   std::string lines;
   if (decoding.factor > 0) lines += "lowres=" + std::to_string(decoding.factor) + "\n";
+  if (decoderThreads > 1) lines += "decode_threads=" + std::to_string(decoderThreads) + "\n";
   return lines;
 }
 
@@ -90,7 +91,7 @@ std::optional<AddedTask> AddFileTask(TBrontConverter& converter, const AddFileSe
   TInputOptions input;
   InitInputOptions(input);
   input.FileName = LocalName(path);
-  input.ExtOptions = DecoderOptions(added.decoding);
+  input.ExtOptions = DecoderOptions(added.decoding, settings.decoderThreads);
   added.taskIndex = converter.AddTask(input.FileName, &input);
   if (added.taskIndex < 0) {
     reporter.Report(MessageKind::Refusal,

@@ -32,6 +32,8 @@ struct AddFileSettings {
   bool overwrite = true;
   // Decode at reduced size when the output picture allows it.
   bool fastDecoding = true;
+  // Threads of each task's video decoder; 1 leaves the engine's own count.
+  int decoderThreads = 1;
 };
 
 // The output files given out so far, compared after resolving links.

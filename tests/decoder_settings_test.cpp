@@ -1,8 +1,9 @@
 // The decoder settings the application gives a task, through whole jobs:
 // reduced-size ("lowres") decoding, compared with a job that decodes at full
-// size.
+// size, and decoder threads, compared with a job on one thread.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -97,6 +98,42 @@ TEST(LowresDecoding, AFactorTheDecoderDoesNotOfferDecodesAtFullSize) {
   // H.264 has no reduced-size decoding: 320x240 less the whole crop.
   EXPECT_EQ(ReadPictures(dir / "out.yuv", size_t(256) * 240 * 3 / 2).size(), 100u);
   EXPECT_FALSE(job.Logged("lowres"));
+}
+
+// Frame threads hand pictures out later than one thread would; the job
+// must still give each its own time, or pictures are dropped and repeated.
+TEST(DecoderThreads, FrameThreadsGiveTheSamePicturesAsOneThread) {
+  ASSERT_TRUE(FixturesAvailable());
+  TempDir dir;
+  for (const char* fixture : {"avi_mpeg4.avi", "mp4.mp4"}) {
+    SCOPED_TRACE(fixture);
+    std::vector<std::string> pictures[2];
+    for (int threads : {1, 4}) {
+      RawVideoJob job;
+      job.Options({{"decode_threads", std::to_string(threads)}});
+      ASSERT_TRUE(job.e.OpenInputFile(Fixture(fixture))) << job.e.LastError;
+      job.Options({{"an", ""}, {"f", "rawvideo"}, {"vcodec", "rawvideo"}, {"pix_fmt", "yuv420p"}, {"r", "15"}});
+      const std::string out = dir / (std::to_string(threads) + ".yuv");
+      ASSERT_TRUE(job.e.OpenOutputFile(out)) << job.e.LastError;
+      job.e.StartJob(false);
+      ASSERT_TRUE(job.e.Completed) << job.e.ErrorMessage;
+      pictures[threads == 1 ? 0 : 1] = ReadPictures(out, size_t(320) * 240 * 3 / 2);
+    }
+    // 4 s at 15 a second; threads may keep the last source picture's time
+    // where one thread ends a picture early, so one picture more at the end.
+    const size_t common = std::min(pictures[0].size(), pictures[1].size());
+    EXPECT_GE(common, 60u);
+    EXPECT_LE(std::max(pictures[0].size(), pictures[1].size()) - common, 1u);
+    size_t differing = 0;
+    for (size_t i = 0; i < common; ++i) differing += pictures[1][i] != pictures[0][i] ? 1 : 0;
+    EXPECT_EQ(differing, 0u);
+  }
+}
+
+TEST(DecoderThreads, CountOutsideOneToSixteenIsRefused) {
+  RawVideoJob job;
+  for (const char* bad : {"0", "17"}) EXPECT_THROW(job.e.SetOption("decode_threads", bad), FFMpegException) << bad;
+  EXPECT_ANY_THROW(job.e.SetOption("decode_threads", "many"));
 }
 
 }  // namespace

@@ -233,6 +233,9 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   // The reduced-size decoding factor (picture sides divided by 2^factor) of
   // the last video input opened; crop values in input pixels are divided by it.
   int32_t InputLowres;
+  // Threads of the video decoders of the inputs opened after it is set; the
+  // application gives it the cores its batch leaves idle. 1: the engine's own.
+  int32_t VideoDecoderThreads;
   int32_t MaxFrames[4];
   AVRational FrameRate;
   float VideoQScale;

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/decode_size.h"
+#include "app/decoder_threads.h"
 #include "app/file_list_model.h"
 #include "app_fixtures.h"
 #include "app_tests.h"
@@ -171,6 +172,18 @@ class AddFileTaskTest : public QObject {
     const std::optional<AddedTask> whole = AddFileTask(*converter_, s, files[0], taken, reporter);
     QVERIFY(whole);
     QCOMPARE(whole->decoding.note, QStringLiteral("decoding at full size (the output needs the whole picture)"));
+  }
+
+  // The cores a batch leaves idle go to the decoders of the files running.
+  void decoderThreadsForSpareCores() {
+    QCOMPARE(DecoderThreads(2, 1, 2), 2);   // one file on two cores
+    QCOMPARE(DecoderThreads(2, 8, 2), 1);   // every core runs a file
+    QCOMPARE(DecoderThreads(1, 8, 8), 8);
+    QCOMPARE(DecoderThreads(3, 8, 8), 2);   // 8 / 3 rounded down
+    QCOMPARE(DecoderThreads(4, 2, 8), 4);   // only two files to run
+    QCOMPARE(DecoderThreads(2, 1, 0), 1);   // cores unknown
+    QCOMPARE(DecoderThreads(1, 1, 64), kMaxDecoderThreads);
+    QCOMPARE(DecoderThreads(0, 0, 4), 4);
   }
 
   // Overwriting an output that is the input itself, directly or through a

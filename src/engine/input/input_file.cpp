@@ -143,6 +143,8 @@ CodecContextPtr TCustomFFmpeg::MakeDecoder(AVStream* st) {
 
 void TCustomFFmpeg::TakeVideoProperties(AVStream* st, AVCodecContext* dec, const std::string& FileName) {
   ApplyContextOptions(dec, CodecOptions[AVMEDIA_TYPE_VIDEO].get(), AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+  // Frame or slice threads, whichever the decoder offers.
+  if (VideoDecoderThreads > 1) dec->thread_count = VideoDecoderThreads;
   ReducePictureSize(dec);
   FrameHeight = dec->height;
   FrameWidth = dec->width;
