@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/file_list_model.h"
+#include "binding/av_binding.h"
 
 namespace vantrel::app {
 namespace {
@@ -47,6 +48,7 @@ DecodeChoice DecodingOf(const TAVVideoInfo& video, const OutputChoice& choice, b
 std::string DecoderOptions(const DecodeChoice& decoding, int decoderThreads) {
   std::string lines;
   if (decoding.factor > 0) lines += "lowres=" + std::to_string(decoding.factor) + "\n";
+  if (decoding.skipNonReferenceDeblocking) lines += "skip_loop_filter=" + std::to_string(AVDISCARD_NONREF) + "\n";
   if (decoderThreads > 1) lines += "decode_threads=" + std::to_string(decoderThreads) + "\n";
   return lines;
 }

@@ -1,6 +1,7 @@
 #include "app/decode_size.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "binding/av_binding.h"
 
@@ -26,6 +27,9 @@ DecodeChoice ChooseDecoding(const Decoder& decoder, int width, int height, int o
   if (decoder.maxLowres <= 0) {
     const QString name = decoder.name.isEmpty() ? QStringLiteral("the decoder") : decoder.name;
     choice.note = full + name + QStringLiteral(" has no reduced-size decoding)");
+    choice.skipNonReferenceDeblocking =
+        fastDecoding && outWidth > 0 && outHeight > 0 && int64_t(outWidth) * outHeight * 4 <= int64_t(width) * height;
+    if (choice.skipNonReferenceDeblocking) choice.note += QStringLiteral(", without deblocking non-reference pictures");
     return choice;
   }
   const int factor = LowresFactor(decoder.maxLowres, width, height, outWidth, outHeight);

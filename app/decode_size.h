@@ -27,12 +27,16 @@ Decoder DecoderFor(int codecId);
 // How one file's pictures are decoded.
 struct DecodeChoice {
   int factor = 0;
+  // Skip the in-loop deblocking of pictures no other picture is predicted
+  // from: for a decoder without reduced sizes when the output has at most a
+  // quarter of the input's pixels, where the scaler hides the difference.
+  bool skipNonReferenceDeblocking = false;
   QString note;  // empty when the file has no video
 };
 
 // "decoding at 1/4 size (lowres 2)", or the reason for full size: the
 // decoder offers none, the output needs the whole picture, fast decoding is
-// off.
+// off. Skipped deblocking adds ", without deblocking non-reference pictures".
 DecodeChoice ChooseDecoding(const Decoder& decoder, int width, int height, int outWidth, int outHeight,
                             bool fastDecoding);
 

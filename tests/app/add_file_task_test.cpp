@@ -156,7 +156,9 @@ class AddFileTaskTest : public QObject {
     const QStringList files{Fixture("avi_mpeg4.avi"), Fixture("mp4.mp4"), Fixture("audio_only.wav")};
     QCOMPARE(AddFilesToList(*converter_, s, files, model, reporter), 3);
     QCOMPARE(model.fileRow(0).decodingNote, QStringLiteral("decoding at 1/2 size (lowres 1)"));
-    QCOMPARE(model.fileRow(1).decodingNote, QStringLiteral("decoding at full size (h264 has no reduced-size decoding)"));
+    // A quarter of the input's pixels: the deblocking of non-reference pictures is skipped.
+    QCOMPARE(model.fileRow(1).decodingNote, QStringLiteral("decoding at full size (h264 has no reduced-size decoding), "
+                                                           "without deblocking non-reference pictures"));
     QCOMPARE(model.fileRow(2).decodingNote, QString());
     QCOMPARE(model.data(model.index(0, FileListModel::InputNameColumn), Qt::ToolTipRole).toString(),
              model.fileRow(0).decodingNote);
@@ -172,6 +174,11 @@ class AddFileTaskTest : public QObject {
     const std::optional<AddedTask> whole = AddFileTask(*converter_, s, files[0], taken, reporter);
     QVERIFY(whole);
     QCOMPARE(whole->decoding.note, QStringLiteral("decoding at full size (the output needs the whole picture)"));
+    s.choice.videoSize = 1;  // 176x144: more than a quarter of 320x240
+    const std::optional<AddedTask> h264 = AddFileTask(*converter_, s, files[1], taken, reporter);
+    QVERIFY(h264);
+    QVERIFY(!h264->decoding.skipNonReferenceDeblocking);
+    QCOMPARE(h264->decoding.note, QStringLiteral("decoding at full size (h264 has no reduced-size decoding)"));
   }
 
   // The cores a batch leaves idle go to the decoders of the files running.
