@@ -15,6 +15,7 @@
 #   BUILD_DIR  a build of this project (default build/release; made with
 #              CMAKE_BUILD_TYPE=Release when it does not exist)
 #   RUNS       runs per program, input and codec set (default 3)
+# DECODER_THREADS in the environment replaces the thread per core.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,7 +34,7 @@ trap 'rm -rf "$WORK"' EXIT
 
 SIZE=176x144
 RATE=15
-CORES=$(nproc)
+CORES=${DECODER_THREADS:-$(nproc)}
 
 INPUTS=(bench_60s.avi bench_720p_30s.mp4)
 # What the application chooses for a 176x144 output: MPEG-4 part 2 decodes
