@@ -3,29 +3,54 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstdio>
 #include <exception>
+#include <string>
 
 #include "app/file_list_model.h"
+#include "binding/av_binding.h"
 
 namespace vantrel::app {
 namespace {
 
 std::string LocalName(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-// Microseconds, negative when the probe cannot open the file or the file
-// states no duration.
-int64_t ProbeDuration(TBrontConverter& converter, const QString& path) {
+struct ProbedInput {
+  int64_t durationUs = -1;  // negative when the probe cannot open the file or it states none
+  TAVVideoInfo video{};     // all 0 without a video stream
+};
+
+ProbedInput ProbeInput(TBrontConverter& converter, const QString& path) {
   TAVProbe& probe = converter.Probe();
+  ProbedInput probed;
   try {
-    if (!probe.OpenFile(LocalName(path))) return -1;
+    if (!probe.OpenFile(LocalName(path))) return probed;
     TAVFileInfo info{};
     probe.GetInfo(info);
+    probed.durationUs = info.Duration;
+    probe.GetVideoInfo(probed.video);
     probe.CloseFile();
-    return info.Duration;
   } catch (const std::exception&) {
     probe.CloseFile();
-    return -1;
   }
+  return probed;
+}
+
+DecodeChoice DecodingOf(const TAVVideoInfo& video, const OutputChoice& choice, bool fastDecoding) {
+  if (video.Width <= 0 || video.Height <= 0) return {};
+  int outWidth = 0, outHeight = 0;
+  const std::string size = ValuesOf(choice).frameSize;
+  if (std::sscanf(size.c_str(), "%dx%d", &outWidth, &outHeight) != 2) return {};
+  return ChooseDecoding(DecoderFor(video.CodecId), video.Width, video.Height, outWidth, outHeight, fastDecoding);
+}
+
+// The decoder's settings, as options given before the input.
+std::string DecoderOptions(const DecodeChoice& decoding, int decoderThreads) {
+  std::string lines;
+  if (decoding.factor > 0) lines += "lowres=" + std::to_string(decoding.factor) + "\n";
+  if (decoding.skipNonReferenceDeblocking) lines += "skip_loop_filter=" + std::to_string(AVDISCARD_NONREF) + "\n";
+  if (decoderThreads > 1) lines += "decode_threads=" + std::to_string(decoderThreads) + "\n";
+  return lines;
 }
 
 bool Taken(const QString& path, bool overwrite, const TakenOutputs& taken) {
@@ -61,11 +86,14 @@ void TakenOutputs::insert(const QString& path) { resolved_.insert(ResolvedPath(p
 std::optional<AddedTask> AddFileTask(TBrontConverter& converter, const AddFileSettings& settings,
                                      const QString& path, TakenOutputs& taken, MessageReporter& reporter) {
   AddedTask added;
-  added.durationUs = ProbeDuration(converter, path);
+  const ProbedInput probed = ProbeInput(converter, path);
+  added.durationUs = probed.durationUs;
+  added.decoding = DecodingOf(probed.video, settings.choice, settings.fastDecoding);
 
   TInputOptions input;
   InitInputOptions(input);
   input.FileName = LocalName(path);
+  input.ExtOptions = DecoderOptions(added.decoding, settings.decoderThreads);
   added.taskIndex = converter.AddTask(input.FileName, &input);
   if (added.taskIndex < 0) {
     reporter.Report(MessageKind::Refusal,
@@ -115,6 +143,7 @@ int AddFilesToList(TBrontConverter& converter, const AddFileSettings& settings, 
     const std::optional<AddedTask> task = AddFileTask(converter, settings, path, taken, reporter);
     if (!task) continue;
     const int row = model.append(MakeFileRow(path, task->durationUs, task->outputName));
+    model.setDecodingNote(row, task->decoding.note);
     model.setEstimatedBytes(row, EstimatedOutputBytes(task->durationUs, settings.choice));
     ++added;
   }

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "app/decode_size.h"
 #include "app/message_reporter.h"
 #include "app/profiles.h"
 #include "converter/bront_converter.h"
@@ -29,6 +30,10 @@ struct AddFileSettings {
   OutputChoice choice;
   QString outputFolder;  // ends in "/"
   bool overwrite = true;
+  // Decode at reduced size when the output picture allows it.
+  bool fastDecoding = true;
+  // Threads of each task's video decoder; 1 leaves the engine's own count.
+  int decoderThreads = 1;
 };
 
 // The output files given out so far, compared after resolving links.
@@ -46,6 +51,7 @@ struct AddedTask {
   QString outputName;  // base name, "(n)" included
   QString outputPath;
   int64_t durationUs = -1;  // negative when the probe could not tell
+  DecodeChoice decoding;
 };
 
 // The task now in the converter, or nothing when the file was refused: the

@@ -1,7 +1,9 @@
 #include "app/batch_controller.h"
 
 #include <algorithm>
+#include <thread>
 
+#include "app/decoder_threads.h"
 #include "app/file_list_model.h"
 #include "app/output_check.h"
 #include "app/settings.h"
@@ -104,9 +106,11 @@ void BatchController::start(const BatchSettings& settings) {
   rowOutputs_.assign(size_t(model_.size()), QString());
   TakenOutputs taken;
   KeepingReporter reporter(reporter_);
+  AddFileSettings files = settings.files;
+  files.decoderThreads =
+      DecoderThreads(std::max(1, settings.parallelTasks), model_.size(), std::thread::hardware_concurrency());
   for (int row = 0; row < model_.size(); ++row) {
-    const std::optional<AddedTask> added =
-        AddFileTask(converter_, settings.files, model_.fileRow(row).path, taken, reporter);
+    const std::optional<AddedTask> added = AddFileTask(converter_, files, model_.fileRow(row).path, taken, reporter);
     if (!added) {
       model_.setFailed(row, reporter.last);
       continue;
@@ -120,6 +124,7 @@ void BatchController::start(const BatchSettings& settings) {
     tasks_.push_back(record);
     rowOutputs_[size_t(row)] = added->outputPath;
     model_.setOutputName(row, added->outputName);
+    model_.setDecodingNote(row, added->decoding.note);
   }
   if (tasks_.empty()) {
     finish(BatchEnd::Empty);

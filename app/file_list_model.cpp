@@ -91,6 +91,7 @@ QVariant FileListModel::toolTip(const FileRow& row, int column) const {
   if (column == StatusColumn && row.status == RowStatus::Converting && row.secondsLeft)
     return TimeLeftText(*row.secondsLeft);
   if (column == OutputNameColumn && row.estimatedBytes) return QStringLiteral("About ") + SizeText(*row.estimatedBytes);
+  if ((column == InputNameColumn || column == TypeColumn) && !row.decodingNote.isEmpty()) return row.decodingNote;
   return {};
 }
 
@@ -196,6 +197,12 @@ void FileListModel::setFailed(int row, const QString& reason) {
 void FileListModel::setEstimatedBytes(int row, std::optional<int64_t> bytes) {
   if (row < 0 || row >= size()) return;
   rows_[size_t(row)].estimatedBytes = bytes;
+  rowChanged(row);
+}
+
+void FileListModel::setDecodingNote(int row, const QString& note) {
+  if (row < 0 || row >= size()) return;
+  rows_[size_t(row)].decodingNote = note;
   rowChanged(row);
 }
 

@@ -69,6 +69,7 @@ class FileListModel : public QAbstractTableModel {
   void setFailed(int row, const QString& reason);
   void setEstimatedBytes(int row, std::optional<int64_t> bytes);
   void setOutputName(int row, const QString& name);
+  void setDecodingNote(int row, const QString& note);
 
  private:
   int move(int from, int to);

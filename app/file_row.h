@@ -23,6 +23,9 @@ struct FileRow {
   QString type;             // extension in upper case, without the dot
   QString outputName;       // output base name, "(n)" included when one was added
   int64_t durationUs = -1;  // as probed; negative when unknown
+  // How its pictures are decoded, "decoding at 1/4 size (lowres 2)"; the
+  // tooltip of the name and type columns. Empty without a video stream.
+  QString decodingNote;
 
   RowStatus status = RowStatus::None;
   int64_t percent = 0;                    // Converting with a known total; may pass 100

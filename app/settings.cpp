@@ -120,6 +120,7 @@ Settings ReadSettings(const QString& file) {
   settings.thread = IndexOr(values, "Thread", kParallelChoices, settings.thread);
   settings.overwrite = FlagOr(values, "Overwrite", settings.overwrite);
   settings.shutdownAfterCompleted = FlagOr(values, "ShutdownAfterCompleted", settings.shutdownAfterCompleted);
+  settings.fastDecoding = FlagOr(values, "FastDecoding", settings.fastDecoding);
   return settings;
 }
 
@@ -131,6 +132,7 @@ QString SettingsText(const Settings& settings) {
   text += Line("Thread", QString::number(settings.thread));
   text += Line("Overwrite", FlagText(settings.overwrite));
   text += Line("ShutdownAfterCompleted", FlagText(settings.shutdownAfterCompleted));
+  text += Line("FastDecoding", FlagText(settings.fastDecoding));
   return text;
 }
 

@@ -1,5 +1,5 @@
 // The user's choices kept between runs: Options.ini in the per-user
-// configuration folder, one section "Options", eleven keys. The window reads
+// configuration folder, one section "Options", twelve keys. The window reads
 // it at start-up and writes it when it closes; vantrel-batch only reads it,
 // for its defaults.
 //
@@ -19,9 +19,12 @@
 //   Thread=1
 //   Overwrite=True
 //   ShutdownAfterCompleted=False
+//   FastDecoding=True
 //
 // "Thread" is the "Convert N files simultaneously" choice: the index of
-// N in 1..5, so the default 1 converts two files at once.
+// N in 1..5, so the default 1 converts two files at once. "FastDecoding"
+// lets a decoder deliver reduced pictures when the output is no larger; a
+// file without the key has it on.
 #pragma once
 
 #include <QString>
@@ -38,6 +41,7 @@ struct Settings {
   int thread = 1;        // index of the number of files converted at once
   bool overwrite = true;
   bool shutdownAfterCompleted = false;
+  bool fastDecoding = true;
 
   int parallelTasks() const { return thread + 1; }
   bool operator==(const Settings&) const = default;

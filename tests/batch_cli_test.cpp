@@ -121,6 +121,60 @@ TEST(BatchCli, ExistingOutputWithAndWithoutOverwrite) {
   EXPECT_FALSE(fs::exists(batch.Out("avi_mpeg4(2).3gp")));
 }
 
+int VideoFrames(const std::string& file) {
+  std::string out;
+  test::RunCommand("ffprobe -v error -select_streams v -count_frames -show_entries stream=nb_read_frames -of csv=p=0 " +
+                       Quoted(file),
+                   out);
+  return std::atoi(out.c_str());
+}
+
+// Mean PSNR of the video of a against that of b, both decoded by ffmpeg.
+double VideoPsnr(const std::string& a, const std::string& b) {
+  std::string out;
+  test::RunCommand("ffmpeg -hide_banner -nostats -i " + Quoted(a) + " -i " + Quoted(b) +
+                       " -lavfi '[0:v][1:v]psnr' -f null - 2>&1 | sed -n 's/.*PSNR.* average:\\([0-9.]*\\).*/\\1/p'",
+                   out);
+  return std::atof(out.c_str());
+}
+
+// Reduced-size decoding where the output allows it, said per file with
+// --verbose; the output is that of a full-size decode in size, length and
+// picture. Off from the settings file or the command line, which wins.
+TEST(BatchCli, FastDecodingIsSaidAndGivesTheFullSizeOutput) {
+  ASSERT_TRUE(test::FixturesAvailable());
+  const std::string mpeg4 = test::Fixture("avi_mpeg4.avi");
+  const std::string h264 = test::Fixture("mp4.mp4");
+  const std::string common = "--verbose --profile 4 --size 160x120 --output-folder ";
+  Batch batch;
+  ASSERT_EQ(batch.Run(common + "fast " + mpeg4 + " " + h264), 0) << batch.output;
+  EXPECT_NE(batch.output.find(mpeg4 + ": decoding at 1/2 size (lowres 1)\n"), std::string::npos) << batch.output;
+  EXPECT_NE(batch.output.find(h264 + ": decoding at full size (h264 has no reduced-size decoding), without deblocking "
+                                     "non-reference pictures\n"),
+            std::string::npos)
+      << batch.output;
+  // Only the picture decoder was asked: the audio decoders did not refuse it.
+  EXPECT_EQ(batch.output.find("lowres supported"), std::string::npos) << batch.output;
+
+  fs::create_directories(batch.dir / "config/Vantrel");
+  std::ofstream(batch.dir / "config/Vantrel/Options.ini") << "[Options]\nFastDecoding=False\n";
+  ASSERT_EQ(batch.Run(common + "full " + mpeg4), 0) << batch.output;
+  EXPECT_NE(batch.output.find(mpeg4 + ": decoding at full size (fast decoding is off)\n"), std::string::npos)
+      << batch.output;
+  ASSERT_EQ(batch.Run(common + "again --fast-decoding on " + mpeg4), 0) << batch.output;
+  EXPECT_NE(batch.output.find(mpeg4 + ": decoding at 1/2 size (lowres 1)\n"), std::string::npos) << batch.output;
+
+  const std::string fast = batch.dir / "fast/avi_mpeg4.mp4", full = batch.dir / "full/avi_mpeg4.mp4";
+  EXPECT_EQ(Streams(fast), Streams(full));
+  EXPECT_NE(Streams(fast).find("mpeg4,160,120"), std::string::npos) << Streams(fast);
+  EXPECT_EQ(VideoFrames(fast), VideoFrames(full));
+  EXPECT_GT(VideoFrames(fast), 90);
+  EXPECT_GT(VideoPsnr(fast, full), 25.0);
+
+  EXPECT_NE(batch.Run("--fast-decoding maybe " + mpeg4), 0);
+  EXPECT_NE(batch.output.find("--fast-decoding takes on or off, not 'maybe'"), std::string::npos) << batch.output;
+}
+
 // The window's settings are the defaults, and running never rewrites them.
 TEST(BatchCli, SettingsFileGivesTheDefaultsAndIsNotWritten) {
   ASSERT_TRUE(test::FixturesAvailable());

@@ -5,7 +5,8 @@
 #
 #   OUTDIR   created if missing; fixtures, OUTDIR/fixtures_manifest.txt and
 #            OUTDIR/corrupt_manifest.txt are written there.
-#   --bench  also build the long benchmark sources (bench_60s.avi, bench_600s.avi).
+#   --bench  also build the long benchmark sources (bench_60s.avi, bench_600s.avi,
+#            bench_720p_30s.mp4).
 #   -v       print one probe summary line per fixture (same as VERBOSE=1).
 #
 # Everything is synthesised from lavfi sources with the local ffmpeg, single
@@ -64,7 +65,7 @@ CORRUPT_FIXTURES=(
 CORRUPT_BUT_OPENABLE=(truncated.avi truncated_faststart.mp4 corrupt_middle.avi corrupt_middle.mp4
                       empty_stream.avi empty_stream.mp4)
 
-BENCH_FIXTURES=(bench_60s.avi bench_600s.avi)
+BENCH_FIXTURES=(bench_60s.avi bench_600s.avi bench_720p_30s.mp4)
 
 usage() {
     echo "usage: $0 OUTDIR [--bench] [-v]" >&2
@@ -287,6 +288,7 @@ build_bench() {
        -map 0:v -map 1:a -c:v copy -ac 2 -threads 1 "${BITEXACT[@]}" "${MP3_IN_AVI[@]}" \
        "$OUT/bench_600s.avi"
     rm -f "$list"
+    av bench_720p_30s.mp4 1280 720 25 48000 2 30 "${X264[@]}" -c:a aac -b:a 128k
 }
 
 probe_summary() {

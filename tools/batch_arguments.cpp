@@ -65,6 +65,12 @@ int ParseCount(std::string_view option, const std::string& value, int low, int h
   return n;
 }
 
+bool ParseSwitch(std::string_view option, const std::string& value) {
+  if (value == "on") return true;
+  if (value == "off") return false;
+  throw UsageError(std::string(option) + " takes on or off, not '" + value + "'");
+}
+
 QString FolderWithSlash(const std::string& value) {
   QString folder = QDir(QFile::decodeName(value.c_str())).absolutePath();
   if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
@@ -106,6 +112,8 @@ BatchArguments ParseBatchArguments(const std::vector<std::string>& args, const a
       parsed.help = true;
     } else if (arg == "--quiet" || arg == "-q") {
       parsed.quiet = true;
+    } else if (arg == "--verbose" || arg == "-v") {
+      parsed.verbose = true;
     } else if (arg == "--overwrite") {
       parsed.settings.overwrite = true;
     } else if (arg == "--no-overwrite") {
@@ -114,7 +122,7 @@ BatchArguments ParseBatchArguments(const std::vector<std::string>& args, const a
       const auto listOption =
           std::find_if(kListOptions.begin(), kListOptions.end(), [&](const ListOption& o) { return o.name == arg; });
       const bool known = listOption != kListOptions.end() || arg == "--profile" || arg == "--output-folder" ||
-                         arg == "--parallel";
+                         arg == "--parallel" || arg == "--fast-decoding";
       if (!known) throw UsageError("unknown option '" + arg + "'");
       if (i + 1 >= args.size()) throw UsageError(arg + " needs a value");
       const std::string& value = args[++i];
@@ -122,6 +130,8 @@ BatchArguments ParseBatchArguments(const std::vector<std::string>& args, const a
         pending.profile = ParseCount(arg, value, 0, app::kProfileCount - 1);
       else if (arg == "--output-folder")
         parsed.settings.outputFolder = FolderWithSlash(value);
+      else if (arg == "--fast-decoding")
+        parsed.settings.fastDecoding = ParseSwitch(arg, value);
       else if (arg == "--parallel")
         parsed.settings.thread = ParseCount(arg, value, 1, kMaxParallel) - 1;
       else
@@ -139,7 +149,7 @@ std::string UsageText(bool full) {
       "usage: vantrel-batch [--profile N] [--size WxH] [--video-bitrate B] [--frame-rate R]\n"
       "                     [--audio-channels C] [--audio-bitrate A] [--sample-rate F]\n"
       "                     [--output-folder DIR] [--overwrite|--no-overwrite] [--parallel N]\n"
-      "                     [--quiet] FILE...\n";
+      "                     [--fast-decoding on|off] [--quiet] [--verbose] FILE...\n";
   if (!full) return text;
   text +=
       "\nConverts each FILE for a mobile phone into the output folder, several at once.\n"
@@ -157,6 +167,8 @@ std::string UsageText(bool full) {
   }
   text += "  --size with profiles 1 and 3 (H.263): 128x96, 176x144, 352x288 or 704x576 only\n";
   text += "  --parallel: 1 to " + std::to_string(kMaxParallel) + " files at once\n";
+  text += "  --fast-decoding: on decodes at 1/2, 1/4 or 1/8 size when the decoder can and the\n"
+          "    output picture is no larger; --verbose says how each file is decoded\n";
   return text;
 }
 

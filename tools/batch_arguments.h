@@ -18,6 +18,7 @@ struct BatchArguments {
   app::Settings settings;  // the settings file's, with the command line's changes
   QStringList files;
   bool quiet = false;
+  bool verbose = false;  // says how each file is decoded
   bool help = false;
 };
 

@@ -31,10 +31,25 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitInterrupted = 130;
 
+AddFileSettings FileSettings(const BatchArguments& args) {
+  AddFileSettings files{args.settings.output, args.settings.outputFolder, args.settings.overwrite};
+  files.fastDecoding = args.settings.fastDecoding;
+  return files;
+}
+
+// "FILE: decoding at 1/4 size (lowres 2)", one line a row with video.
+void PrintDecoding(const FileListModel& model) {
+  for (int row = 0; row < model.size(); ++row) {
+    const FileRow& r = model.fileRow(row);
+    if (!r.decodingNote.isEmpty()) std::printf("%s: %s\n", qPrintable(r.path), qPrintable(r.decodingNote));
+  }
+  std::fflush(stdout);
+}
+
 // The files added one at a time, so each refusal is known by its file.
 std::vector<RefusedFile> AddFiles(TBrontConverter& converter, const BatchArguments& args, FileListModel& model,
                                   ConsoleReporter& reporter, const BatchSignals& stopSignals) {
-  AddFileSettings files{args.settings.output, args.settings.outputFolder, args.settings.overwrite};
+  const AddFileSettings files = FileSettings(args);
   std::vector<RefusedFile> refused;
   for (const QString& path : args.files) {
     if (stopSignals.Received()) break;
@@ -68,6 +83,7 @@ int RunBatch(const BatchArguments& args, BatchSignals& stopSignals) {
     return kExitFailed;
   }
   const std::vector<RefusedFile> refused = AddFiles(converter, args, model, reporter, stopSignals);
+  if (args.verbose) PrintDecoding(model);
 
   BatchController batch(converter, model, reporter, nullptr);
   QEventLoop loop;
@@ -77,7 +93,7 @@ int RunBatch(const BatchArguments& args, BatchSignals& stopSignals) {
 
   if (model.size() > 0 && !stopSignals.Received()) {
     BatchSettings settings;
-    settings.files = {args.settings.output, args.settings.outputFolder, args.settings.overwrite};
+    settings.files = FileSettings(args);
     settings.parallelTasks = args.settings.parallelTasks();
     batch.start(settings);
     std::vector<QString> outputs;

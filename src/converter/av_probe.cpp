@@ -72,6 +72,16 @@ void TAVProbe::CloseFile() {
   RefreshSummary();
 }
 
+bool TAVProbe::GetVideoInfo(TAVVideoInfo& AInfo) const {
+  AInfo = TAVVideoInfo{};
+  if (!context_ || firstVideo_ < 0) return false;
+  const AVCodecParameters* par = context_->streams[firstVideo_]->codecpar;
+  AInfo.CodecId = int32_t(par->codec_id);
+  AInfo.Width = par->width;
+  AInfo.Height = par->height;
+  return true;
+}
+
 void TAVProbe::RefreshSummary() {
   streamCount_ = programCount_ = -1;
   audioCount_ = videoCount_ = subtitleCount_ = -1;

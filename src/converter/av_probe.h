@@ -31,6 +31,13 @@ struct TAVFileInfo {
   char Genre[kGenreSize];
 };
 
+// The first video stream: its codec id (an AVCodecID) and stored picture size.
+struct TAVVideoInfo {
+  int32_t CodecId;
+  int32_t Width;
+  int32_t Height;
+};
+
 class TAVProbe {
  public:
   TAVProbe();
@@ -53,6 +60,9 @@ class TAVProbe {
   // Fills AInfo from the context. Without one every number is -1 and every
   // text empty, and "file not loaded." goes to the library log.
   void GetInfo(TAVFileInfo& AInfo) const;
+  // Fills AInfo from the first video stream; false, with every number 0,
+  // without a context or a video stream.
+  bool GetVideoInfo(TAVVideoInfo& AInfo) const;
   // Throws std::runtime_error naming the first of the codec, format, utility
   // and scaling libraries that is not bound.
   static void CheckLibraries();

@@ -230,6 +230,12 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   int32_t FramePadTop, FramePadBottom, FramePadLeft, FramePadRight;
   int32_t PadColorY, PadColorU, PadColorV;
   int32_t FrameCropTop, FrameCropBottom, FrameCropLeft, FrameCropRight;
+  // The reduced-size decoding factor (picture sides divided by 2^factor) of
+  // the last video input opened; crop values in input pixels are divided by it.
+  int32_t InputLowres;
+  // Threads of the video decoders of the inputs opened after it is set; the
+  // application gives it the cores its batch leaves idle. 1: the engine's own.
+  int32_t VideoDecoderThreads;
   int32_t MaxFrames[4];
   AVRational FrameRate;
   float VideoQScale;
@@ -370,6 +376,10 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   CodecContextPtr MakeDecoder(AVStream* st);
   bool TakeStreams(AVFormatContext* ic, std::vector<CodecContextPtr>& Decoders, const std::string& FileName);
   void TakeVideoProperties(AVStream* st, AVCodecContext* dec, const std::string& FileName);
+  // Limits the decoder's "lowres" to what its codec offers and gives it the
+  // reduced picture size before it opens, so every size taken from it is the
+  // size of the pictures it will deliver.
+  void ReducePictureSize(AVCodecContext* dec);
   void TakeAudioProperties(AVStream* st, AVCodecContext* dec);
   void RecordInput(OpenedInput ic, std::vector<CodecContextPtr>& Decoders, int64_t StartPts,
                    const std::string& FileName);

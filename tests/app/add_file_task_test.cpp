@@ -6,9 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QSize>
 #include <QTest>
 #include <memory>
 
+#include "app/decode_size.h"
+#include "app/decoder_threads.h"
 #include "app/file_list_model.h"
 #include "app_fixtures.h"
 #include "app_tests.h"
@@ -109,6 +112,85 @@ class AddFileTaskTest : public QObject {
     QCOMPARE(AddFilesToList(*converter_, settings(overwrite), {input}, model, reporter), 1);
     QVERIFY(!expected.contains(model.fileRow(2).outputName));
     QVERIFY(reporter.messages.isEmpty());
+  }
+
+  // The factor of reduced-size decoding: the largest that keeps the decoded
+  // picture at least the output's size both ways, none for decoders without
+  // it, never beyond 1/8.
+  void lowresFactorTable_data() {
+    QTest::addColumn<int>("codec");
+    QTest::addColumn<QSize>("input");
+    QTest::addColumn<QSize>("output");
+    QTest::addColumn<int>("factor");
+    QTest::newRow("mpeg4 VGA to QCIF") << int(AV_CODEC_ID_MPEG4) << QSize(640, 480) << QSize(176, 144) << 1;
+    QTest::newRow("mpeg4 VGA to 160x120") << int(AV_CODEC_ID_MPEG4) << QSize(640, 480) << QSize(160, 120) << 2;
+    QTest::newRow("mpeg4 720p, height limits") << int(AV_CODEC_ID_MPEG4) << QSize(1280, 720) << QSize(160, 120) << 2;
+    QTest::newRow("mpeg4 16CIF to QCIF") << int(AV_CODEC_ID_MPEG4) << QSize(1408, 1152) << QSize(176, 144) << 3;
+    QTest::newRow("mjpeg capped at 1/8") << int(AV_CODEC_ID_MJPEG) << QSize(2816, 2304) << QSize(128, 96) << 3;
+    QTest::newRow("mpeg2 PAL to QCIF") << int(AV_CODEC_ID_MPEG2VIDEO) << QSize(720, 576) << QSize(176, 144) << 2;
+    QTest::newRow("h263 CIF to QCIF") << int(AV_CODEC_ID_H263) << QSize(352, 288) << QSize(176, 144) << 1;
+    QTest::newRow("one pixel short") << int(AV_CODEC_ID_MPEG4) << QSize(350, 290) << QSize(176, 144) << 0;
+    QTest::newRow("same size") << int(AV_CODEC_ID_MPEG4) << QSize(176, 144) << QSize(176, 144) << 0;
+    QTest::newRow("size unknown") << int(AV_CODEC_ID_MPEG4) << QSize(0, 0) << QSize(176, 144) << 0;
+    QTest::newRow("h264 has none") << int(AV_CODEC_ID_H264) << QSize(1280, 720) << QSize(176, 144) << 0;
+    QTest::newRow("hevc has none") << int(AV_CODEC_ID_HEVC) << QSize(1920, 1080) << QSize(176, 144) << 0;
+    QTest::newRow("vp8 has none") << int(AV_CODEC_ID_VP8) << QSize(1280, 720) << QSize(128, 96) << 0;
+  }
+  void lowresFactorTable() {
+    QFETCH(int, codec);
+    QFETCH(QSize, input);
+    QFETCH(QSize, output);
+    QFETCH(int, factor);
+    const Decoder decoder = DecoderFor(codec);
+    QVERIFY(!decoder.name.isEmpty());
+    QCOMPARE(LowresFactor(decoder.maxLowres, input.width(), input.height(), output.width(), output.height()), factor);
+  }
+
+  // The choice made at Add is the row's tooltip, with the reason for a full
+  // size; turning fast decoding off keeps every file at full size.
+  void decodingChoiceShownInTheRow() {
+    FileListModel model;
+    RecordingReporter reporter;
+    AddFileSettings s = settings(false);
+    s.choice.videoSize = 4;  // 160x120
+    const QStringList files{Fixture("avi_mpeg4.avi"), Fixture("mp4.mp4"), Fixture("audio_only.wav")};
+    QCOMPARE(AddFilesToList(*converter_, s, files, model, reporter), 3);
+    QCOMPARE(model.fileRow(0).decodingNote, QStringLiteral("decoding at 1/2 size (lowres 1)"));
+    // A quarter of the input's pixels: the deblocking of non-reference pictures is skipped.
+    QCOMPARE(model.fileRow(1).decodingNote, QStringLiteral("decoding at full size (h264 has no reduced-size decoding), "
+                                                           "without deblocking non-reference pictures"));
+    QCOMPARE(model.fileRow(2).decodingNote, QString());
+    QCOMPARE(model.data(model.index(0, FileListModel::InputNameColumn), Qt::ToolTipRole).toString(),
+             model.fileRow(0).decodingNote);
+
+    s.fastDecoding = false;
+    TakenOutputs taken;
+    const std::optional<AddedTask> off = AddFileTask(*converter_, s, files[0], taken, reporter);
+    QVERIFY(off);
+    QCOMPARE(off->decoding.factor, 0);
+    QCOMPARE(off->decoding.note, QStringLiteral("decoding at full size (fast decoding is off)"));
+    s.choice.videoSize = 3;  // 320x240: the whole picture
+    s.fastDecoding = true;
+    const std::optional<AddedTask> whole = AddFileTask(*converter_, s, files[0], taken, reporter);
+    QVERIFY(whole);
+    QCOMPARE(whole->decoding.note, QStringLiteral("decoding at full size (the output needs the whole picture)"));
+    s.choice.videoSize = 1;  // 176x144: more than a quarter of 320x240
+    const std::optional<AddedTask> h264 = AddFileTask(*converter_, s, files[1], taken, reporter);
+    QVERIFY(h264);
+    QVERIFY(!h264->decoding.skipNonReferenceDeblocking);
+    QCOMPARE(h264->decoding.note, QStringLiteral("decoding at full size (h264 has no reduced-size decoding)"));
+  }
+
+  // The cores a batch leaves idle go to the decoders of the files running.
+  void decoderThreadsForSpareCores() {
+    QCOMPARE(DecoderThreads(2, 1, 2), 2);   // one file on two cores
+    QCOMPARE(DecoderThreads(2, 8, 2), 1);   // every core runs a file
+    QCOMPARE(DecoderThreads(1, 8, 8), 8);
+    QCOMPARE(DecoderThreads(3, 8, 8), 2);   // 8 / 3 rounded down
+    QCOMPARE(DecoderThreads(4, 2, 8), 4);   // only two files to run
+    QCOMPARE(DecoderThreads(2, 1, 0), 1);   // cores unknown
+    QCOMPARE(DecoderThreads(1, 1, 64), kMaxDecoderThreads);
+    QCOMPARE(DecoderThreads(0, 0, 4), 4);
   }
 
   // Overwriting an output that is the input itself, directly or through a

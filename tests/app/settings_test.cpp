@@ -74,6 +74,7 @@ class SettingsTest : public QObject {
     settings.thread = 4;
     settings.overwrite = false;
     settings.shutdownAfterCompleted = true;
+    settings.fastDecoding = false;
     QString error;
     QVERIFY2(WriteSettings(settings, SettingsFilePath(), &error), qPrintable(error));
 
@@ -82,7 +83,7 @@ class SettingsTest : public QObject {
     QCOMPARE(QString::fromUtf8(in.readAll()),
              QStringLiteral("[Options]\nOutputPath=/srv/phone clips/\nProfile=3\nVideoSize=5\nAudioChannels=0\n"
                             "VideoBitrate=0\nAudioBitrate=7\nFrameRate=9\nAudioSampleRate=0\nThread=4\n"
-                            "Overwrite=False\nShutdownAfterCompleted=True\n"));
+                            "Overwrite=False\nShutdownAfterCompleted=True\nFastDecoding=False\n"));
     QCOMPARE(ReadSettings(SettingsFilePath()), settings);
 
     // A folder with blanks at its ends survives the trip too.
@@ -110,6 +111,9 @@ class SettingsTest : public QObject {
     QTest::newRow("other section") << QByteArray("[Other]\nProfile=2\n[Options]\n") << "profile" << 0;
     QTest::newRow("overwrite lower case") << QByteArray("[Options]\nOverwrite=true\n") << "overwrite" << 0;
     QTest::newRow("shutdown yes") << QByteArray("[Options]\nShutdownAfterCompleted=yes\n") << "shutdown" << 0;
+    QTest::newRow("fast decoding absent") << QByteArray("[Options]\nProfile=2\n") << "fastDecoding" << 1;
+    QTest::newRow("fast decoding off") << QByteArray("[Options]\nFastDecoding=False\n") << "fastDecoding" << 0;
+    QTest::newRow("fast decoding on") << QByteArray("[Options]\nfastdecoding=True\n") << "fastDecoding" << 1;
   }
   void storedValues() {
     QFETCH(QByteArray, text);
@@ -126,6 +130,7 @@ class SettingsTest : public QObject {
         {QStringLiteral("thread"), s.thread},
         {QStringLiteral("overwrite"), int(s.overwrite)},
         {QStringLiteral("shutdown"), int(s.shutdownAfterCompleted)},
+        {QStringLiteral("fastDecoding"), int(s.fastDecoding)},
     };
     QVERIFY(fields.contains(field));
     QCOMPARE(fields.value(field), expected);

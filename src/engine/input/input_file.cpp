@@ -143,6 +143,9 @@ CodecContextPtr TCustomFFmpeg::MakeDecoder(AVStream* st) {
 
 void TCustomFFmpeg::TakeVideoProperties(AVStream* st, AVCodecContext* dec, const std::string& FileName) {
   ApplyContextOptions(dec, CodecOptions[AVMEDIA_TYPE_VIDEO].get(), AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+  // Frame or slice threads, whichever the decoder offers.
+  if (VideoDecoderThreads > 1) dec->thread_count = VideoDecoderThreads;
+  ReducePictureSize(dec);
   FrameHeight = dec->height;
   FrameWidth = dec->width;
   FrameAspectRatio = float(st->sample_aspect_ratio.num ? av_q2d(st->sample_aspect_ratio)
@@ -168,6 +171,19 @@ void TCustomFFmpeg::TakeVideoProperties(AVStream* st, AVCodecContext* dec, const
     st->discard = kDiscardAll;
   else if (VideoDiscard != 0)
     st->discard = AVDiscard(VideoDiscard);
+}
+
+void TCustomFFmpeg::ReducePictureSize(AVCodecContext* dec) {
+  const int offered = dec->codec ? dec->codec->max_lowres : 0;
+  dec->lowres = std::clamp(dec->lowres, 0, offered);
+  InputLowres = dec->lowres;
+  if (dec->lowres == 0 || dec->width <= 0 || dec->height <= 0) return;
+  // The decoder keeps the full size as its coded size and opens at the
+  // reduced one instead of reducing again.
+  dec->coded_width = dec->width;
+  dec->coded_height = dec->height;
+  dec->width = AV_CEIL_RSHIFT(dec->width, dec->lowres);
+  dec->height = AV_CEIL_RSHIFT(dec->height, dec->lowres);
 }
 
 void TCustomFFmpeg::TakeAudioProperties(AVStream* st, AVCodecContext* dec) {

@@ -64,6 +64,8 @@ void TCustomFFmpeg::SetDefaults() {
   PadColorY = 16;
   PadColorU = PadColorV = 128;
   FrameCropTop = FrameCropBottom = FrameCropLeft = FrameCropRight = 0;
+  InputLowres = 0;
+  VideoDecoderThreads = 1;
   for (int32_t& m : MaxFrames) m = INT32_MAX;
   FrameRate = AVRational{0, 0};
   VideoQScale = 0;

@@ -24,10 +24,11 @@ constexpr std::array<int, 5> kHolderMasks = {AV_OPT_FLAG_VIDEO_PARAM, AV_OPT_FLA
 // Option names of the old library generation that the installed one renamed.
 constexpr std::pair<const char*, const char*> kRenamedOptions[] = {{"gop", "g"}};
 
-// Codec options that were the video encoder's alone in the old generation
+// Codec options that were the video codec's alone in the old generation
 // and that the installed one marks for audio too. The option language keeps
-// their old reach: "b" must not change the audio bit rate that "ab" set.
-constexpr const char* kVideoOnlyOptions[] = {"b"};
+// their old reach: "b" must not change the audio bit rate that "ab" set, and
+// "lowres" is for the picture decoder (audio decoders refuse it loudly).
+constexpr const char* kVideoOnlyOptions[] = {"b", "lowres"};
 
 bool IsVideoOnly(const std::string& Name) {
   for (const char* name : kVideoOnlyOptions)

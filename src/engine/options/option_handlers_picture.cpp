@@ -65,6 +65,10 @@ void TCustomFFmpeg::OptFrameCrop(const std::string& Name, int Value) {
   if (Value < 0) return;
   const SideNames s = SideOf(Name, "crop");
   if (Value % 2 != 0) throw FFMpegException(Format("%s crop size must be a multiple of 2", s.side));
+  // The value counts pixels of the input as it is stored; a picture decoded
+  // at reduced size loses the same region when the value shrinks with it,
+  // kept even for the half-size chroma planes.
+  Value = (Value >> InputLowres) & ~1;
   int32_t& dimension = s.vertical ? FrameHeight : FrameWidth;
   if (Value >= dimension)
     throw FFMpegException(Format("%s crop dimensions are outside the range of the original image.\n"

@@ -46,6 +46,14 @@ float RangedSingle(S name, S value, double Limit) {
   return v;
 }
 
+// A video decoder runs 1 to 16 threads.
+int32_t DecoderThreadCount(S name, S value) {
+  const int32_t n = StrToInt(value);
+  if (n < 1 || n > 16)
+    throw FFMpegException(Format("Value %s for option %s is out of range: it must lie between 1 and 16", value, name));
+  return n;
+}
+
 // Seconds that become microseconds in a 32-bit or a 64-bit integer.
 constexpr double kInt32Seconds = double(INT32_MAX) / 1000000;
 constexpr double kInt64Seconds = 9.2e12;
@@ -87,6 +95,7 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"v", Kind::Value, [](E& e, S, S v) { e.SetVerbose(StrToInt(v)); }},
     {"target", Kind::Value, [](E& e, S, S v) { e.SetTarget(v); }},
     {"threads", Kind::Value, [](E&, S n, S) { throw FFMpegException("TODO: option - " + n); }},
+    {"decode_threads", Kind::Value, [](E& e, S n, S v) { e.VideoDecoderThreads = DecoderThreadCount(n, v); }},
     {"vsync", Kind::Value, INT_OPTION(VideoSyncMethod)},
     {"async", Kind::Value, INT_OPTION(AudioSyncMethod)},
     {"adrift_threshold", Kind::Value, FLOAT_OPTION(AudioDriftThreshold)},
@@ -169,7 +178,7 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"vpre", Kind::Ignored, Nothing},
     {"spre", Kind::Ignored, Nothing},
 });
-static_assert(kOptions.size() == 106);
+static_assert(kOptions.size() == 107);
 
 #undef INT_OPTION
 #undef FLOAT_OPTION

@@ -62,9 +62,14 @@ void TCustomFFmpeg::AdvanceCopiedTime(TInputStreamState& ist, const AVPacket* pk
 }
 
 void TCustomFFmpeg::HandleDecodedFrame(TInputStreamState& ist, int IstIndex, AVFrame* frame) {
-  ist.Pts = ist.NextPts;
   const AVCodecContext* dec = ist.Decoder;
   const bool video = dec->codec_type == AVMEDIA_TYPE_VIDEO;
+  // A decoder on frame threads hands each picture out as many packets late
+  // as it has threads more than one: the time of the latest packet would
+  // put the picture that much late, so the picture's own time stands in.
+  if (video && (dec->active_thread_type & FF_THREAD_FRAME) && frame->best_effort_timestamp != AV_NOPTS_VALUE)
+    ist.NextPts = SatRescale(frame->best_effort_timestamp, ist.Stream->time_base, AV_TIME_BASE_Q);
+  ist.Pts = ist.NextPts;
   if (video) {
     ist.Quality = float(frame->quality);
     if (dec->time_base.num != 0)

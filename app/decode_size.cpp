@@ -1,0 +1,47 @@
+#include "app/decode_size.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "binding/av_binding.h"
+
+namespace vantrel::app {
+
+int LowresFactor(int maxLowres, int width, int height, int outWidth, int outHeight) {
+  if (width <= 0 || height <= 0 || outWidth <= 0 || outHeight <= 0) return 0;
+  for (int f = std::min(maxLowres, kMaxLowres); f > 0; --f)
+    if ((width >> f) >= outWidth && (height >> f) >= outHeight) return f;
+  return 0;
+}
+
+Decoder DecoderFor(int codecId) {
+  const AVCodec* codec = lav::avcodec_find_decoder(AVCodecID(codecId));
+  if (!codec) return {};
+  return {QString::fromUtf8(codec->name), std::max(0, int(codec->max_lowres))};
+}
+
+DecodeChoice ChooseDecoding(const Decoder& decoder, int width, int height, int outWidth, int outHeight,
+                            bool fastDecoding) {
+  DecodeChoice choice;
+  const QString full = QStringLiteral("decoding at full size (");
+  if (decoder.maxLowres <= 0) {
+    const QString name = decoder.name.isEmpty() ? QStringLiteral("the decoder") : decoder.name;
+    choice.note = full + name + QStringLiteral(" has no reduced-size decoding)");
+    choice.skipNonReferenceDeblocking =
+        fastDecoding && outWidth > 0 && outHeight > 0 && int64_t(outWidth) * outHeight * 4 <= int64_t(width) * height;
+    if (choice.skipNonReferenceDeblocking) choice.note += QStringLiteral(", without deblocking non-reference pictures");
+    return choice;
+  }
+  const int factor = LowresFactor(decoder.maxLowres, width, height, outWidth, outHeight);
+  if (factor == 0) {
+    choice.note = full + QStringLiteral("the output needs the whole picture)");
+  } else if (!fastDecoding) {
+    choice.note = full + QStringLiteral("fast decoding is off)");
+  } else {
+    choice.factor = factor;
+    choice.note = QStringLiteral("decoding at 1/%1 size (lowres %2)").arg(1 << factor).arg(factor);
+  }
+  return choice;
+}
+
+}  // namespace vantrel::app
