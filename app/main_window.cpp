@@ -179,6 +179,7 @@ void TForm1::applySettings(const Settings& settings) {
   cboThread_->setCurrentIndex(settings.thread);
   chkOverwrite_->setChecked(settings.overwrite);
   chkShutdown_->setChecked(settings.shutdownAfterCompleted);
+  chkFastDecoding_->setChecked(settings.fastDecoding);
 }
 
 Settings TForm1::currentSettings() const {
@@ -189,6 +190,7 @@ Settings TForm1::currentSettings() const {
   settings.thread = cboThread_->currentIndex();
   settings.overwrite = chkOverwrite_->isChecked();
   settings.shutdownAfterCompleted = chkShutdown_->isChecked();
+  settings.fastDecoding = chkFastDecoding_->isChecked();
   return settings;
 }
 
@@ -197,7 +199,8 @@ Settings TForm1::currentSettings() const {
 void TForm1::addFiles(const QStringList& paths) {
   if (paths.isEmpty() || busy()) return;
   const Settings settings = currentSettings();
-  const AddFileSettings files{settings.output, settings.outputFolder, settings.overwrite};
+  AddFileSettings files{settings.output, settings.outputFolder, settings.overwrite};
+  files.fastDecoding = settings.fastDecoding;
   AddFilesToList(*converter_, files, paths, *model_, *this);
 }
 
@@ -241,6 +244,7 @@ void TForm1::startOrStop() {
   const Settings settings = currentSettings();
   BatchSettings batch;
   batch.files = {settings.output, settings.outputFolder, settings.overwrite};
+  batch.files.fastDecoding = settings.fastDecoding;
   batch.parallelTasks = settings.parallelTasks();
   batch.shutdownAfterCompleted = settings.shutdownAfterCompleted;
   batch_->startOrStop(batch);

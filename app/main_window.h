@@ -130,6 +130,7 @@ class TForm1 final : public QWidget, private MessageReporter {
   QComboBox* cboAudioSampleRate_ = nullptr;
   QCheckBox* chkOverwrite_ = nullptr;
   QCheckBox* chkShutdown_ = nullptr;
+  QCheckBox* chkFastDecoding_ = nullptr;
   QComboBox* cboThread_ = nullptr;
   QLabel* lblProgress_ = nullptr;
   QPushButton* btnStart_ = nullptr;

@@ -164,6 +164,11 @@ void TForm1::createOtherGroup() {
   cboThread_ = MakeCombo("CboThread", gbOther_, 52, 80, 53);
   for (int n = 1; n <= kParallelChoices; ++n) cboThread_->addItem(QString::number(n));
   MakeLabel("files simultaneously", gbOther_, 112, 83, "Label9");
+  // Decoding at a reduced size where the decoder offers it: much faster for
+  // phone-sized outputs, and the same picture once scaled down.
+  chkFastDecoding_ = MakeCheck("ChkFastDecoding", "Fast decoding", gbOther_, 8, 112);
+  chkFastDecoding_->setToolTip(QStringLiteral(
+      "Decode at 1/2, 1/4 or 1/8 of the size when the picture still covers the output size"));
 }
 
 }  // namespace vantrel::app

@@ -233,7 +233,9 @@ class WindowBatchTest : public QObject {
     pick("CboThread", "4");
     Control<QCheckBox>(*window_, "ChkOverwrite")->setChecked(false);
     Control<QCheckBox>(*window_, "ChkShutdown")->setChecked(true);
+    Control<QCheckBox>(*window_, "ChkFastDecoding")->setChecked(false);
     const Settings chosen = window_->currentSettings();
+    QVERIFY(!chosen.fastDecoding);
     QCOMPARE(chosen.outputFolder, outFolder());
 
     add({Fixture("fps25_10s.avi")});
@@ -257,6 +259,7 @@ class WindowBatchTest : public QObject {
     QCOMPARE(combo("CboThread")->currentText(), QStringLiteral("4"));
     QVERIFY(!Control<QCheckBox>(*window_, "ChkOverwrite")->isChecked());
     QVERIFY(Control<QCheckBox>(*window_, "ChkShutdown")->isChecked());
+    QVERIFY(!Control<QCheckBox>(*window_, "ChkFastDecoding")->isChecked());
     QCOMPARE(Control<QLineEdit>(*window_, "EdtOutputFolder")->text(), outFolder());
   }
 };
