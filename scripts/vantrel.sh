@@ -2,7 +2,8 @@
 # Builds Vantrel (when needed) and starts it:
 #   bash scripts/vantrel.sh                 the window
 #   bash scripts/vantrel.sh batch ARGS...   vantrel-batch, the batch without the window
-#   bash scripts/vantrel.sh cli ARGS...     vantrel-cli, one job in the option language
+#   bash scripts/vantrel.sh cli ARGS...     vantrel-cli, one job in the option language, e.g.
+#   bash scripts/vantrel.sh cli -i movie.avi -s 176x144 -r 15 -b 40000 -ab 10200 -ar 8000 -ac 1 movie.3gp
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$top/build/release

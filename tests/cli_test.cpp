@@ -237,7 +237,7 @@ TEST(CliTest, ScriptExampleConverts) {
   std::ifstream script(std::string(VANTREL_SOURCE_DIR) + "/scripts/vantrel.sh");
   std::string line, example;
   while (std::getline(script, line))
-    if (line.find("bash scripts/vantrel.sh -i movie.avi") != std::string::npos) example = line;
+    if (line.find("bash scripts/vantrel.sh cli -i movie.avi") != std::string::npos) example = line;
   ASSERT_FALSE(example.empty());
   std::string args = example.substr(example.find("-i movie.avi") + std::string("-i movie.avi").size());
   ASSERT_EQ(args.substr(args.size() - 10), " movie.3gp");
