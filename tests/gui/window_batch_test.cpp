@@ -267,7 +267,7 @@ class WindowBatchTest : public QObject {
     QCOMPARE(window_->currentSettings(), chosen);
     QCOMPARE(combo("CboAudioBitrate")->currentText(), QStringLiteral("12.2kbps"));
     QCOMPARE(combo("CboAudioChannels")->count(), 1);
-    QCOMPARE(combo("CboFrameRate")->currentText(), QStringLiteral("29.97fps"));
+    QCOMPARE(combo("CboFrameRate")->currentText(), QStringLiteral("60fps"));
     QCOMPARE(combo("CboThread")->currentText(), QStringLiteral("4"));
     QVERIFY(!Control<QCheckBox>(*window_, "ChkOverwrite")->isChecked());
     QVERIFY(Control<QCheckBox>(*window_, "ChkShutdown")->isChecked());
