@@ -20,5 +20,5 @@ build build/asan -DVANTREL_SANITIZE=ON
 
 # The thread tests again under ThreadSanitizer.
 build build/tsan -DVANTREL_TSAN=ON
-(cd build/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+(cd build/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/../../tests/tsan.supp \
   ctest --output-on-failure -j "$jobs" -R '(StartJob|RunJob|StopJob|Destroy|Thread|Job)')
