@@ -49,6 +49,8 @@ std::string DecoderOptions(const DecodeChoice& decoding, int decoderThreads) {
   std::string lines;
   if (decoding.factor > 0) lines += "lowres=" + std::to_string(decoding.factor) + "\n";
   if (decoding.skipNonReferenceDeblocking) lines += "skip_loop_filter=" + std::to_string(AVDISCARD_NONREF) + "\n";
+  if (decoding.skipDroppedPictures) lines += "skip_dropped=\n";
+  if (decoding.halveBeforeScaling) lines += "prescale_halving=\n";
   if (decoderThreads > 1) lines += "decode_threads=" + std::to_string(decoderThreads) + "\n";
   return lines;
 }

@@ -20,8 +20,19 @@ Decoder DecoderFor(int codecId) {
   return {QString::fromUtf8(codec->name), std::max(0, int(codec->max_lowres))};
 }
 
-DecodeChoice ChooseDecoding(const Decoder& decoder, int width, int height, int outWidth, int outHeight,
-                            bool fastDecoding) {
+namespace {
+
+// After decoding at the factor: halved while the picture stays at least
+// twice the output both ways.
+void ChooseHalving(DecodeChoice& choice, int width, int height, int outWidth, int outHeight, bool fastDecoding) {
+  const int w = width >> choice.factor, h = height >> choice.factor;
+  choice.halveBeforeScaling = fastDecoding && outWidth > 0 && outHeight > 0 && w / 2 >= 2 * outWidth &&
+                              h / 2 >= 2 * outHeight;
+  if (choice.halveBeforeScaling) choice.note += QStringLiteral(", halving the picture before scaling");
+}
+
+DecodeChoice ChooseDecodeSize(const Decoder& decoder, int width, int height, int outWidth, int outHeight,
+                              bool fastDecoding) {
   DecodeChoice choice;
   const QString full = QStringLiteral("decoding at full size (");
   if (decoder.maxLowres <= 0) {
@@ -30,6 +41,9 @@ DecodeChoice ChooseDecoding(const Decoder& decoder, int width, int height, int o
     choice.skipNonReferenceDeblocking =
         fastDecoding && outWidth > 0 && outHeight > 0 && int64_t(outWidth) * outHeight * 4 <= int64_t(width) * height;
     if (choice.skipNonReferenceDeblocking) choice.note += QStringLiteral(", without deblocking non-reference pictures");
+    choice.skipDroppedPictures = fastDecoding;
+    if (choice.skipDroppedPictures)
+      choice.note += QStringLiteral(", skipping the non-reference pictures the frame rate drops");
     return choice;
   }
   const int factor = LowresFactor(decoder.maxLowres, width, height, outWidth, outHeight);
@@ -41,6 +55,15 @@ DecodeChoice ChooseDecoding(const Decoder& decoder, int width, int height, int o
     choice.factor = factor;
     choice.note = QStringLiteral("decoding at 1/%1 size (lowres %2)").arg(1 << factor).arg(factor);
   }
+  return choice;
+}
+
+}  // namespace
+
+DecodeChoice ChooseDecoding(const Decoder& decoder, int width, int height, int outWidth, int outHeight,
+                            bool fastDecoding) {
+  DecodeChoice choice = ChooseDecodeSize(decoder, width, height, outWidth, outHeight, fastDecoding);
+  ChooseHalving(choice, width, height, outWidth, outHeight, fastDecoding);
   return choice;
 }
 

@@ -31,12 +31,23 @@ struct DecodeChoice {
   // from: for a decoder without reduced sizes when the output has at most a
   // quarter of the input's pixels, where the scaler hides the difference.
   bool skipNonReferenceDeblocking = false;
+  // Leave undecoded the pictures no other picture is predicted from when the
+  // output's frame rate drops them anyway: the output is the same, for a
+  // decoder without reduced sizes (the others hand their pictures out in a
+  // way the look-ahead does not follow).
+  bool skipDroppedPictures = false;
+  // Halve the decoded picture by 2x2 averages before the scaler while it is
+  // at least four times the output both ways: the scaler's cost falls to a
+  // quarter and the output keeps the picture.
+  bool halveBeforeScaling = false;
   QString note;  // empty when the file has no video
 };
 
 // "decoding at 1/4 size (lowres 2)", or the reason for full size: the
 // decoder offers none, the output needs the whole picture, fast decoding is
-// off. Skipped deblocking adds ", without deblocking non-reference pictures".
+// off. Skipped deblocking adds ", without deblocking non-reference pictures",
+// skipped pictures ", skipping the non-reference pictures the frame rate drops",
+// halving ", halving the picture before scaling".
 DecodeChoice ChooseDecoding(const Decoder& decoder, int width, int height, int outWidth, int outHeight,
                             bool fastDecoding);
 

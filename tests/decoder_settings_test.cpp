@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/picture_ops.h"
 #include "video_frames.h"
 
 namespace vantrel::test {
@@ -134,6 +135,115 @@ TEST(DecoderThreads, CountOutsideOneToSixteenIsRefused) {
   RawVideoJob job;
   for (const char* bad : {"0", "17"}) EXPECT_THROW(job.e.SetOption("decode_threads", bad), FFMpegException) << bad;
   EXPECT_ANY_THROW(job.e.SetOption("decode_threads", "many"));
+}
+
+
+// A job on any fixture into raw pictures of the given size, with the
+// decoder's count of the pictures it handed out.
+struct DecodedJob {
+  RawVideoJob job;
+  std::vector<std::string> pictures;
+  int decoded = 0;
+
+  DecodedJob(const std::string& fixture, const std::string& out, const Options& input, const Options& output,
+             int width, int height) {
+    job.Options(input);
+    EXPECT_TRUE(job.e.OpenInputFile(Fixture(fixture))) << job.e.LastError;
+    job.Options(output);
+    job.Options({{"an", ""}, {"f", "rawvideo"}, {"vcodec", "rawvideo"}, {"pix_fmt", "yuv420p"},
+                 {"s", std::to_string(width) + "x" + std::to_string(height)}});
+    EXPECT_TRUE(job.e.OpenOutputFile(out)) << job.e.LastError;
+    job.e.StartJob(false);
+    EXPECT_TRUE(job.e.Completed) << job.e.ErrorMessage;
+    pictures = ReadPictures(out, size_t(width) * height * 3 / 2);
+    decoded = job.e.DecodedPictures();
+  }
+};
+
+// mp4.mp4 is H.264 with 71 B pictures among its 100, most of them not
+// referred to by any other. At 15 pictures a second the sync drops two of
+// every five; the non-reference ones among those need not be decoded, and
+// the output must not change by a single byte, on one thread or on frame
+// threads (which give each picture its own time). Where the sync drops
+// nothing, or a hook must see every picture, everything is decoded.
+TEST(SkipDroppedPictures, TheOutputIsTheSameWithFewerPicturesDecoded) {
+  ASSERT_TRUE(FixturesAvailable());
+  TempDir dir;
+  for (const char* threads : {"1", "2"}) {
+    for (const char* rate : {"15", "25"}) {
+      SCOPED_TRACE(std::string("threads ") + threads + ", rate " + rate);
+      const Options output = {{"r", rate}};
+      DecodedJob all("mp4.mp4", dir / "all.yuv", {{"decode_threads", threads}}, output, 80, 60);
+      DecodedJob skipped("mp4.mp4", dir / "skipped.yuv", {{"decode_threads", threads}, {"skip_dropped", ""}}, output,
+                         80, 60);
+      EXPECT_GE(all.pictures.size(), std::string(rate) == "15" ? 60u : 100u);
+      EXPECT_TRUE(skipped.pictures == all.pictures);
+      EXPECT_GE(all.decoded, 100);
+      if (std::string(rate) == "15")
+        EXPECT_LE(skipped.decoded, all.decoded - 10);
+      else
+        EXPECT_EQ(skipped.decoded, all.decoded);
+    }
+  }
+  RawVideoJob hooked;
+  int hookCalls = 0;
+  hooked.e.OnCustomHook = [&](TCustomFFmpeg*, THookBitmap&, int, int64_t, bool&, bool&) { ++hookCalls; };
+  hooked.Options({{"skip_dropped", ""}});
+  ASSERT_TRUE(hooked.e.OpenInputFile(Fixture("mp4.mp4"))) << hooked.e.LastError;
+  hooked.Options({{"an", ""}, {"f", "rawvideo"}, {"vcodec", "rawvideo"}, {"pix_fmt", "yuv420p"}, {"r", "15"}});
+  ASSERT_TRUE(hooked.e.OpenOutputFile(dir / "hooked.yuv")) << hooked.e.LastError;
+  hooked.e.StartJob(false);
+  ASSERT_TRUE(hooked.e.Completed) << hooked.e.ErrorMessage;
+  EXPECT_EQ(hookCalls, 100);
+}
+
+// 2x2 averages, rounded; an odd last column or line pairs with itself.
+TEST(PrescaleHalving, EachPixelIsTheMeanOfItsBlock) {
+  EnsureLibrariesLoaded();
+  FramePtr src = MakeFrame(), dst = MakeFrame();
+  src->format = dst->format = AV_PIX_FMT_YUV420P;
+  src->width = 6;
+  src->height = 3;
+  dst->width = 3;
+  dst->height = 1;
+  ASSERT_GE(lav::av_frame_get_buffer(src.get(), 0), 0);
+  ASSERT_GE(lav::av_frame_get_buffer(dst.get(), 0), 0);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 6; ++x) src->data[0][y * src->linesize[0] + x] = uint8_t(x + 10 * y);
+  for (int p = 1; p < 3; ++p)  // chroma 3x2
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 3; ++x) src->data[p][y * src->linesize[p] + x] = uint8_t(p * 100 + x * 7 + y * 3);
+  ASSERT_TRUE(HalvePicture(dst.get(), src.get()));
+  EXPECT_EQ(dst->data[0][0], (0 + 1 + 10 + 11 + 2) / 4);
+  EXPECT_EQ(dst->data[0][1], (2 + 3 + 12 + 13 + 2) / 4);
+  EXPECT_EQ(dst->data[0][2], (4 + 5 + 14 + 15 + 2) / 4);
+  // Chroma 2x1 from 3x2: the second sample has only column 2 to average.
+  EXPECT_EQ(dst->data[1][0], (100 + 107 + 103 + 110 + 2) / 4);
+  EXPECT_EQ(dst->data[1][1], (114 + 114 + 117 + 117 + 2) / 4);
+  EXPECT_EQ(dst->data[2][1], (214 + 214 + 217 + 217 + 2) / 4);
+  dst->height = 2;  // not half of 3
+  EXPECT_FALSE(HalvePicture(dst.get(), src.get()));
+  EXPECT_FALSE(CanHalvePicture(AV_PIX_FMT_RGB24));
+  EXPECT_FALSE(CanHalvePicture(AV_PIX_FMT_YUV420P10LE));
+  EXPECT_TRUE(CanHalvePicture(AV_PIX_FMT_YUVJ420P));
+}
+
+// 320x240 to 80x60 is four times both ways: the picture is halved before the
+// scaler and the output differs from the direct scale by little. To 160x120
+// it is not halved at all.
+TEST(PrescaleHalving, AFourfoldDownscaleKeepsThePicture) {
+  ASSERT_TRUE(FixturesAvailable());
+  TempDir dir;
+  DecodedJob direct("avi_mpeg4.avi", dir / "direct.yuv", {}, {}, 80, 60);
+  DecodedJob halved("avi_mpeg4.avi", dir / "halved.yuv", {{"prescale_halving", ""}}, {}, 80, 60);
+  EXPECT_EQ(halved.pictures.size(), kSourcePictures);
+  EXPECT_EQ(direct.pictures.size(), kSourcePictures);
+  EXPECT_FALSE(halved.pictures == direct.pictures);
+  EXPECT_GT(MeanPsnr(halved.pictures, direct.pictures), 35.0);
+
+  DecodedJob twice("avi_mpeg4.avi", dir / "twice.yuv", {}, {}, 160, 120);
+  DecodedJob notHalved("avi_mpeg4.avi", dir / "not_halved.yuv", {{"prescale_halving", ""}}, {}, 160, 120);
+  EXPECT_TRUE(notHalved.pictures == twice.pictures);
 }
 
 }  // namespace

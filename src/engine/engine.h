@@ -127,6 +127,8 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   // The spans kept by SetHookRanges, for a caller that set the engine up
   // and checks what it was given; not while the job runs.
   const std::vector<THookRange>& GetHookRanges() const { return HookRanges; }
+  // Pictures the video decoder has handed out in the current or last job.
+  int32_t DecodedPictures() const { return HookFrameCount; }
 
   // ---- option language ----
   // What SetOption did with a pair. The engine's callers may ignore it (an
@@ -236,6 +238,11 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   // Threads of the video decoders of the inputs opened after it is set; the
   // application gives it the cores its batch leaves idle. 1: the engine's own.
   int32_t VideoDecoderThreads;
+  // Non-reference pictures the frame-rate sync would drop are not decoded.
+  bool SkipDroppedPictures;
+  // A picture at least four times the scaled size both ways is halved by
+  // 2x2 averages (as often as that holds) before the scaler.
+  bool PrescaleHalving;
   int32_t MaxFrames[4];
   AVRational FrameRate;
   float VideoQScale;
@@ -542,9 +549,15 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   // ---- video and audio output helpers ----
   // Video frame-rate sync: how many times this picture is encoded (0 drops it).
   int VideoFramesToEncode(TOutputStreamState& ost);
+  // Skipping the pictures the sync would drop: the decoder's skip setting for
+  // the next packet, and what each picture that comes out teaches.
+  void ChooseSkipFrame(TInputStreamState& ist, int IstIndex, const AVPacket* pkt);
+  bool SyncWouldDrop(const TInputStreamState& ist, int IstIndex, int64_t PictureTime) const;
+  void NotePictureOut(TInputStreamState& ist, const AVFrame* frame);
   // Crop view, scaling and padding of one picture; nullptr when it cannot be encoded.
   AVFrame* ComposeVideoPicture(TOutputStreamState& ost, AVFrame* picture);
   bool ScaleIntoTarget(TOutputStreamState& ost, const AVFrame* source, AVFrame* target);
+  const AVFrame* HalvedForScaling(TOutputStreamState& ost, const AVFrame* source);
   void EncodeVideoCopies(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
                          const AVFrame* picture, AVFrame* composed, int copies, int& frameSize);
   // Logs a picture that could not be formatted, or raises it with "xerror".

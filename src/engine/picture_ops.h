@@ -25,4 +25,11 @@ bool FillPadBands(AVFrame* pic, int top, int bottom, int left, int right, const 
 // low-pass over five lines). dst has src's format and size and is writable.
 bool DeinterlacePicture(AVFrame* dst, const AVFrame* src);
 
+// Whether HalvePicture takes pictures of this format (8-bit planar).
+bool CanHalvePicture(int format);
+
+// dst := src at half its width and height (rounded down), each pixel the
+// rounded mean of a 2x2 block. dst has src's format and those sizes.
+bool HalvePicture(AVFrame* dst, const AVFrame* src);
+
 }  // namespace vantrel

@@ -34,6 +34,12 @@ struct TInputStreamState {
   bool RateEmu = false;               // read no faster than the stream plays ("re")
   int64_t FirstPts = AV_NOPTS_VALUE;  // rate emulation: stream time of the first packet
   FramePtr Frame;                     // the decoder's output, reused for every frame
+  // Skipping the pictures the sync would drop (video).
+  std::vector<int64_t> PendingPictures;            // sent to the decoder, not out yet: times, ascending
+  int64_t ClockOffset = INT64_MIN;                 // sync clock minus the picture's own time, when steady
+  int64_t LastClockOffset = INT64_MIN;             // of the last picture out
+  int32_t BaseSkipFrame = 0;                       // the decoder's own skip setting
+  bool BaseSkipFrameKnown = false;
   // ---- video and audio output fields ----
   // ---- filter graph fields ----
 };
@@ -52,6 +58,7 @@ struct TOutputStreamState {
   // Video.
   bool VideoResample = false;
   FramePtr ResamplePicture;
+  FramePtr HalfPictures[3];  // the picture halved once, twice, three times before the scaler
   ScalerPtr Scaler;
   int32_t ResampleHeight = 0;
   bool VideoCrop = false;

@@ -146,6 +146,39 @@ class AddFileTaskTest : public QObject {
     QCOMPARE(LowresFactor(decoder.maxLowres, input.width(), input.height(), output.width(), output.height()), factor);
   }
 
+  // Halving before the scaler, after any reduced-size decoding, while the
+  // picture stays twice the output both ways; never with fast decoding off.
+  void halvingTable_data() {
+    QTest::addColumn<int>("codec");
+    QTest::addColumn<QSize>("input");
+    QTest::addColumn<QSize>("output");
+    QTest::addColumn<bool>("fast");
+    QTest::addColumn<bool>("halved");
+    QTest::newRow("h264 720p to QCIF") << int(AV_CODEC_ID_H264) << QSize(1280, 720) << QSize(176, 144) << true << true;
+    QTest::newRow("h264 720p, fast off") << int(AV_CODEC_ID_H264) << QSize(1280, 720) << QSize(176, 144) << false
+                                         << false;
+    QTest::newRow("h264 VGA to QCIF") << int(AV_CODEC_ID_H264) << QSize(640, 480) << QSize(176, 144) << true << false;
+    QTest::newRow("hevc 1080p to QCIF") << int(AV_CODEC_ID_HEVC) << QSize(1920, 1080) << QSize(176, 144) << true
+                                        << true;
+    QTest::newRow("vp8 exactly four times") << int(AV_CODEC_ID_VP8) << QSize(512, 384) << QSize(128, 96) << true
+                                            << true;
+    QTest::newRow("mpeg4 VGA after lowres") << int(AV_CODEC_ID_MPEG4) << QSize(640, 480) << QSize(176, 144) << true
+                                            << false;
+    QTest::newRow("mjpeg after 1/8") << int(AV_CODEC_ID_MJPEG) << QSize(2816, 2304) << QSize(128, 96) << true
+                                     << false;
+  }
+  void halvingTable() {
+    QFETCH(int, codec);
+    QFETCH(QSize, input);
+    QFETCH(QSize, output);
+    QFETCH(bool, fast);
+    QFETCH(bool, halved);
+    const DecodeChoice choice =
+        ChooseDecoding(DecoderFor(codec), input.width(), input.height(), output.width(), output.height(), fast);
+    QCOMPARE(choice.halveBeforeScaling, halved);
+    QCOMPARE(choice.note.endsWith(QStringLiteral(", halving the picture before scaling")), halved);
+  }
+
   // The choice made at Add is the row's tooltip, with the reason for a full
   // size; turning fast decoding off keeps every file at full size.
   void decodingChoiceShownInTheRow() {
@@ -158,7 +191,8 @@ class AddFileTaskTest : public QObject {
     QCOMPARE(model.fileRow(0).decodingNote, QStringLiteral("decoding at 1/2 size (lowres 1)"));
     // A quarter of the input's pixels: the deblocking of non-reference pictures is skipped.
     QCOMPARE(model.fileRow(1).decodingNote, QStringLiteral("decoding at full size (h264 has no reduced-size decoding), "
-                                                           "without deblocking non-reference pictures"));
+                                                           "without deblocking non-reference pictures, skipping the "
+                                                           "non-reference pictures the frame rate drops"));
     QCOMPARE(model.fileRow(2).decodingNote, QString());
     QCOMPARE(model.data(model.index(0, FileListModel::InputNameColumn), Qt::ToolTipRole).toString(),
              model.fileRow(0).decodingNote);
@@ -178,7 +212,14 @@ class AddFileTaskTest : public QObject {
     const std::optional<AddedTask> h264 = AddFileTask(*converter_, s, files[1], taken, reporter);
     QVERIFY(h264);
     QVERIFY(!h264->decoding.skipNonReferenceDeblocking);
-    QCOMPARE(h264->decoding.note, QStringLiteral("decoding at full size (h264 has no reduced-size decoding)"));
+    QVERIFY(h264->decoding.skipDroppedPictures);
+    QCOMPARE(h264->decoding.note, QStringLiteral("decoding at full size (h264 has no reduced-size decoding), skipping "
+                                                 "the non-reference pictures the frame rate drops"));
+    QVERIFY(!whole->decoding.skipDroppedPictures);  // a decoder with reduced sizes
+    s.fastDecoding = false;
+    const std::optional<AddedTask> h264Off = AddFileTask(*converter_, s, files[1], taken, reporter);
+    QVERIFY(h264Off);
+    QVERIFY(!h264Off->decoding.skipDroppedPictures && !h264Off->decoding.skipNonReferenceDeblocking);
   }
 
   // The cores a batch leaves idle go to the decoders of the files running.

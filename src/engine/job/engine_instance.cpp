@@ -66,6 +66,8 @@ void TCustomFFmpeg::SetDefaults() {
   FrameCropTop = FrameCropBottom = FrameCropLeft = FrameCropRight = 0;
   InputLowres = 0;
   VideoDecoderThreads = 1;
+  SkipDroppedPictures = false;
+  PrescaleHalving = false;
   for (int32_t& m : MaxFrames) m = INT32_MAX;
   FrameRate = AVRational{0, 0};
   VideoQScale = 0;

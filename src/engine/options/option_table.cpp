@@ -96,6 +96,8 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"target", Kind::Value, [](E& e, S, S v) { e.SetTarget(v); }},
     {"threads", Kind::Value, [](E&, S n, S) { throw FFMpegException("TODO: option - " + n); }},
     {"decode_threads", Kind::Value, [](E& e, S n, S v) { e.VideoDecoderThreads = DecoderThreadCount(n, v); }},
+    {"skip_dropped", Kind::Flag, FLAG_OPTION(SkipDroppedPictures)},
+    {"prescale_halving", Kind::Flag, FLAG_OPTION(PrescaleHalving)},
     {"vsync", Kind::Value, INT_OPTION(VideoSyncMethod)},
     {"async", Kind::Value, INT_OPTION(AudioSyncMethod)},
     {"adrift_threshold", Kind::Value, FLOAT_OPTION(AudioDriftThreshold)},
@@ -178,7 +180,7 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"vpre", Kind::Ignored, Nothing},
     {"spre", Kind::Ignored, Nothing},
 });
-static_assert(kOptions.size() == 107);
+static_assert(kOptions.size() == 109);
 
 #undef INT_OPTION
 #undef FLOAT_OPTION

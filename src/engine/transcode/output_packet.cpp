@@ -71,6 +71,7 @@ void TCustomFFmpeg::HandleDecodedFrame(TInputStreamState& ist, int IstIndex, AVF
     ist.NextPts = SatRescale(frame->best_effort_timestamp, ist.Stream->time_base, AV_TIME_BASE_Q);
   ist.Pts = ist.NextPts;
   if (video) {
+    NotePictureOut(ist, frame);
     ist.Quality = float(frame->quality);
     if (dec->time_base.num != 0)
       ist.NextPts = SatAdd(ist.NextPts, int64_t(1000000) * dec->time_base.num / dec->time_base.den);
@@ -113,6 +114,7 @@ int TCustomFFmpeg::DecodePacket(TInputStreamState& ist, int IstIndex, const AVPa
   AVCodecContext* dec = ist.Decoder;
   if (dec->codec_type == AVMEDIA_TYPE_SUBTITLE) return DecodeSubtitle(ist, IstIndex, pkt);
   if (dec->codec_type != AVMEDIA_TYPE_VIDEO && dec->codec_type != AVMEDIA_TYPE_AUDIO) return -1;
+  ChooseSkipFrame(ist, IstIndex, pkt);
   int sent = lav::avcodec_send_packet(dec, pkt);
   for (int count = 0;;) {
     const int ret = lav::avcodec_receive_frame(dec, ist.Frame.get());

@@ -68,8 +68,32 @@ void TCustomFFmpeg::PictureFormatError(const char* Msg) {
   Log(0, Msg);
 }
 
+// The source halved while it stays at least twice the scaled size both
+// ways; the source itself when halving is off or does not apply.
+const AVFrame* TCustomFFmpeg::HalvedForScaling(TOutputStreamState& ost, const AVFrame* source) {
+  if (!PrescaleHalving || !CanHalvePicture(source->format)) return source;
+  const AVCodecContext* enc = ost.Encoder;
+  const int outWidth = enc->width - ost.PadLeft - ost.PadRight, outHeight = enc->height - ost.PadTop - ost.PadBottom;
+  for (FramePtr& half : ost.HalfPictures) {
+    if (source->width / 2 < 2 * outWidth || source->height / 2 < 2 * outHeight) break;
+    AVFrame* h = half ? half.get() : (half = MakeFrame()).get();
+    if (!h) throw FFMpegException("Cannot allocate temp picture, check pix fmt");
+    if (h->format != source->format || h->width != source->width / 2 || h->height != source->height / 2) {
+      lav::av_frame_unref(h);
+      h->format = source->format;
+      h->width = source->width / 2;
+      h->height = source->height / 2;
+      if (lav::av_frame_get_buffer(h, 0) < 0) throw FFMpegException("Cannot allocate temp picture, check pix fmt");
+    }
+    if (!HalvePicture(h, source)) break;
+    source = h;
+  }
+  return source;
+}
+
 // False when the pad bands split what the picture format keeps per pixel.
-bool TCustomFFmpeg::ScaleIntoTarget(TOutputStreamState& ost, const AVFrame* source, AVFrame* target) {
+bool TCustomFFmpeg::ScaleIntoTarget(TOutputStreamState& ost, const AVFrame* original, AVFrame* target) {
+  const AVFrame* source = HalvedForScaling(ost, original);
   // A decoder may change the picture size or format mid-stream: the scaler
   // follows instead of reading past the picture it was made for.
   if (source->width != ost.ScalerInWidth || source->height != ost.ScalerInHeight ||

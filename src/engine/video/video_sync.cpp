@@ -6,6 +6,7 @@
 #include "binding/helpers.h"
 #include "binding/message_format.h"
 #include "engine/engine.h"
+#include "engine/video_sync.h"
 
 namespace vantrel {
 namespace {
@@ -18,28 +19,30 @@ constexpr double kFineTimeBase = 0.001;
 // The next picture takes the input clock's frame number, but never one the
 // encoder has had: after the input's time stamps jump back (or two pictures
 // round to one number) the encoder would refuse it.
-void FollowInputFrames(TOutputStreamState& ost, double inputFrames) {
+void FollowInputFrames(int64_t& syncOpts, int32_t frameNumber, double inputFrames) {
   const int64_t wanted = SatRound(inputFrames);
-  ost.SyncOpts = ost.FrameNumber > 0 ? std::max(ost.SyncOpts, wanted) : wanted;
+  syncOpts = frameNumber > 0 ? std::max(syncOpts, wanted) : wanted;
 }
 
 }  // namespace
 
-int TCustomFFmpeg::VideoFramesToEncode(TOutputStreamState& ost) {
-  const double tb = av_q2d(ost.Encoder->time_base);
-  const double inputFrames = SyncInputTime(ost) / tb;
-  if (!(VideoSyncMethod > 0 || (VideoSyncMethod != 0 && tb > kFineTimeBase))) {
-    FollowInputFrames(ost, inputFrames);
+int SyncCopies(int64_t& syncOpts, int32_t frameNumber, double inputFrames, double timeBase, int method) {
+  if (!(method > 0 || (method != 0 && timeBase > kFineTimeBase))) {
+    FollowInputFrames(syncOpts, frameNumber, inputFrames);
     return 1;
   }
-  const double vdelta = inputFrames - double(ost.SyncOpts);
-  int n = 1;
-  if (vdelta < kDropThreshold)
-    n = 0;
-  else if (VideoSyncMethod == 2)
-    FollowInputFrames(ost, inputFrames);
-  else if (vdelta > kDupThreshold)
-    n = int(std::lrint(std::fmin(vdelta, 1e9)));
+  const double vdelta = inputFrames - double(syncOpts);
+  if (vdelta < kDropThreshold) return 0;
+  if (method == 2) {
+    FollowInputFrames(syncOpts, frameNumber, inputFrames);
+    return 1;
+  }
+  return vdelta > kDupThreshold ? int(std::lrint(std::fmin(vdelta, 1e9))) : 1;
+}
+
+int TCustomFFmpeg::VideoFramesToEncode(TOutputStreamState& ost) {
+  const double tb = av_q2d(ost.Encoder->time_base);
+  const int n = SyncCopies(ost.SyncOpts, ost.FrameNumber, SyncInputTime(ost) / tb, tb, VideoSyncMethod);
   if (n == 0) {
     ++DropFrames;
     if (Verbose > 2) Log(1, "*** drop!");
