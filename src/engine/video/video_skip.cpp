@@ -28,6 +28,9 @@ int64_t PictureTime(int64_t ts, AVRational timeBase) { return SatRescale(ts, tim
 }  // namespace
 
 bool TCustomFFmpeg::SyncWouldDrop(const TInputStreamState& ist, int IstIndex, int64_t PictureTime) const {
+  // Pictures before the start time are thrown away without the sync; leaving
+  // them undecoded moved the first picture after it.
+  if (SatAdd(PictureTime, ist.ClockOffset) < StartTime) return false;
   bool encoded = false;
   for (const TOutputStreamState& ost : OutputStreams) {
     if (ost.SourceIndex != IstIndex || !ost.EncodingNeeded) continue;
@@ -61,10 +64,9 @@ void TCustomFFmpeg::ChooseSkipFrame(TInputStreamState& ist, int IstIndex, const 
   bool skip = false;
   if (pkt->pts != AV_NOPTS_VALUE) {
     const int64_t time = PictureTime(pkt->pts, ist.Stream->time_base);
-    // Hooks and filters see every picture; before the start time none is encoded.
+    // Hooks and filters see every picture.
     const bool everyPictureSeen = OnCustomHook || FrameHooksActive || UsingFilters;
-    skip = !everyPictureSeen && ist.ClockOffset != INT64_MIN &&
-           (SatAdd(time, ist.ClockOffset) < StartTime || SyncWouldDrop(ist, IstIndex, time));
+    skip = !everyPictureSeen && ist.ClockOffset != INT64_MIN && SyncWouldDrop(ist, IstIndex, time);
     auto& pending = ist.PendingPictures;
     if (pending.size() >= kMaxPendingPictures) pending.erase(pending.begin());
     pending.insert(std::upper_bound(pending.begin(), pending.end(), time), time);
