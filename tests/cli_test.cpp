@@ -129,6 +129,12 @@ TEST(CliTest, UnknownNamesAndRefusedValues) {
     EXPECT_EQ(log.rfind("vantrel-cli: Unrecognized option '-stats'\n", 0), 0u) << args << "\n" << log;
   }
   EXPECT_FALSE(fs::exists(dir / "a.mp4"));
+  // Last on the line: an unknown name is still unknown; a known one lacks its value.
+  EXPECT_EQ(RunCli("-i " + in + " " + (dir / "a.mp4") + " -frobnicate", log), 2);
+  EXPECT_EQ(log.rfind("vantrel-cli: Unrecognized option '-frobnicate'\n", 0), 0u) << log;
+  EXPECT_EQ(RunCli("-i " + in + " " + (dir / "a.mp4") + " -b", log), 2);
+  EXPECT_EQ(log.rfind("vantrel-cli: -b needs a value\n", 0), 0u) << log;
+  EXPECT_FALSE(fs::exists(dir / "a.mp4"));
   EXPECT_EQ(RunCli("-i " + in + " -g many " + (dir / "a.mp4"), log), 1);
   EXPECT_NE(log.find("\nvantrel-cli: Invalid value 'many' for option '-g'\n"), std::string::npos) << log;
   EXPECT_EQ(log.find("Unable to parse"), std::string::npos) << log;
@@ -266,7 +272,13 @@ TEST(CliArgumentsTest, StepsKeepTheirOrderAndFlagsTakeNoValue) {
   EXPECT_EQ(a.steps[4].value, "-");  // a lone dash is a file name
   EXPECT_EQ(a.steps[5].value, "b.mp4");
   EXPECT_EQ(cli::ParseArguments({"-y", "-n", "x.mp4"}, noValue).overwrite, cli::Overwrite::Never);
-  EXPECT_THROW(cli::ParseArguments({"-vcodec"}, noValue), std::invalid_argument);
+  EXPECT_THROW(cli::ParseArguments({"-i"}, noValue), std::invalid_argument);
+  // The engine's option without its value is kept, for the name to be checked first.
+  const auto last = cli::ParseArguments({"-i", "in.avi", "out.mp4", "-vcodec"}, noValue);
+  ASSERT_EQ(last.steps.size(), 3u);
+  EXPECT_TRUE(last.steps[2].valueMissing);
+  EXPECT_EQ(last.steps[2].name, "vcodec");
+  EXPECT_FALSE(last.steps[0].valueMissing);
 }
 
 }  // namespace

@@ -11,6 +11,9 @@ struct Step {
   enum Kind { Input, Option, Output } kind;
   std::string name;   // option name without the dash
   std::string value;  // option value, or the file name
+  // An option last on the line without its value: said after the name has
+  // been checked, since an unknown name is the better message.
+  bool valueMissing = false;
 };
 
 // What to do with an output file that already exists: "-y" replaces it,
@@ -32,7 +35,8 @@ extern const char* const kUsage;
 extern const char* const kHelp;
 
 // Throws std::invalid_argument with a message for a usage error. The
-// predicate tells whether an option takes no value. "-y" and "-n" are the
+// predicate tells whether an option takes no value; an engine option that
+// needs one and ends the line is kept with valueMissing set. "-y" and "-n" are the
 // tool's own and are not steps.
 Arguments ParseArguments(const std::vector<std::string>& args,
                          const std::function<bool(const std::string&)>& takesNoValue);

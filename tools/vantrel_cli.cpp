@@ -70,6 +70,8 @@ int CheckOptionNames(const TCustomFFmpeg& engine, const vantrel::cli::Arguments&
   for (const Step& step : args.steps)
     if (step.kind == Step::Option && !engine.KnowsOption(step.name))
       return UsageError("Unrecognized option '-" + step.name + "'");
+  for (const Step& step : args.steps)
+    if (step.valueMissing) return UsageError("-" + step.name + " needs a value");
   return kExitOk;
 }
 
