@@ -83,10 +83,12 @@ Arguments ParseArguments(const std::vector<std::string>& args,
       a.steps.push_back({Step::Input, "", needValue(arg)});
     } else if (arg.size() > 1 && arg[0] == '-') {
       const std::string name = arg.substr(1);
-      if (!takesNoValue(name) && i + 1 >= args.size())
+      if (takesNoValue(name))
+        a.steps.push_back({Step::Option, name, std::string()});
+      else if (i + 1 >= args.size())
         a.steps.push_back({Step::Option, name, std::string(), true});
       else
-        a.steps.push_back({Step::Option, name, takesNoValue(name) ? std::string() : needValue(arg)});
+        a.steps.push_back({Step::Option, name, needValue(arg)});
     } else {
       a.steps.push_back({Step::Output, "", arg});
     }

@@ -11,6 +11,7 @@
 // the pictures that come out, and nothing is skipped until it has been the
 // same for two pictures in a row.
 #include <algorithm>
+#include <cstdint>
 
 #include "binding/helpers.h"
 #include "engine/engine.h"
@@ -23,7 +24,7 @@ namespace {
 // come out with the times of their packets stops the bookkeeping here.
 constexpr size_t kMaxPendingPictures = 64;
 
-int64_t PictureTime(int64_t ts, AVRational timeBase) { return SatRescale(ts, timeBase, AV_TIME_BASE_Q); }
+int64_t Microseconds(int64_t ts, AVRational timeBase) { return SatRescale(ts, timeBase, AV_TIME_BASE_Q); }
 
 }  // namespace
 
@@ -47,7 +48,8 @@ bool TCustomFFmpeg::SyncWouldDrop(const TInputStreamState& ist, int IstIndex, in
       if (SatAdd(earlier, ist.ClockOffset) < StartTime) continue;
       const int n = SyncCopies(opts, frames, inputFrames(earlier), tb, VideoSyncMethod);
       opts = SatAdd(opts, n);
-      frames += n;
+      // A jump in the time stamps can ask for a huge number of copies.
+      frames = int32_t(std::min<int64_t>(int64_t(frames) + n, INT32_MAX));
     }
     if (SyncCopies(opts, frames, inputFrames(PictureTime), tb, VideoSyncMethod) > 0) return false;
   }
@@ -63,7 +65,7 @@ void TCustomFFmpeg::ChooseSkipFrame(TInputStreamState& ist, int IstIndex, const 
   }
   bool skip = false;
   if (pkt->pts != AV_NOPTS_VALUE) {
-    const int64_t time = PictureTime(pkt->pts, ist.Stream->time_base);
+    const int64_t time = Microseconds(pkt->pts, ist.Stream->time_base);
     // Hooks and filters see every picture.
     const bool everyPictureSeen = OnCustomHook || FrameHooksActive || UsingFilters;
     skip = !everyPictureSeen && ist.ClockOffset != INT64_MIN && SyncWouldDrop(ist, IstIndex, time);
@@ -80,7 +82,7 @@ void TCustomFFmpeg::NotePictureOut(TInputStreamState& ist, const AVFrame* frame)
     ist.ClockOffset = ist.LastClockOffset = INT64_MIN;
     return;
   }
-  const int64_t time = PictureTime(frame->best_effort_timestamp, ist.Stream->time_base);
+  const int64_t time = Microseconds(frame->best_effort_timestamp, ist.Stream->time_base);
   const int64_t offset = SatSub(ist.Pts, time);
   ist.ClockOffset = offset == ist.LastClockOffset ? offset : INT64_MIN;
   ist.LastClockOffset = offset;
