@@ -129,8 +129,7 @@ std::optional<AddedTask> AddFileTask(TBrontConverter& converter, const AddFileSe
 
 int AddFilesToList(TBrontConverter& converter, const AddFileSettings& settings, const QStringList& paths,
                    FileListModel& model, MessageReporter& reporter) {
-  const std::string preflight = PreflightReason(
-      settings.choice.profile, ItemText(OptionList::VideoSize, settings.choice.profile, settings.choice.videoSize));
+  const std::string preflight = PreflightReason(settings.choice);
   if (!preflight.empty()) {
     // Every file would be refused for the same reason: said once.
     reporter.Report(MessageKind::Refusal, QString::fromStdString(preflight));

@@ -83,9 +83,7 @@ void BatchController::start(const BatchSettings& settings) {
     reporter_.Report(MessageKind::Information, QStringLiteral("Please select files to be converted."));
     return;
   }
-  const std::string preflight = PreflightReason(
-      settings.files.choice.profile, ItemText(OptionList::VideoSize, settings.files.choice.profile,
-                                              settings.files.choice.videoSize));
+  const std::string preflight = PreflightReason(settings.files.choice);
   if (!preflight.empty()) {
     // Every row would fail the same way: say it once, before anything runs.
     reporter_.Report(MessageKind::Refusal, QString::fromStdString(preflight));

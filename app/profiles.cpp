@@ -205,6 +205,10 @@ std::string PreflightReason(int profile, std::string_view frameSize) {
          "; choose one of those sizes or an MPEG-4 profile.";
 }
 
+std::string PreflightReason(const OutputChoice& choice) {
+  return PreflightReason(choice.profile, ItemText(OptionList::VideoSize, choice.profile, choice.videoSize));
+}
+
 std::optional<int64_t> EstimatedOutputBytes(int64_t durationUs, int videoBitrate, int audioBitrate) {
   const int64_t bitrate = int64_t{videoBitrate} + audioBitrate;
   if (durationUs <= 0 || bitrate < 0) return std::nullopt;

@@ -110,6 +110,8 @@ void FillOutputOptions(const OutputChoice& choice, TOutputOptions& Options);
 // an empty text when nothing is known against it. H.263 encodes only its
 // five standard picture sizes.
 std::string PreflightReason(int profile, std::string_view frameSize);
+// The same for the profile and the frame size item of a choice.
+std::string PreflightReason(const OutputChoice& choice);
 
 // What the container adds around the encoded streams: about 3% for packet
 // headers and the sample index (3.0% on a 2-minute MP4 with MPEG-4 + AAC,

@@ -88,8 +88,7 @@ void ApplyChoices(const Pending& pending, app::OutputChoice& choice) {
   if (pending.profile) app::SelectProfile(choice, *pending.profile);
   for (const auto& [option, value] : pending.values)
     choice.index(option->list) = IndexOf(option->list, choice.profile, option->name, value);
-  const std::string reason =
-      app::PreflightReason(choice.profile, app::ItemText(OptionList::VideoSize, choice.profile, choice.videoSize));
+  const std::string reason = app::PreflightReason(choice);
   if (!reason.empty()) throw UsageError(reason);
 }
 
