@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "binding/av_functions.h"
+#include "binding/av_ptr.h"
 
 namespace vantrel {
 
@@ -24,6 +25,10 @@ bool FillPadBands(AVFrame* pic, int top, int bottom, int left, int right, const 
 // dst := src with its second field interpolated from the first (a vertical
 // low-pass over five lines). dst has src's format and size and is writable.
 bool DeinterlacePicture(AVFrame* dst, const AVFrame* src);
+
+// pic, made or kept as a writable picture of this format and size: its
+// buffer is reused when it already is one. nullptr when memory runs out.
+AVFrame* WritablePicture(FramePtr& pic, int format, int width, int height);
 
 // Whether HalvePicture takes pictures of this format (8-bit planar).
 bool CanHalvePicture(int format);

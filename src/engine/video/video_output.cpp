@@ -76,15 +76,8 @@ const AVFrame* TCustomFFmpeg::HalvedForScaling(TOutputStreamState& ost, const AV
   const int outWidth = enc->width - ost.PadLeft - ost.PadRight, outHeight = enc->height - ost.PadTop - ost.PadBottom;
   for (FramePtr& half : ost.HalfPictures) {
     if (source->width / 2 < 2 * outWidth || source->height / 2 < 2 * outHeight) break;
-    AVFrame* h = half ? half.get() : (half = MakeFrame()).get();
+    AVFrame* h = WritablePicture(half, source->format, source->width / 2, source->height / 2);
     if (!h) throw FFMpegException("Cannot allocate temp picture, check pix fmt");
-    if (h->format != source->format || h->width != source->width / 2 || h->height != source->height / 2) {
-      lav::av_frame_unref(h);
-      h->format = source->format;
-      h->width = source->width / 2;
-      h->height = source->height / 2;
-      if (lav::av_frame_get_buffer(h, 0) < 0) throw FFMpegException("Cannot allocate temp picture, check pix fmt");
-    }
     if (!HalvePicture(h, source)) break;
     source = h;
   }

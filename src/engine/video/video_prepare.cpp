@@ -28,22 +28,21 @@ void DeinterlacePlane(uint8_t* dst, int dstStride, const uint8_t* src, int srcSt
   }
 }
 
-// Keeps the working copy in the picture's format and size, writable.
-AVFrame* WorkingCopyFor(FramePtr& work, const AVFrame* picture) {
-  if (!work) work = MakeFrame();
-  if (!work) return nullptr;
-  AVFrame* w = work.get();
-  if (w->format != picture->format || w->width != picture->width || w->height != picture->height || !w->buf[0]) {
-    lav::av_frame_unref(w);
-    w->format = picture->format;
-    w->width = picture->width;
-    w->height = picture->height;
-    if (lav::av_frame_get_buffer(w, 0) < 0) return nullptr;
-  }
-  return lav::av_frame_make_writable(w) < 0 ? nullptr : w;
-}
-
 }  // namespace
+
+AVFrame* WritablePicture(FramePtr& pic, int format, int width, int height) {
+  if (!pic) pic = MakeFrame();
+  if (!pic) return nullptr;
+  AVFrame* p = pic.get();
+  if (p->format != format || p->width != width || p->height != height || !p->buf[0]) {
+    lav::av_frame_unref(p);
+    p->format = format;
+    p->width = width;
+    p->height = height;
+    if (lav::av_frame_get_buffer(p, 0) < 0) return nullptr;
+  }
+  return lav::av_frame_make_writable(p) < 0 ? nullptr : p;
+}
 
 bool DeinterlacePicture(AVFrame* dst, const AVFrame* src) {
   const AVPixFmtDescriptor* desc = lav::av_pix_fmt_desc_get(AVPixelFormat(src->format));
@@ -66,7 +65,7 @@ void TCustomFFmpeg::PrepareVideoFrame(TInputStreamState& ist, AVFrame* picture) 
   const int64_t hookTime = ist.Pts;
   const bool hooks = PictureHooksWanted(hookTime);
   if (!DoDeinterlace && !hooks) return;
-  AVFrame* work = WorkingCopyFor(PictureWorkFrame, picture);
+  AVFrame* work = WritablePicture(PictureWorkFrame, picture->format, picture->width, picture->height);
   if (!work) {
     Log(0, "hook buf malloc error.");
     return;
