@@ -1,11 +1,14 @@
 #include "app/add_file_task.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <cstdio>
-#include <exception>
-#include <string>
+#include <QtConcurrent/QtConcurrentMap>
+#include <cerrno>
+#include <cstring>
 
 #include "app/file_list_model.h"
 #include "binding/av_binding.h"
@@ -13,63 +16,18 @@
 namespace vantrel::app {
 namespace {
 
-std::string LocalName(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString Quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
 
-struct ProbedInput {
-  int64_t durationUs = -1;  // negative when the probe cannot open the file or it states none
-  TAVVideoInfo video{};     // all 0 without a video stream
-};
-
-ProbedInput ProbeInput(TBrontConverter& converter, const QString& path) {
-  TAVProbe& probe = converter.Probe();
-  ProbedInput probed;
-  try {
-    if (!probe.OpenFile(LocalName(path))) return probed;
-    TAVFileInfo info{};
-    probe.GetInfo(info);
-    probed.durationUs = info.Duration;
-    probe.GetVideoInfo(probed.video);
-    probe.CloseFile();
-  } catch (const std::exception&) {
-    probe.CloseFile();
-  }
-  return probed;
-}
-
-DecodeChoice DecodingOf(const TAVVideoInfo& video, const OutputChoice& choice, bool fastDecoding) {
-  if (video.Width <= 0 || video.Height <= 0) return {};
-  int outWidth = 0, outHeight = 0;
-  const std::string size = ValuesOf(choice).frameSize;
-  if (std::sscanf(size.c_str(), "%dx%d", &outWidth, &outHeight) != 2) return {};
-  return ChooseDecoding(DecoderFor(video.CodecId), video.Width, video.Height, outWidth, outHeight, fastDecoding);
-}
-
-// The decoder's settings, as options given before the input.
-std::string DecoderOptions(const DecodeChoice& decoding, int decoderThreads) {
-  std::string lines;
-  if (decoding.factor > 0) lines += "lowres=" + std::to_string(decoding.factor) + "\n";
-  if (decoding.skipNonReferenceDeblocking) lines += "skip_loop_filter=" + std::to_string(AVDISCARD_NONREF) + "\n";
-  if (decoding.skipDroppedPictures) lines += "skip_dropped=\n";
-  if (decoding.halveBeforeScaling) lines += "prescale_halving=\n";
-  if (decoderThreads > 1) lines += "decode_threads=" + std::to_string(decoderThreads) + "\n";
-  return lines;
+bool FileIdentity(const QString& path, std::pair<dev_t, ino_t>& identity) {
+  struct stat st {};
+  if (::stat(QFile::encodeName(path).constData(), &st) != 0) return false;
+  identity = {st.st_dev, st.st_ino};
+  return true;
 }
 
 bool Taken(const QString& path, bool overwrite, const TakenOutputs& taken) {
   return taken.contains(path) || (!overwrite && QFileInfo::exists(path));
 }
-
-// B, or B(n) with the first n whose file is not taken.
-QString ChooseOutputName(const QString& folder, const QString& base, const QString& extension, bool overwrite,
-                         const TakenOutputs& taken) {
-  if (!Taken(folder + base + extension, overwrite, taken)) return base;
-  for (int n = 1;; ++n) {
-    const QString numbered = base + QLatin1Char('(') + QString::number(n) + QLatin1Char(')');
-    if (!Taken(folder + numbered + extension, overwrite, taken)) return numbered;
-  }
-}
-
-QString Quoted(const QString& text) { return QLatin1Char('"') + text + QLatin1Char('"'); }
 
 }  // namespace
 
@@ -82,74 +40,122 @@ QString ResolvedPath(const QString& path) {
   return QDir::cleanPath(info.absoluteFilePath());
 }
 
-bool TakenOutputs::contains(const QString& path) const { return resolved_.contains(ResolvedPath(path)); }
-void TakenOutputs::insert(const QString& path) { resolved_.insert(ResolvedPath(path)); }
+bool TakenOutputs::contains(const QString& path) const {
+  std::pair<dev_t, ino_t> identity;
+  if (!files_.empty() && FileIdentity(path, identity) && files_.count(identity)) return true;
+  return resolved_.contains(ResolvedPath(path));
+}
 
-std::optional<AddedTask> AddFileTask(TBrontConverter& converter, const AddFileSettings& settings,
-                                     const QString& path, TakenOutputs& taken, MessageReporter& reporter) {
-  AddedTask added;
-  const ProbedInput probed = ProbeInput(converter, path);
-  added.durationUs = probed.durationUs;
-  added.decoding = DecodingOf(probed.video, settings.choice, settings.fastDecoding);
+void TakenOutputs::insert(const QString& path) {
+  resolved_.insert(ResolvedPath(path));
+  std::pair<dev_t, ino_t> identity;
+  if (FileIdentity(path, identity)) files_.insert(identity);
+}
 
-  TInputOptions input;
-  InitInputOptions(input);
-  input.FileName = LocalName(path);
-  input.ExtOptions = DecoderOptions(added.decoding, settings.decoderThreads);
-  added.taskIndex = converter.AddTask(input.FileName, &input);
-  if (added.taskIndex < 0) {
-    reporter.Report(MessageKind::Refusal,
-                    QStringLiteral("Convertion of file ") + Quoted(path) + QStringLiteral(" is not supported."));
-    return std::nullopt;
+QString ChooseOutputName(const QString& folder, const QString& base, const QString& extension, bool overwrite,
+                         TakenOutputs& taken) {
+  const QString plain = folder + base + extension;
+  if (!Taken(plain, overwrite, taken)) return base;
+  for (int n = taken.firstNumberToTry(plain);; ++n) {
+    const QString numbered = base + QLatin1Char('(') + QString::number(n) + QLatin1Char(')');
+    if (!Taken(folder + numbered + extension, overwrite, taken)) {
+      taken.numberTaken(plain, n);
+      return numbered;
+    }
   }
+}
 
-  TOutputOptions output;
-  FillOutputOptions(settings.choice, output);
-  const QString extension = QString::fromUtf8(ProfileAt(settings.choice.profile).extension);
-  added.outputName =
-      ChooseOutputName(settings.outputFolder, InputBaseName(path), extension, settings.overwrite, taken);
-  added.outputPath = settings.outputFolder + added.outputName + extension;
+QString FolderWriteRefusal(const QString& folder) {
+  const QByteArray local = QFile::encodeName(folder);
+  struct stat st {};
+  // A folder that is not there yet is made when the batch starts.
+  if (::stat(local.constData(), &st) != 0) return errno == ENOENT ? QString() : QString::fromLocal8Bit(std::strerror(errno));
+  if (!S_ISDIR(st.st_mode)) return QString::fromLocal8Bit(std::strerror(ENOTDIR));
+  if (::access(local.constData(), W_OK | X_OK) != 0) return QString::fromLocal8Bit(std::strerror(errno));
+  return {};
+}
 
-  if (ResolvedPath(added.outputPath) == QFileInfo(path).canonicalFilePath()) {
-    reporter.Report(MessageKind::Refusal, QStringLiteral("Cannot convert: the output ") + Quoted(added.outputPath) +
-                                              QStringLiteral(" would replace its own input; choose another "
-                                                             "output folder or turn off overwriting."));
-    converter.RemoveTask(added.taskIndex);
-    return std::nullopt;
+QString AddRefusal(const AddFileSettings& settings) {
+  const std::string preflight = PreflightReason(settings.choice);
+  if (!preflight.empty()) return QString::fromStdString(preflight);
+  const QString folder = FolderWriteRefusal(settings.outputFolder);
+  if (!folder.isEmpty())
+    return QStringLiteral("Cannot convert: the output folder ") + Quoted(settings.outputFolder) +
+           QStringLiteral(" cannot be written: ") + folder;
+  return {};
+}
+
+RowAdder::RowAdder(const AddFileSettings& settings, FileListModel& model)
+    : settings_(settings),
+      model_(model),
+      extension_(QString::fromUtf8(ProfileAt(settings.choice.profile).extension)) {
+  for (int row = 0; row < model.size(); ++row) {
+    taken_.insert(settings.outputFolder + model.fileRow(row).outputName + extension_);
+    taken_.insert(model.fileRow(row).path);
   }
-  if (!converter.SetOutputFile(added.taskIndex, LocalName(added.outputPath), &output)) {
-    reporter.Report(MessageKind::Refusal,
-                    QStringLiteral("Cannot convert: ") + QString::fromStdString(converter.LastErrMsg()));
-    converter.RemoveTask(added.taskIndex);
-    return std::nullopt;
+}
+
+int RowAdder::add(const QString& path, const ProbedInput& probed, MessageReporter& reporter) {
+  if (!probed.refusal.isEmpty()) {
+    reporter.Report(MessageKind::Refusal, NotSupportedText(path, probed.refusal));
+    return -1;
   }
-  taken.insert(added.outputPath);
+  // Before naming: the new row's input may not become its own output.
+  taken_.insert(path);
+  const QString name =
+      ChooseOutputName(settings_.outputFolder, InputBaseName(path), extension_, settings_.overwrite, taken_);
+  taken_.insert(settings_.outputFolder + name + extension_);
+  FileRow row = MakeFileRow(path, probed.durationUs, name, probed.video);
+  RowPlan plan = PlanRow(probed.durationUs, probed.video, settings_);
+  row.decodingNote = std::move(plan.decoding.note);
+  row.estimatedBytes = plan.estimatedBytes;
+  row.verdict = std::move(plan.verdict);
+  return model_.append(std::move(row));
+}
+
+int AddFilesToList(const AddFileSettings& settings, const QStringList& paths, FileListModel& model,
+                   MessageReporter& reporter,
+                   const std::function<void(const QString& path, const QString& message)>& onRefused,
+                   const std::function<bool()>& stopRequested) {
+  if (const QString refusal = AddRefusal(settings); !refusal.isEmpty()) {
+    // Every file would be refused for the same reason: said once.
+    reporter.Report(MessageKind::Refusal, refusal);
+    return 0;
+  }
+  // Looked at several at a time, a slice after another, so that a stop is
+  // heard while a long list is being added.
+  constexpr qsizetype kSlice = 64;
+  RowAdder adder(settings, model);
+  int added = 0;
+  for (qsizetype first = 0; first < paths.size(); first += kSlice) {
+    if (stopRequested && stopRequested()) break;
+    const QStringList slice = paths.mid(first, kSlice);
+    const QList<ProbedInput> probed = QtConcurrent::blockingMapped(slice, ProbeInput);
+    for (qsizetype i = 0; i < slice.size(); ++i) {
+      if (adder.add(slice[i], probed[i], reporter) >= 0)
+        ++added;
+      else if (onRefused)
+        onRefused(slice[i], NotSupportedText(slice[i], probed[i].refusal));
+    }
+  }
   return added;
 }
 
-int AddFilesToList(TBrontConverter& converter, const AddFileSettings& settings, const QStringList& paths,
-                   FileListModel& model, MessageReporter& reporter) {
-  const std::string preflight = PreflightReason(settings.choice);
-  if (!preflight.empty()) {
-    // Every file would be refused for the same reason: said once.
-    reporter.Report(MessageKind::Refusal, QString::fromStdString(preflight));
-    return 0;
-  }
-  TakenOutputs taken;
-  const QString extension = QString::fromUtf8(ProfileAt(settings.choice.profile).extension);
-  for (int row = 0; row < model.size(); ++row)
-    taken.insert(settings.outputFolder + model.fileRow(row).outputName + extension);
-  int added = 0;
-  for (const QString& path : paths) {
-    const std::optional<AddedTask> task = AddFileTask(converter, settings, path, taken, reporter);
-    if (!task) continue;
-    const int row = model.append(MakeFileRow(path, task->durationUs, task->outputName));
-    model.setDecodingNote(row, task->decoding.note);
-    model.setEstimatedBytes(row, EstimatedOutputBytes(task->durationUs, settings.choice));
-    ++added;
-  }
-  converter.ClearTasks();
-  return added;
+void FillTaskOptions(const AddFileSettings& settings, const QString& path, const DecodeChoice& decoding,
+                     TInputOptions& input, TOutputOptions& output) {
+  InitInputOptions(input);
+  input.FileName = QFile::encodeName(path).toStdString();
+  input.LocalFileOnly = true;
+  input.LowRes = decoding.factor;
+  input.SkipLoopFilter = decoding.skipNonReferenceDeblocking ? AVDISCARD_NONREF : 0;
+  input.SkipDroppedPictures = decoding.skipDroppedPictures;
+  input.HalveBeforeScaling = decoding.halveBeforeScaling;
+  input.DecoderThreads = settings.decoderThreads;
+  FillOutputOptions(settings.choice, output);
+  // A file that appears at the name while the row converts is never
+  // replaced without overwriting; a stopped row leaves nothing behind.
+  output.ExistingOutput = settings.overwrite ? eoReplace : eoNumber;
+  output.DiscardStoppedOutput = true;
 }
 
 }  // namespace vantrel::app

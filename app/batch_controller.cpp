@@ -1,5 +1,7 @@
 #include "app/batch_controller.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <algorithm>
 #include <thread>
 
@@ -11,23 +13,13 @@
 namespace vantrel::app {
 namespace {
 
-// Passes messages on and keeps the last one, which becomes the reason of a
-// row that got no task.
-class KeepingReporter final : public MessageReporter {
- public:
-  explicit KeepingReporter(MessageReporter& next) : next_(next) {}
-  void Report(MessageKind kind, const QString& text) override {
-    last = text;
-    next_.Report(kind, text);
-  }
-  QString last;
-
- private:
-  MessageReporter& next_;
-};
-
 QString ProgressLine(int frame, int currentMs, int fps) {
   return QStringLiteral("Current Frame=%1 Time=%2 FPS=%3").arg(frame).arg(currentMs / 1000).arg(fps);
+}
+
+QString WithReason(const QString& message, const QString& reason) {
+  if (reason.isEmpty() || message.contains(reason, Qt::CaseInsensitive)) return message;
+  return message + QStringLiteral(": ") + reason;
 }
 
 }  // namespace
@@ -57,13 +49,16 @@ void BatchController::connectEvents() {
   converter_.OnTerminate = [this](int index, bool finished, bool exception, const std::string& message) {
     const int generation = generation_.load();
     const QString text = QString::fromStdString(message);
+    // Asked here, while the task still exists: the name its file took.
+    const QString output = index >= 0 ? QFile::decodeName(converter_.TaskOutputFile(index).c_str()) : QString();
     QMetaObject::invokeMethod(
-        this, [=, this] { onTerminate(generation, index, finished, exception, text); }, Qt::QueuedConnection);
+        this, [=, this] { onTerminate(generation, index, finished, exception, text, output); },
+        Qt::QueuedConnection);
   };
 }
 
 QString BatchController::outputPath(int row) const {
-  return row >= 0 && size_t(row) < rowOutputs_.size() ? rowOutputs_[size_t(row)] : QString();
+  return row >= 0 && row < model_.size() ? model_.fileRow(row).outputPath : QString();
 }
 
 BatchController::TaskRecord* BatchController::task(int index) {
@@ -89,60 +84,102 @@ void BatchController::start(const BatchSettings& settings) {
     reporter_.Report(MessageKind::Refusal, QString::fromStdString(preflight));
     return;
   }
+  // No worker of an earlier batch is left after this, so what they read can change.
+  converter_.ClearTasks();
+  ++generation_;
   settings_ = settings;
-  // A folder that cannot be made shows up as each row's refusal below.
+  settings_.files.decoderThreads =
+      DecoderThreads(std::max(1, settings.parallelTasks), model_.size(), std::thread::hardware_concurrency());
+  // A folder that cannot be made shows up as each row's refusal.
   EnsureFolder(settings.files.outputFolder);
   model_.markAllQueued();
   finishedCount_ = 0;
   progressLine_.clear();
-  converter_.ClearTasks();
-  // From here on, whatever the cleared tasks left queued is stale.
-  ++generation_;
-  setRunning(true);
-
   tasks_.clear();
-  rowOutputs_.assign(size_t(model_.size()), QString());
-  TakenOutputs taken;
-  KeepingReporter reporter(reporter_);
-  AddFileSettings files = settings.files;
-  files.decoderThreads =
-      DecoderThreads(std::max(1, settings.parallelTasks), model_.size(), std::thread::hardware_concurrency());
+  tasks_.reserve(size_t(model_.size()));
+  taken_ = TakenOutputs();
   for (int row = 0; row < model_.size(); ++row) {
-    const std::optional<AddedTask> added = AddFileTask(converter_, files, model_.fileRow(row).path, taken, reporter);
-    if (!added) {
-      model_.setFailed(row, reporter.last);
+    const FileRow& r = model_.fileRow(row);
+    // No input may become an output, also one that cannot be converted now.
+    taken_.insert(r.path);
+    // A file gone since Add fails at once, without a turn of its own.
+    if (const QString refusal = InputFileRefusal(r.path); !refusal.isEmpty()) {
+      model_.setFailed(row, NotSupportedText(r.path, refusal));
       continue;
     }
-    // Tasks are numbered in the order they were added, a refused row taking
-    // no number, so the record's position is the task's index.
     TaskRecord record;
     record.row = row;
-    record.outputPath = added->outputPath;
-    record.durationMs = added->durationUs > 0 ? added->durationUs / 1000 : -1;
-    tasks_.push_back(record);
-    rowOutputs_[size_t(row)] = added->outputPath;
-    model_.setOutputName(row, added->outputName);
-    model_.setDecodingNote(row, added->decoding.note);
+    record.path = r.path;
+    record.decoding = PlanRow(r.durationUs, r.video, settings_.files).decoding;
+    record.durationMs = r.durationUs > 0 ? r.durationUs / 1000 : -1;
+    tasks_.push_back(std::move(record));
   }
+  setRunning(true);
   if (tasks_.empty()) {
     finish(BatchEnd::Empty);
     return;
   }
   batchClock_.start();
   converter_.ThreadPriority = tpNormal;
-  converter_.StartConvert(std::max(1, settings.parallelTasks));
+  converter_.StartPlannedConvert(int(tasks_.size()), std::max(1, settings.parallelTasks),
+                                 [this](int index, TPlannedTask& task) { return makeTask(index, task); });
+}
+
+// The name is chosen when the row's turn comes, against the disk as it is
+// then and the names the rows before it took.
+QString BatchController::claimOutput(const TaskRecord& record) {
+  const AddFileSettings& files = settings_.files;
+  const QString extension = QString::fromUtf8(ProfileAt(files.choice.profile).extension);
+  std::lock_guard<std::mutex> lock(namingLock_);
+  const QString name =
+      ChooseOutputName(files.outputFolder, InputBaseName(record.path), extension, files.overwrite, taken_);
+  taken_.insert(files.outputFolder + name + extension);
+  return name;
+}
+
+std::string BatchController::makeTask(int index, TPlannedTask& task) {
+  const TaskRecord& record = tasks_[size_t(index)];
+  const QString name = claimOutput(record);
+  const QString output = settings_.files.outputFolder + name + QString::fromUtf8(ProfileAt(settings_.files.choice.profile).extension);
+  const int generation = generation_.load();
+  QMetaObject::invokeMethod(
+      this, [=, this] { onOutputNamed(generation, index, name); }, Qt::QueuedConnection);
+
+  TInputOptions input;
+  TOutputOptions outputOptions;
+  FillTaskOptions(settings_.files, record.path, record.decoding, input, outputOptions);
+  if (!task.OpenInput(input.FileName, &input)) {
+    if (task.StopRequested()) return {};
+    const ProbedInput probed = ProbeInput(record.path);
+    return NotSupportedText(record.path, probed.refusal.isEmpty() ? QString::fromStdString(task.LastErrMsg())
+                                                                  : probed.refusal)
+        .toStdString();
+  }
+  if (!task.SetOutputFile(QFile::encodeName(output).toStdString(), &outputOptions)) {
+    const QString reason = FolderWriteRefusal(settings_.files.outputFolder);
+    return (QStringLiteral("Cannot convert: ") + WithReason(QString::fromStdString(task.LastErrMsg()), reason))
+        .toStdString();
+  }
+  return {};
+}
+
+void BatchController::onOutputNamed(int generation, int index, const QString& name) {
+  if (generation != generation_) return;
+  if (TaskRecord* record = task(index)) model_.setOutputName(record->row, name);
 }
 
 // A task that says it finished has its output opened again: a file the
 // library cannot read back, or one far shorter or longer than what was
 // converted, is no conversion the user can use.
-void BatchController::completeTask(TaskRecord& record) {
+void BatchController::completeTask(TaskRecord& record, const QString& output) {
   record.ended = true;
   const int64_t convertedMs = record.lastMs >= 0 ? record.lastMs : record.durationMs;
-  if (!OutputReadable(record.outputPath, convertedMs)) {
+  if (!OutputReadable(output, convertedMs)) {
     model_.setFailed(record.row, QStringLiteral("output unreadable"));
     return;
   }
+  model_.setOutputPath(record.row, output);
+  model_.setOutputName(record.row, InputBaseName(output));
   model_.setStatus(record.row, RowStatus::Completed);
   ++finishedCount_;
 }
@@ -161,30 +198,20 @@ std::optional<int64_t> BatchController::batchSecondsLeft() const {
 
 void BatchController::stop() {
   if (!running_) return;
-  converter_.StopConvert();
   markStoppedRows();
   finish(BatchEnd::Stopped);
 }
 
-// After a stop each task is waited for, so its outcome is final: one that
-// got to its end before the stop keeps its output and says so even when
-// its notice is still queued; one that ran is "Stopped"; one that never
-// started keeps " ".
+// Every task made so far ends and says how (a task that got to its end
+// before the stop keeps its output and says so); their notices, queued to
+// this thread, are handled here and now, before the batch is over. Rows
+// whose turn never came keep " ".
 void BatchController::markStoppedRows() {
-  for (int index = 0; index < converter_.TaskCount() && size_t(index) < tasks_.size(); ++index) {
-    TFFmpeg* t = converter_.Task(index);
-    t->StopAndWait();
-    const int row = tasks_[size_t(index)].row;
-    const RowStatus status = model_.fileRow(row).status;
-    if (status == RowStatus::Completed || status == RowStatus::Failed) continue;
-    if (t->ErrorOccurred) {
-      model_.setFailed(row, QString::fromStdString(t->ErrorMessage));
-    } else if (t->Completed) {
-      completeTask(tasks_[size_t(index)]);
-    } else if (t->ThreadID != 0) {
-      model_.setStatus(row, RowStatus::Stopped);
-    }
-  }
+  stopping_ = true;
+  converter_.StopConvert();
+  converter_.ClearTasks();
+  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+  stopping_ = false;
 }
 
 void BatchController::finish(BatchEnd how) {
@@ -220,6 +247,7 @@ void BatchController::onProgress(int generation, int index, int frame, int fps, 
     left = SecondsLeft(record.clock.elapsed(), currentMs - record.firstMs, int64_t{totalMs} - record.firstMs);
   record.lastMs = currentMs;
   model_.setConverting(record.row, currentMs, totalMs, left);
+  if (stopping_) return;
   progressLine_ = ProgressLine(frame, currentMs, fps);
   if (const std::optional<int64_t> batchLeft = batchSecondsLeft())
     progressLine_ += QStringLiteral("  (") + TimeLeftText(*batchLeft) + QLatin1Char(')');
@@ -227,10 +255,11 @@ void BatchController::onProgress(int generation, int index, int frame, int fps, 
 }
 
 void BatchController::onTerminate(int generation, int index, bool finished, bool exception,
-                                  const QString& message) {
+                                  const QString& message, const QString& output) {
   if (!running_ || generation != generation_) return;
   if (index < 0) {
-    finish(BatchEnd::Completed);
+    // A stop ends the batch itself, after the tasks' own notices.
+    if (!stopping_) finish(BatchEnd::Completed);
     return;
   }
   TaskRecord* record = task(index);
@@ -238,9 +267,9 @@ void BatchController::onTerminate(int generation, int index, bool finished, bool
   if (exception) {
     record->ended = true;
     model_.setFailed(record->row, message);
-    reporter_.Report(MessageKind::TaskError, message);
+    if (!stopping_) reporter_.Report(MessageKind::TaskError, message);
   } else if (finished) {
-    completeTask(*record);
+    completeTask(*record, output);
   } else {
     model_.setStatus(record->row, RowStatus::Stopped);
   }

@@ -8,14 +8,19 @@
 // the controller's thread and handled there, one at a time, in the order
 // raised. Every event is tagged with the batch it belongs to: a notice of a
 // stopped batch that is still queued when the next one starts is dropped.
+//
+// Each row's task is made from its plan only when its turn comes, on the
+// worker that converts it: an input is open only while its row converts,
+// starting returns at once, and a stop is honoured while a file is opened.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <atomic>
-#include <optional>
 #include <cstdint>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,8 +60,8 @@ class BatchController : public QObject {
   // "Current Frame=120 Time=4 FPS=25", followed by the batch's time left
   // ("  (1:05 left)") once it can be told; empty before the first progress.
   const QString& progressLine() const { return progressLine_; }
-  // The output file of a row in the current or last batch; empty when the
-  // row got no task.
+  // The file a row of the current or last batch wrote, under the name it
+  // finally took; empty unless the row completed.
   QString outputPath(int row) const;
 
   // The button: stops a running batch, starts one otherwise.
@@ -74,9 +79,12 @@ class BatchController : public QObject {
 
  private:
   struct TaskRecord {
+    // Fixed when the batch starts; read by the workers that make the tasks.
     int row = -1;
-    QString outputPath;
+    QString path;
+    DecodeChoice decoding;
     int64_t durationMs = -1;  // the input's, as probed; negative when unknown
+    // The controller's thread's alone.
     QElapsedTimer clock;      // started at the task's first progress
     int64_t firstMs = 0;      // converted time at that progress
     int64_t lastMs = -1;      // converted time at the latest progress
@@ -84,9 +92,14 @@ class BatchController : public QObject {
   };
 
   void connectEvents();
+  // On a worker: the task of plan index made from its row's plan.
+  std::string makeTask(int index, TPlannedTask& task);
+  QString claimOutput(const TaskRecord& record);
   void onProgress(int generation, int index, int frame, int fps, int currentMs, int totalMs);
-  void onTerminate(int generation, int index, bool finished, bool exception, const QString& message);
-  void completeTask(TaskRecord& record);
+  void onOutputNamed(int generation, int index, const QString& name);
+  void onTerminate(int generation, int index, bool finished, bool exception, const QString& message,
+                   const QString& output);
+  void completeTask(TaskRecord& record, const QString& output);
   std::optional<int64_t> batchSecondsLeft() const;
   void markStoppedRows();
   void finish(BatchEnd how);
@@ -103,7 +116,12 @@ class BatchController : public QObject {
   QString progressLine_;
   std::vector<TaskRecord> tasks_;  // by task index
   QElapsedTimer batchClock_;       // started with the batch
-  std::vector<QString> rowOutputs_;
+  // The outputs given out so far and every row's input: what the workers
+  // name their outputs against, one at a time.
+  std::mutex namingLock_;
+  TakenOutputs taken_;
+  // Set while a stop hands the tasks' last notices on.
+  bool stopping_ = false;
   // Raised when a batch starts or ends; read by the converter's threads.
   std::atomic<int> generation_{0};
 };

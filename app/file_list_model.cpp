@@ -88,6 +88,7 @@ QVariant FileListModel::displayText(const FileRow& row, int column) const {
 // rests; otherwise the estimates on the columns they concern.
 QVariant FileListModel::toolTip(const FileRow& row, int column) const {
   if (row.status == RowStatus::Failed) return row.failureReason;
+  if (row.status == RowStatus::None && !row.verdict.isEmpty()) return row.verdict;
   if (column == StatusColumn && row.status == RowStatus::Converting && row.secondsLeft)
     return TimeLeftText(*row.secondsLeft);
   if (column == OutputNameColumn && row.estimatedBytes) return QStringLiteral("About ") + SizeText(*row.estimatedBytes);
@@ -164,6 +165,7 @@ void FileListModel::markAllQueued() {
     row.failureReason.clear();
     row.secondsLeft.reset();
     row.convertedMs = -1;
+    row.outputPath.clear();
   }
   emit dataChanged(index(0, 0), index(size() - 1, ColumnCount - 1));
 }
@@ -185,6 +187,7 @@ void FileListModel::setStatus(int row, RowStatus status) {
   r.status = status;
   r.secondsLeft.reset();
   if (status != RowStatus::Failed) r.failureReason.clear();
+  if (status != RowStatus::Completed) r.outputPath.clear();
   rowChanged(row);
 }
 
@@ -204,6 +207,23 @@ void FileListModel::setDecodingNote(int row, const QString& note) {
   if (row < 0 || row >= size()) return;
   rows_[size_t(row)].decodingNote = note;
   rowChanged(row);
+}
+
+void FileListModel::setOutputPath(int row, const QString& path) {
+  if (row < 0 || row >= size()) return;
+  rows_[size_t(row)].outputPath = path;
+  rowChanged(row);
+}
+
+void FileListModel::replan(const AddFileSettings& settings) {
+  if (rows_.empty()) return;
+  for (FileRow& row : rows_) {
+    RowPlan plan = PlanRow(row.durationUs, row.video, settings);
+    row.decodingNote = std::move(plan.decoding.note);
+    row.estimatedBytes = plan.estimatedBytes;
+    row.verdict = std::move(plan.verdict);
+  }
+  emit dataChanged(index(0, 0), index(size() - 1, ColumnCount - 1));
 }
 
 void FileListModel::setOutputName(int row, const QString& name) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/file_row.h"
+#include "app/row_plan.h"
 
 namespace vantrel::app {
 
@@ -70,6 +71,12 @@ class FileListModel : public QAbstractTableModel {
   void setEstimatedBytes(int row, std::optional<int64_t> bytes);
   void setOutputName(int row, const QString& name);
   void setDecodingNote(int row, const QString& note);
+  // The file a completed row wrote; cleared by any other status.
+  void setOutputPath(int row, const QString& path);
+
+  // Every row's plan made again for these choices, from what its file was
+  // found to hold: one change for the whole list.
+  void replan(const AddFileSettings& settings);
 
  private:
   int move(int from, int to);

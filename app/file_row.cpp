@@ -19,7 +19,7 @@ QString ClockText(int64_t seconds) {
 
 }  // namespace
 
-FileRow MakeFileRow(const QString& path, int64_t durationUs, const QString& outputName) {
+FileRow MakeFileRow(const QString& path, int64_t durationUs, const QString& outputName, const TAVVideoInfo& video) {
   FileRow row;
   row.path = path;
   row.inputName = InputBaseName(path);
@@ -27,6 +27,7 @@ FileRow MakeFileRow(const QString& path, int64_t durationUs, const QString& outp
   row.durationText = DurationText(durationUs);
   row.type = InputType(path);
   row.outputName = outputName;
+  row.video = video;
   return row;
 }
 
@@ -59,7 +60,7 @@ std::optional<int64_t> ProgressPercent(int64_t currentMs, int64_t totalMs) {
 QString StatusText(const FileRow& row) {
   switch (row.status) {
     case RowStatus::None:
-      return {};
+      return row.verdict.isEmpty() ? QString() : QStringLiteral("Cannot convert");
     case RowStatus::Queued:
       return QStringLiteral(" ");
     case RowStatus::Converting:

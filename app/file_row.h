@@ -7,13 +7,16 @@
 #include <cstdint>
 #include <optional>
 
+#include "converter/av_probe.h"
+
 namespace vantrel::app {
 
 // Where a row is in a batch. Each has one exact text in the "Status" column:
 // None "", Queued " " (every row when a batch starts), Converting
 // "42% Completed" (or the converted time while the total is unknown),
 // Completed "Completed", Stopped "Stopped", Failed "Failed" (the reason is
-// kept apart: it is the row's tooltip, and vantrel-batch prints it).
+// kept apart: it is the row's tooltip, and vantrel-batch prints it). A row
+// outside a batch whose plan would fail says "Cannot convert".
 enum class RowStatus { None, Queued, Converting, Completed, Stopped, Failed };
 
 struct FileRow {
@@ -23,9 +26,15 @@ struct FileRow {
   QString type;             // extension in upper case, without the dot
   QString outputName;       // output base name, "(n)" included when one was added
   int64_t durationUs = -1;  // as probed; negative when unknown
+  TAVVideoInfo video{};     // as probed; all 0 without a video stream
+
+  // ---- the plan: made again whenever a choice changes ----
   // How its pictures are decoded, "decoding at 1/4 size (lowres 2)"; the
   // tooltip of the name and type columns. Empty without a video stream.
   QString decodingNote;
+  // Why converting it with the current choices is certain to fail: said in
+  // the Status column and the tooltip before any batch runs.
+  QString verdict;
 
   RowStatus status = RowStatus::None;
   int64_t percent = 0;                    // Converting with a known total; may pass 100
@@ -33,10 +42,14 @@ struct FileRow {
   QString failureReason;                  // Failed
   std::optional<int64_t> secondsLeft;     // Converting, when it can be told
   std::optional<int64_t> estimatedBytes;  // from the duration and bit rates
+  // The file its conversion wrote, under the name it finally took; empty
+  // unless Completed.
+  QString outputPath;
 };
 
 // A fresh row for the input at path, as Add makes it.
-FileRow MakeFileRow(const QString& path, int64_t durationUs, const QString& outputName);
+FileRow MakeFileRow(const QString& path, int64_t durationUs, const QString& outputName,
+                    const TAVVideoInfo& video = {});
 
 // The file name after the last "/" without the part from its last ".":
 // "movie.final.avi" gives "movie.final".

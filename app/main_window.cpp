@@ -47,7 +47,8 @@ TForm1::TForm1(const WindowServices& services, QWidget* parent)
                                                                          services.shutdownCountdownSeconds)
                                    : nullptr),
       batch_(std::make_unique<BatchController>(*converter_, *model_, static_cast<MessageReporter&>(*this),
-                                             countdown_.get())) {
+                                             countdown_.get())),
+      adder_(std::make_unique<FileAdder>(*model_)) {
   createControls();
   connectControls();
 }
@@ -55,7 +56,9 @@ TForm1::TForm1(const WindowServices& services, QWidget* parent)
 TForm1::~TForm1() {
   if (auto* application = dynamic_cast<GuardedApplication*>(QCoreApplication::instance()))
     application->setErrorHandler(nullptr);
-  // Tasks still running must not report to a window being torn down.
+  // Tasks still running must not report to a window being torn down, nor
+  // files being looked at.
+  adder_.reset();
   batch_.reset();
 }
 
@@ -73,6 +76,12 @@ void TForm1::connectControls() {
   // audio lists too.
   connect(cboProfiles_, &QComboBox::activated, this, &TForm1::profileSelected);
   connect(cboVideoSize_, &QComboBox::activated, this, &TForm1::warnOfCertainFailure);
+  // Every choice a row's plan depends on makes the plans again at once.
+  for (OptionList list : kOptionLists) connect(combo(list), &QComboBox::activated, this, &TForm1::replanRows);
+  connect(cboProfiles_, &QComboBox::activated, this, &TForm1::replanRows);
+  connect(chkFastDecoding_, &QCheckBox::toggled, this, &TForm1::replanRows);
+  connect(adder_.get(), &FileAdder::progress, this, &TForm1::showAddProgress);
+  connect(adder_.get(), &FileAdder::finished, this, &TForm1::addingEnded);
 
   connect(batch_.get(), &BatchController::runningChanged, this, &TForm1::setBusy);
   connect(batch_.get(), &BatchController::progressLineChanged, lblProgress_, &QLabel::setText);
@@ -196,12 +205,51 @@ Settings TForm1::currentSettings() const {
 
 // ---- list actions ----
 
-void TForm1::addFiles(const QStringList& paths) {
-  if (paths.isEmpty() || busy()) return;
+AddFileSettings TForm1::addSettings() const {
   const Settings settings = currentSettings();
   AddFileSettings files{settings.output, settings.outputFolder, settings.overwrite};
   files.fastDecoding = settings.fastDecoding;
-  AddFilesToList(*converter_, files, paths, *model_, *this);
+  return files;
+}
+
+// Returns at once: the rows appear as their files have been looked at.
+void TForm1::addFiles(const QStringList& paths) {
+  if (paths.isEmpty() || busy()) return;
+  const AddFileSettings files = addSettings();
+  if (const QString refusal = AddRefusal(files); !refusal.isEmpty()) {
+    Report(MessageKind::Refusal, refusal);
+    return;
+  }
+  adder_->add(paths, files);
+}
+
+void TForm1::showAddProgress(int done, int total) {
+  btnStart_->setEnabled(false);
+  lblProgress_->setText(QStringLiteral("Adding files: %1 of %2").arg(done).arg(total));
+  lblProgress_->setVisible(true);
+}
+
+// One message for many refusals: a box per file would bury the window.
+void TForm1::addingEnded(const std::vector<RefusedFile>& refused) {
+  if (!adder_->adding()) {
+    btnStart_->setEnabled(true);
+    if (!busy()) lblProgress_->setVisible(false);
+    // Choices changed while the files were looked at count for every row.
+    replanRows();
+  }
+  constexpr size_t kSeparateMessages = 3, kListed = 20;
+  if (refused.size() <= kSeparateMessages) {
+    for (const RefusedFile& file : refused) Report(MessageKind::Refusal, file.message);
+    return;
+  }
+  QString text = QStringLiteral("%1 files were not added:\n").arg(refused.size());
+  for (size_t i = 0; i < refused.size() && i < kListed; ++i) text += QLatin1Char('\n') + refused[i].message;
+  if (refused.size() > kListed) text += QStringLiteral("\n... and %1 more.").arg(refused.size() - kListed);
+  Report(MessageKind::Refusal, text);
+}
+
+void TForm1::replanRows() {
+  if (!busy()) model_->replan(addSettings());
 }
 
 void TForm1::add() { addFiles(services_.dialogs->chooseFiles(this)); }
@@ -224,9 +272,7 @@ void TForm1::remove() {
   model_->removeSelected(rows);
 }
 
-void TForm1::clear() {
-  if (model_->clear()) converter_->ClearTasks();
-}
+void TForm1::clear() { model_->clear(); }
 
 void TForm1::moveUp() { selectRow(model_->moveUp(selectedRow())); }
 
@@ -303,6 +349,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::saveAndUnload() {
   if (closed_) return;
   closed_ = true;
+  // The files being looked at use the libraries that go below.
+  adder_.reset();
   batch_.reset();
   converter_->StopConvert();
   converter_->UnloadAVLib();

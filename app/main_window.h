@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/batch_controller.h"
+#include "app/file_adder.h"
 #include "app/message_reporter.h"
 #include "app/settings.h"
 #include "app/shutdown_countdown.h"
@@ -95,6 +96,11 @@ class TForm1 final : public QWidget, private MessageReporter {
   void fillAudioLists(int profile);
   void profileSelected(int profile);
   void warnOfCertainFailure();
+  // The rows' plans made again for the choices on screen.
+  void replanRows();
+  AddFileSettings addSettings() const;
+  void showAddProgress(int done, int total);
+  void addingEnded(const std::vector<RefusedFile>& refused);
   void setBusy(bool busy);
   void centreOnScreen();
   int selectedRow() const;
@@ -107,6 +113,7 @@ class TForm1 final : public QWidget, private MessageReporter {
   std::unique_ptr<FileListModel> model_;
   std::unique_ptr<CountdownShutdown> countdown_;
   std::unique_ptr<BatchController> batch_;
+  std::unique_ptr<FileAdder> adder_;
   bool opened_ = false;
   bool closed_ = false;
   bool centred_ = false;

@@ -209,8 +209,9 @@ TEST(BatchCli, UsageErrorsNameTheValueAndTheAllowedOnes) {
   EXPECT_FALSE(fs::exists(batch.dir / "config"));
 }
 
-// Ctrl-C while two files convert: both stop with outputs that play, the
-// third never starts, the summary is printed and the status is 130.
+// Ctrl-C while two files convert: both stop and leave nothing behind (no
+// partial file under an ordinary name, no temporary file), the third never
+// starts, the summary is printed and the status is 130.
 TEST(BatchCli, CtrlCStopsTheRunningFilesCleanly) {
   ASSERT_TRUE(test::FixturesAvailable());
   Batch batch;
@@ -222,12 +223,11 @@ TEST(BatchCli, CtrlCStopsTheRunningFilesCleanly) {
       " --profile 4 --size 704x576 --frame-rate 60 --video-bitrate 512 --parallel 2 --output-folder out " +
           file + " " + file + " " + file +
           " >\"$log\" 2>&1 & pid=$!; "
-          "for i in $(seq 300); do [ $(grep -c Converting \"$log\") -ge 2 ] && break; sleep 0.05; done; "
-          // Both outputs (still under their temporary names) hold pictures,
-          // and neither is near its end: a fixed wait was outrun on a fast day.
-          "size() { s=0; for f in \"$@\"; do [ -f \"$f\" ] && s=$(stat -c %s \"$f\"); done; echo $s; }; "
-          "for i in $(seq 1000); do [ $(size out/.fps25_10s.mp4.*) -ge 1000 ] && "
-          "[ $(size 'out/.fps25_10s(1).mp4.'*) -ge 1000 ] && break; sleep 0.01; done; "
+          // Both outputs, still under their temporary names, hold pictures:
+          // a fixed wait was outrun on a fast day.
+          "big() { n=0; for f in out/.vantrel-*; do [ -f \"$f\" ] && [ $(stat -c %s \"$f\") -ge 1000 ] && "
+          "n=$((n+1)); done; echo $n; }; "
+          "for i in $(seq 1000); do [ $(big) -ge 2 ] && break; sleep 0.01; done; "
           "kill -INT $pid; wait $pid",
       batch.output);
   const std::string printed = Contents(log);
@@ -235,13 +235,9 @@ TEST(BatchCli, CtrlCStopsTheRunningFilesCleanly) {
   EXPECT_NE(printed.find("Stopped"), std::string::npos) << printed;
   EXPECT_NE(printed.find("Not converted"), std::string::npos) << printed;
   EXPECT_NE(printed.find("0 of 3 files converted"), std::string::npos) << printed;
-  for (const char* name : {"fps25_10s.mp4", "fps25_10s(1).mp4"}) {
-    SCOPED_TRACE(name);
-    const double seconds = Duration(batch.Out(name));
-    EXPECT_GT(seconds, 0.0);
-    EXPECT_LT(seconds, 9.9);
-  }
-  EXPECT_FALSE(fs::exists(batch.Out("fps25_10s(2).mp4")));
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(batch.dir / "out")) left.push_back(entry.path().filename());
+  EXPECT_TRUE(left.empty()) << left.front();
 }
 
 }  // namespace

@@ -72,8 +72,7 @@ void RowPrinter::printRow(int row) {
   if (quiet_ && r.status != RowStatus::Failed) return;
   QString line = rowLabel(row) + QStringLiteral(": ") + StatusWord(r.status);
   if (r.status == RowStatus::Failed) line += QStringLiteral(": ") + r.failureReason;
-  if (r.status == RowStatus::Completed && size_t(row) < outputs_.size())
-    line += QStringLiteral(" -> ") + outputs_[size_t(row)];
+  if (r.status == RowStatus::Completed) line += QStringLiteral(" -> ") + r.outputPath;
   clearLive();
   Print(out_, line + QLatin1Char('\n'));
   if (live_ && !batchLine_.isEmpty()) showProgress(batchLine_);
@@ -113,7 +112,7 @@ void RowPrinter::printSummary(const std::vector<RefusedFile>& refused, qint64 el
     QString detail;
     if (r.status == RowStatus::Completed) {
       ++completed;
-      if (size_t(row) < outputs_.size()) detail = outputs_[size_t(row)];
+      detail = r.outputPath;
       const QFileInfo output(detail);
       if (output.exists()) detail += QStringLiteral(" (") + app::SizeText(output.size()) + QLatin1Char(')');
     } else if (r.status == RowStatus::Failed) {

@@ -38,7 +38,6 @@ class RowPrinter : public QObject {
   // place; quiet: only failures are printed as they happen.
   RowPrinter(const app::FileListModel& model, FILE* out, bool live, bool quiet);
 
-  void setOutputs(std::vector<QString> outputs) { outputs_ = std::move(outputs); }
   void showProgress(const QString& batchLine);
   // Takes the live line off the screen before other output.
   void clearLive();
@@ -55,7 +54,6 @@ class RowPrinter : public QObject {
   bool quiet_;
   bool liveShown_ = false;
   std::vector<app::RowStatus> printed_;
-  std::vector<QString> outputs_;
   QString batchLine_;
 };
 

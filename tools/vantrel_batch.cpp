@@ -46,16 +46,17 @@ void PrintDecoding(const FileListModel& model) {
   std::fflush(stdout);
 }
 
-// The files added one at a time, so each refusal is known by its file.
-std::vector<RefusedFile> AddFiles(TBrontConverter& converter, const BatchArguments& args, FileListModel& model,
-                                  ConsoleReporter& reporter, const BatchSignals& stopSignals) {
-  const AddFileSettings files = FileSettings(args);
+// Each refusal is kept with its file for the summary.
+std::vector<RefusedFile> AddFiles(const BatchArguments& args, FileListModel& model, ConsoleReporter& reporter,
+                                  const BatchSignals& stopSignals) {
   std::vector<RefusedFile> refused;
-  for (const QString& path : args.files) {
-    if (stopSignals.Received()) break;
-    reporter.last.clear();
-    if (AddFilesToList(converter, files, {path}, model, reporter) == 0) refused.push_back({path, reporter.last});
-  }
+  const int added = AddFilesToList(
+      FileSettings(args), args.files, model, reporter,
+      [&refused](const QString& path, const QString& message) { refused.push_back({path, message}); },
+      [&stopSignals] { return stopSignals.Received(); });
+  // Refused as a whole (a profile that cannot encode the size): every file.
+  if (added == 0 && refused.empty() && !stopSignals.Received())
+    for (const QString& path : args.files) refused.push_back({path, reporter.last});
   return refused;
 }
 
@@ -82,7 +83,7 @@ int RunBatch(const BatchArguments& args, BatchSignals& stopSignals) {
                  qPrintable(args.settings.outputFolder));
     return kExitFailed;
   }
-  const std::vector<RefusedFile> refused = AddFiles(converter, args, model, reporter, stopSignals);
+  const std::vector<RefusedFile> refused = AddFiles(args, model, reporter, stopSignals);
   if (args.verbose) PrintDecoding(model);
 
   BatchController batch(converter, model, reporter, nullptr);
@@ -96,9 +97,6 @@ int RunBatch(const BatchArguments& args, BatchSignals& stopSignals) {
     settings.files = FileSettings(args);
     settings.parallelTasks = args.settings.parallelTasks();
     batch.start(settings);
-    std::vector<QString> outputs;
-    for (int row = 0; row < model.size(); ++row) outputs.push_back(batch.outputPath(row));
-    printer.setOutputs(std::move(outputs));
     if (batch.running()) loop.exec();
   }
   printer.printSummary(refused, clock.elapsed());

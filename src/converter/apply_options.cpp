@@ -121,10 +121,19 @@ void ApplyMetadata(TCustomFFmpeg& e, const TOutputOptions& o) {
   e.SetGenre(TagText(o.Genre));
 }
 
+void ApplyDecoding(TCustomFFmpeg& e, const TInputOptions& o) {
+  GenericWhenPositive(e, "lowres", o.LowRes);
+  GenericWhenPositive(e, "skip_loop_filter", o.SkipLoopFilter);
+  if (o.SkipDroppedPictures) e.SkipDroppedPictures = true;
+  if (o.HalveBeforeScaling) e.PrescaleHalving = true;
+  if (o.DecoderThreads > 1) e.VideoDecoderThreads = o.DecoderThreads;
+}
+
 }  // namespace
 
 void ApplyInputOptions(TCustomFFmpeg& Engine, const TInputOptions& Options) {
   ApplyOptionText(Engine, Options.ExtOptions);
+  ApplyDecoding(Engine, Options);
   if (!Options.FileFormat.empty()) Engine.SetInputFormat(Options.FileFormat);
   const int64_t start = int64_t(Options.StartTime) * 1000;
   if (start > 0) Engine.SetStartTime(start);

@@ -78,6 +78,10 @@ class TAVProbe {
   int FirstVideo() const { return firstVideo_; }
   int FirstSubtitle() const { return firstSubtitle_; }
 
+  // OpenFile takes the name as a path on this machine, never a protocol
+  // address, and fetches nothing the file names from elsewhere.
+  bool LocalFileOnly = false;
+
   // Why the last OpenFile failed; success and CloseFile leave it as it is.
   const std::string& LastErrMsg() const { return lastErrMsg_; }
   // The format name the open file was forced to, empty when it was not.

@@ -50,26 +50,38 @@ void TCustomBrontConverter::SetProgressInterval(int Value) { FProgressInterval =
 
 // ---- tasks ----
 
-int TCustomBrontConverter::AddTask(const std::string& AFileName, TInputOptions* AInputOptions) {
-  auto task = std::make_unique<TFFmpeg>();
-  task->OnLog = [this](TCustomFFmpeg* Sender, int ALevel, const std::string& AMsg) {
+void TCustomBrontConverter::ResetTask(TFFmpeg& Task) {
+  Task.OnLog = [this](TCustomFFmpeg* Sender, int ALevel, const std::string& AMsg) {
     HandleLog(static_cast<TFFmpeg*>(Sender), ALevel, AMsg);
   };
+  Task.ResetEngine();
+  Task.SetVerbose(EngineLogLevel(FLogLevel));
+}
+
+bool TCustomBrontConverter::ApplyAndOpenInput(TFFmpeg& Task, const std::string& AFileName,
+                                              TInputOptions* AInputOptions, std::string& AError) {
+  if (AInputOptions) {
+    if (AInputOptions->FileName.empty()) AInputOptions->FileName = AFileName;
+    Task.InputOptions = *AInputOptions;
+    ApplyInputOptions(Task, Task.InputOptions);
+  }
+  if (!Task.OpenInputFile(AFileName)) {
+    AError = Task.LastError;
+    return false;
+  }
+  Task.Probe.AttachContext(Task.LastInputContext());
+  ConnectEvents(Task);
+  return true;
+}
+
+int TCustomBrontConverter::AddTask(const std::string& AFileName, TInputOptions* AInputOptions) {
+  auto task = std::make_unique<TFFmpeg>();
   try {
-    task->ResetEngine();
-    task->SetVerbose(EngineLogLevel(FLogLevel));
-    if (AInputOptions) {
-      if (AInputOptions->FileName.empty()) AInputOptions->FileName = AFileName;
-      task->InputOptions = *AInputOptions;
-      ApplyInputOptions(*task, task->InputOptions);
-    }
-    if (!task->OpenInputFile(AFileName)) {
+    ResetTask(*task);
+    if (!ApplyAndOpenInput(*task, AFileName, AInputOptions, FLastErrMsg)) {
       task->OnLog = nullptr;
-      FLastErrMsg = task->LastError;
       return -1;
     }
-    task->Probe.AttachContext(task->LastInputContext());
-    ConnectEvents(*task);
   } catch (const std::exception& e) {
     FLastErrMsg = e.what();
     return -1;
@@ -150,8 +162,15 @@ void TCustomBrontConverter::ClearTasks() {
   {
     std::lock_guard<std::recursive_mutex> lock(FLock);
     FPending = 0;
+    FPlanStopped = true;
     ++batch_;
+    if (FPlan)
+      for (int i = 0; i < FTasks.Count(); ++i) FTasks.Items(i)->RequestStop();
   }
+  // The workers of a planned batch take their tasks out of the list
+  // themselves; after them the list is this thread's alone.
+  WaitForPlannedTasks();
+  FPlan = nullptr;
   for (int i = 0; i < FTasks.Count(); ++i) FTasks.Items(i)->StopAndWait();
   std::vector<std::unique_ptr<TFFmpeg>> all;
   {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "converter/log_level.h"
 #include "converter/log_routing.h"
 #include "converter/main_loop.h"
+#include "converter/planned_task.h"
 #include "converter/task_options.h"
 #include "engine/engine.h"
 
@@ -32,6 +34,11 @@ class TCustomBrontConverter : protected TLogRoute {
                                             int ATotalOutputDuration)>;
   using TTerminateEvent =
       std::function<void(int AIndex, bool AFinished, bool AException, const std::string& AMessage)>;
+  // Makes the task of plan APlan ready through ATask (its input and its
+  // output). Returns "" when the task can run, else why it cannot, which
+  // becomes the task's error. Called on the worker that will run the task,
+  // with no lock held; calls for different plans may overlap.
+  using TPlanTaskEvent = std::function<std::string(int APlan, TPlannedTask& ATask)>;
 
   // MainLoop runs the next task of a one-at-a-time batch from a fresh turn
   // of the user-interface loop; it must outlive the component. Without one,
@@ -60,7 +67,20 @@ class TCustomBrontConverter : protected TLogRoute {
   // the user-interface thread.
   void StartConvert(int AParallel);
   // Every task still gives exactly one end notice, then the batch its own.
+  // In a planned batch the tasks never made give none.
   void StopConvert();
+  // ACount planned tasks, AParallel (at least 1) at once on worker threads.
+  // A task is made only when its turn comes: on its own worker, APlan opens
+  // its input and output, and the task is freed once it has ended. So a
+  // long list costs no engine and no open file per waiting task, and the
+  // caller's thread never waits for a file to open. The events carry the
+  // plan's number as the task's index; TaskCount and Task see only the
+  // tasks alive at the moment.
+  void StartPlannedConvert(int ACount, int AParallel, TPlanTaskEvent APlan);
+  // The file the task of plan AIndex wrote, under the name it finally took;
+  // for the termination handler, while the task still exists. Empty when
+  // there is no such task.
+  std::string TaskOutputFile(int AIndex) const;
 
   const std::string& LastErrMsg() const { return FLastErrMsg; }
   TAVProbe& Probe() { return FProbe; }
@@ -103,11 +123,24 @@ class TCustomBrontConverter : protected TLogRoute {
   void Shutdown();
 
  private:
+  friend class TPlannedTask;
+  // A fresh engine for a task, its log connected.
+  void ResetTask(TFFmpeg& Task);
+  // AddTask's work on a task made by ResetTask; throws what the engine throws.
+  bool ApplyAndOpenInput(TFFmpeg& Task, const std::string& AFileName, TInputOptions* AInputOptions,
+                         std::string& AError);
   bool ApplyAndOpenOutput(TFFmpeg& Task, const std::string& AFileName, TOutputOptions* AOutputOptions);
   void ConnectEvents(TFFmpeg& Task);
   void ConnectHooks(TFFmpeg& Task, const TOutputOptions& Options);
   void StartNextTask();
   void StartTask(int AIndex);
+  // The planned batch: a worker per task, counted so that clearing can wait
+  // for the last one.
+  void LaunchPlannedTask(int APlan);
+  void RunPlannedTask(int APlan);
+  TFFmpeg* MakePlannedTask(int APlan, TPlanTaskEvent& APlanMaker, std::string& AError);
+  void EndPlannedTask(TFFmpeg* ATask);
+  void WaitForPlannedTasks();
   void EndOfBatch();
   // Takes tasks out of the list under the registry lock, so a library line
   // never looks a task up while the list changes; they are freed after it
@@ -126,6 +159,16 @@ class TCustomBrontConverter : protected TLogRoute {
   std::recursive_mutex FLock;
   int FFinished = 0;
   int FPending = 0;
+  // Set while the batch is a planned one: its plan maker and the number of
+  // tasks made so far, which is what the batch waits for after a stop.
+  TPlanTaskEvent FPlan;
+  int FStarted = 0;
+  bool FPlanStopped = false;
+  // Workers of planned tasks still running; guarded by their own lock,
+  // which is never held while anything else is called.
+  std::mutex FLaunchLock;
+  std::condition_variable FLaunchDone;
+  int FLaunched = 0;
   // Counts batches (StartConvert, ClearTasks): a start posted for an earlier
   // batch that fires late must not start a task of this one.
   int batch_ = 0;

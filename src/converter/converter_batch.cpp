@@ -15,6 +15,7 @@ void TCustomBrontConverter::StartConvert(int AParallel) {
   // next task under the same lock, so the counters stay consistent.
   std::lock_guard<std::recursive_mutex> lock(FLock);
   ++batch_;
+  FPlan = nullptr;
   FNextIndex = 0;
   FFinished = 0;
   FParallel = AParallel;
@@ -30,6 +31,11 @@ void TCustomBrontConverter::StartNextTask() {
   if (FPending <= 0) return;
   --FPending;
   const int index = FNextIndex++;
+  if (FPlan) {
+    ++FStarted;
+    LaunchPlannedTask(index);
+    return;
+  }
   if (FParallel > 0 || !mainLoop_) {
     StartTask(index);
     return;
@@ -71,9 +77,11 @@ void TCustomBrontConverter::HandleTerminate(TFFmpeg* Sender) {
   }
   if (OnTerminate) OnTerminate(IndexOf(Sender), Sender->Completed, Sender->ErrorOccurred, Sender->ErrorMessage);
   ++FFinished;
+  // A planned batch is over when every task it made has ended: after a
+  // stop the others are never made.
   if (FPending > 0)
     StartNextTask();
-  else if (FFinished >= FTasks.Count())
+  else if (FFinished >= (FPlan ? FStarted : FTasks.Count()))
     EndOfBatch();
 }
 
@@ -85,7 +93,15 @@ void TCustomBrontConverter::EndOfBatch() {
 void TCustomBrontConverter::StopConvert() {
   std::lock_guard<std::recursive_mutex> lock(FLock);
   FPending = 0;
-  for (int i = 0; i < FTasks.Count(); ++i) FTasks.Items(i)->StopJob();
+  FPlanStopped = true;
+  // A planned task reports its own end, also when it is stopped while being
+  // made: asking it to stop is enough.
+  for (int i = 0; i < FTasks.Count(); ++i) {
+    if (FPlan)
+      FTasks.Items(i)->RequestStop();
+    else
+      FTasks.Items(i)->StopJob();
+  }
 }
 
 // ---- events ----

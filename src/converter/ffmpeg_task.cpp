@@ -28,6 +28,27 @@ std::unique_ptr<TFFmpeg> TFFmpegList::Extract(int AIndex) {
   return task;
 }
 
+TFFmpeg* TFFmpegList::AddNumbered(std::unique_ptr<TFFmpeg> ATask) {
+  items_.push_back(std::move(ATask));
+  return items_.back().get();
+}
+
+std::unique_ptr<TFFmpeg> TFFmpegList::ExtractTask(const TFFmpeg* ATask) {
+  for (auto it = items_.begin(); it != items_.end(); ++it) {
+    if (it->get() != ATask) continue;
+    std::unique_ptr<TFFmpeg> task = std::move(*it);
+    items_.erase(it);
+    return task;
+  }
+  return nullptr;
+}
+
+TFFmpeg* TFFmpegList::FindByIndex(int AIndex) const {
+  for (const auto& task : items_)
+    if (task->Index == AIndex) return task.get();
+  return nullptr;
+}
+
 std::vector<std::unique_ptr<TFFmpeg>> TFFmpegList::ExtractAll() {
   std::vector<std::unique_ptr<TFFmpeg>> all;
   all.swap(items_);

@@ -29,7 +29,8 @@ class TFFmpeg final : public TCustomFFmpeg {
   TAVProbe Probe;
 };
 
-// Owns the tasks, in list order; a task's Index is its position.
+// Owns the tasks, in list order; a task's Index is its position, except for
+// the tasks of a planned batch, which keep their plan's number.
 class TFFmpegList {
  public:
   TFFmpegList() = default;
@@ -40,6 +41,11 @@ class TFFmpegList {
   int Count() const { return int(items_.size()); }
   TFFmpeg* Items(int AIndex) const;
   TFFmpeg* Add(std::unique_ptr<TFFmpeg> ATask);
+  // Adds a task that keeps its own Index, and takes one out by identity
+  // without renumbering the others.
+  TFFmpeg* AddNumbered(std::unique_ptr<TFFmpeg> ATask);
+  std::unique_ptr<TFFmpeg> ExtractTask(const TFFmpeg* ATask);
+  TFFmpeg* FindByIndex(int AIndex) const;
   // Takes the task out and renumbers the later ones; the caller frees it.
   std::unique_ptr<TFFmpeg> Extract(int AIndex);
   void Delete(int AIndex) { Extract(AIndex); }

@@ -8,6 +8,12 @@ void InitInputOptions(TInputOptions& Options) {
   Options.StartTime = -1;
   Options.ProgramID = -1;
   Options.ExtOptions.clear();
+  Options.LowRes = 0;
+  Options.SkipLoopFilter = 0;
+  Options.SkipDroppedPictures = false;
+  Options.HalveBeforeScaling = false;
+  Options.DecoderThreads = 0;
+  Options.LocalFileOnly = false;
 }
 
 // A value-initialised record has every string empty, every flag off and
@@ -37,6 +43,7 @@ void InitOutputOptions(TOutputOptions& Options) {
   Options.Year = -1;
   Options.Track = -1;
   Options.TargetFallbackNorm = 1;
+  Options.ExistingOutput = eoEngineDefault;
 }
 
 }  // namespace vantrel

@@ -19,6 +19,23 @@ struct TInputOptions {
   int32_t StartTime;       // milliseconds; used when > 0
   int32_t ProgramID;       // program to select; used when >= 0
   std::string ExtOptions;  // free "name=value" lines
+  // How the video decoder works; 0 or false leave the engine's own way.
+  int32_t LowRes;                // pictures at 1/2^n of their size
+  int32_t SkipLoopFilter;        // an AVDiscard: the pictures decoded without deblocking
+  bool SkipDroppedPictures;      // leave undecoded what the frame rate drops anyway
+  bool HalveBeforeScaling;       // 2x2 averages before the scaler while the picture is large
+  int32_t DecoderThreads;        // used when > 1
+  // The file name is a path on this machine, never a protocol address, and
+  // nothing it names may be fetched from elsewhere.
+  bool LocalFileOnly;
+};
+
+// What becomes of a finished output when a file already has its name.
+enum TExistingOutput : int32_t {
+  eoEngineDefault = -1,  // unset: the engine's own rule
+  eoReplace = 0,         // the file is replaced
+  eoRefuse = 1,          // the task fails and the file stays
+  eoNumber = 2,          // the output takes the first free "NAME(n).EXT"
 };
 
 struct TOutputOptions {
@@ -77,6 +94,10 @@ struct TOutputOptions {
   bool UseBeforeHook;
   std::string HookRanges;  // "start-end,..." in milliseconds
   std::string ExtOptions;  // free "name=value" lines
+  TExistingOutput ExistingOutput;
+  // A stopped task leaves no file and replaces none (the engine's own rule
+  // keeps what a stopped job properly closed).
+  bool DiscardStoppedOutput;
 };
 
 // Every field to its unset value: strings emptied, character arrays zeroed.

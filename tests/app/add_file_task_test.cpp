@@ -1,7 +1,10 @@
-// Add: which files become rows and what they show, the output names a row
-// gets (taken by the disk, by an earlier row, or the input itself), and the
-// tasks left behind.
+// Add: which files become rows and why the others do not, what the rows
+// show, the output names a row gets (taken by the disk, by another row's
+// output or input), and the plans made again when a choice changes.
 #include "app/add_file_task.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -24,7 +27,6 @@ class AddFileTaskTest : public QObject {
 
  private:
   std::unique_ptr<QTemporaryDir> dir_;
-  std::unique_ptr<vantrel::TBrontConverter> converter_;
 
   QString outputFolder() const { return dir_->filePath(QStringLiteral("out/")); }
   AddFileSettings settings(bool overwrite, int profile = 4) const {
@@ -51,35 +53,84 @@ class AddFileTaskTest : public QObject {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
     QVERIFY(QDir().mkpath(outputFolder()));
-    converter_ = std::make_unique<vantrel::TBrontConverter>();
   }
-  void cleanup() {
-    converter_.reset();
-    dir_.reset();
-  }
+  void cleanup() { dir_.reset(); }
 
-  // Three files of which the second is not media: two rows with the
-  // probed duration, the type and the output name; one message naming the
-  // refused file; no task left once Add is done.
-  void refusedFileGetsNoRow() {
+  // Good files become rows with the probed duration, the type and the
+  // output name; each refused file is said with its reason and gets no
+  // row; nothing is written to the output folder.
+  void refusedFilesSayWhy() {
+    const QString missing = dir_->filePath(QStringLiteral("missing.avi"));
+    const QString folder = dir_->filePath(QStringLiteral("folder.avi"));
+    const QString empty = dir_->filePath(QStringLiteral("empty.avi"));
+    const QString fifo = dir_->filePath(QStringLiteral("pipe.avi"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile(empty).open(QIODevice::WriteOnly));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QStringList files{Fixture("avi_mpeg4.avi"), Fixture("text.avi"), missing, folder,
+                            empty,                    fifo,                Fixture("mp4.mp4")};
+    const QStringList reasons{QStringLiteral("It is not a video or audio file that the libraries can read."),
+                              QStringLiteral("No such file."), QStringLiteral("It is a folder."),
+                              QStringLiteral("It is an empty file."),
+                              QStringLiteral("It is not a regular file (a pipe, a device or a socket).")};
     FileListModel model;
     RecordingReporter reporter;
-    const QStringList files{Fixture("avi_mpeg4.avi"), Fixture("text.avi"), Fixture("mp4.mp4")};
-    QCOMPARE(AddFilesToList(*converter_, settings(false), files, model, reporter), 2);
+    QStringList refused;
+    QCOMPARE(AddFilesToList(settings(false), files, model, reporter,
+                            [&refused](const QString& path, const QString&) { refused << path; }),
+             2);
     QCOMPARE(model.size(), 2);
     QCOMPARE(model.fileRow(0).path, files[0]);
     QCOMPARE(model.fileRow(0).durationText, QStringLiteral("00:00:04"));
     QCOMPARE(model.fileRow(0).type, QStringLiteral("AVI"));
-    QCOMPARE(model.fileRow(1).path, files[2]);
+    QCOMPARE(model.fileRow(1).path, files[6]);
     QCOMPARE(outputNames(model), (QStringList{QStringLiteral("avi_mpeg4"), QStringLiteral("mp4")}));
     QVERIFY(model.fileRow(1).estimatedBytes.has_value());
-    QCOMPARE(reporter.messages.size(), 1);
-    QCOMPARE(reporter.messages[0].first, MessageKind::Refusal);
-    QCOMPARE(reporter.messages[0].second,
-             QStringLiteral("Convertion of file \"") + files[1] + QStringLiteral("\" is not supported."));
-    QCOMPARE(converter_->TaskCount(), 0);
-    // The check leaves nothing on disk, not even a hidden staging file.
+    QCOMPARE(refused, files.mid(1, 5));
+    QCOMPARE(reporter.messages.size(), reasons.size());
+    for (qsizetype i = 0; i < reasons.size(); ++i) {
+      QCOMPARE(reporter.messages[i].first, MessageKind::Refusal);
+      QCOMPARE(reporter.messages[i].second, QStringLiteral("Convertion of file \"") + files[i + 1] +
+                                                QStringLiteral("\" is not supported. ") + reasons[i]);
+    }
+    // Adding leaves nothing on disk, not even a hidden staging file.
     QCOMPARE(QDir(outputFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{});
+  }
+
+  // A file that only root may read is refused for the reason the system
+  // gives (root itself reads it, so there it is checked only as a row).
+  void unreadableFileSaysPermissionDenied() {
+    const QString locked = dir_->filePath(QStringLiteral("locked.avi"));
+    QVERIFY(QFile::copy(Fixture("avi_mpeg4.avi"), locked));
+    QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+    FileListModel model;
+    RecordingReporter reporter;
+    const int added = AddFilesToList(settings(false), {locked}, model, reporter);
+    if (::geteuid() == 0) {
+      QCOMPARE(added, 1);
+      return;
+    }
+    QCOMPARE(added, 0);
+    QVERIFY2(reporter.messages.value(0).second.endsWith(QStringLiteral(" Permission denied.")),
+             qPrintable(reporter.messages.value(0).second));
+  }
+
+  // A name from the dialog is a path, whatever it looks like: a file named
+  // like a protocol address is that file.
+  void protocolLookingNamesAreFiles() {
+    const QString dir = dir_->filePath(QStringLiteral("names"));
+    QVERIFY(QDir().mkpath(dir));
+    QVERIFY(QDir::setCurrent(dir));
+    for (const QString name : {QStringLiteral("cache:x.avi"), QStringLiteral("concat:a|b.avi")})
+      QVERIFY(QFile::copy(Fixture("avi_mpeg4.avi"), name));
+    FileListModel model;
+    RecordingReporter reporter;
+    QCOMPARE(AddFilesToList(settings(false), {QStringLiteral("cache:x.avi"), QStringLiteral("concat:a|b.avi")}, model,
+                            reporter),
+             2);
+    QCOMPARE(model.fileRow(0).durationText, QStringLiteral("00:00:04"));
+    QCOMPARE(model.fileRow(1).outputName, QStringLiteral("concat:a|b"));
+    QVERIFY(QDir::setCurrent(QDir::tempPath()));
   }
 
   // A name on disk is taken unless overwriting; a name given to an earlier
@@ -106,10 +157,10 @@ class AddFileTaskTest : public QObject {
     FileListModel model;
     RecordingReporter reporter;
     const QString input = Fixture("avi_mpeg4.avi");
-    QCOMPARE(AddFilesToList(*converter_, settings(overwrite), {input, input}, model, reporter), 2);
+    QCOMPARE(AddFilesToList(settings(overwrite), {input, input}, model, reporter), 2);
     QCOMPARE(outputNames(model), expected);
     // A later Add counts the rows already listed.
-    QCOMPARE(AddFilesToList(*converter_, settings(overwrite), {input}, model, reporter), 1);
+    QCOMPARE(AddFilesToList(settings(overwrite), {input}, model, reporter), 1);
     QVERIFY(!expected.contains(model.fileRow(2).outputName));
     QVERIFY(reporter.messages.isEmpty());
   }
@@ -180,14 +231,17 @@ class AddFileTaskTest : public QObject {
   }
 
   // The choice made at Add is the row's tooltip, with the reason for a full
-  // size; turning fast decoding off keeps every file at full size.
-  void decodingChoiceShownInTheRow() {
+  // size; a change of choices plans every row again without looking at
+  // the files: turning fast decoding off keeps every file at full size, a
+  // higher bit rate raises the estimate, a size H.263 cannot encode makes
+  // every row say it would fail, and going back clears that.
+  void planFollowsTheChoices() {
     FileListModel model;
     RecordingReporter reporter;
     AddFileSettings s = settings(false);
     s.choice.videoSize = 4;  // 160x120
     const QStringList files{Fixture("avi_mpeg4.avi"), Fixture("mp4.mp4"), Fixture("audio_only.wav")};
-    QCOMPARE(AddFilesToList(*converter_, s, files, model, reporter), 3);
+    QCOMPARE(AddFilesToList(s, files, model, reporter), 3);
     QCOMPARE(model.fileRow(0).decodingNote, QStringLiteral("decoding at 1/2 size (lowres 1)"));
     // A quarter of the input's pixels: the deblocking of non-reference pictures is skipped.
     QCOMPARE(model.fileRow(1).decodingNote, QStringLiteral("decoding at full size (h264 has no reduced-size decoding), "
@@ -196,30 +250,40 @@ class AddFileTaskTest : public QObject {
     QCOMPARE(model.fileRow(2).decodingNote, QString());
     QCOMPARE(model.data(model.index(0, FileListModel::InputNameColumn), Qt::ToolTipRole).toString(),
              model.fileRow(0).decodingNote);
+    const int64_t estimate = model.fileRow(0).estimatedBytes.value_or(-1);
+    QVERIFY(estimate > 0);
 
     s.fastDecoding = false;
-    TakenOutputs taken;
-    const std::optional<AddedTask> off = AddFileTask(*converter_, s, files[0], taken, reporter);
-    QVERIFY(off);
-    QCOMPARE(off->decoding.factor, 0);
-    QCOMPARE(off->decoding.note, QStringLiteral("decoding at full size (fast decoding is off)"));
-    s.choice.videoSize = 3;  // 320x240: the whole picture
+    s.choice.videoBitrate = 4;  // 512kbps
+    model.replan(s);
+    QCOMPARE(model.fileRow(0).decodingNote, QStringLiteral("decoding at full size (fast decoding is off)"));
+    QVERIFY(model.fileRow(0).estimatedBytes.value_or(-1) > 4 * estimate);
     s.fastDecoding = true;
-    const std::optional<AddedTask> whole = AddFileTask(*converter_, s, files[0], taken, reporter);
-    QVERIFY(whole);
-    QCOMPARE(whole->decoding.note, QStringLiteral("decoding at full size (the output needs the whole picture)"));
+    s.choice.videoSize = 3;  // 320x240: the whole picture, and no size for H.263
+    model.replan(s);
+    QCOMPARE(model.fileRow(0).decodingNote, QStringLiteral("decoding at full size (the output needs the whole picture)"));
+    for (int row = 0; row < 3; ++row) QVERIFY(model.fileRow(row).verdict.isEmpty());
+    SelectProfile(s.choice, 1);
+    model.replan(s);
+    for (int row = 0; row < 3; ++row) {
+      QVERIFY(model.fileRow(row).verdict.startsWith(QStringLiteral("H.263 can encode only")));
+      QCOMPARE(model.data(model.index(row, FileListModel::StatusColumn)).toString(), QStringLiteral("Cannot convert"));
+      QCOMPARE(model.data(model.index(row, FileListModel::OutputNameColumn), Qt::ToolTipRole).toString(),
+               model.fileRow(row).verdict);
+    }
     s.choice.videoSize = 1;  // 176x144: more than a quarter of 320x240
-    const std::optional<AddedTask> h264 = AddFileTask(*converter_, s, files[1], taken, reporter);
-    QVERIFY(h264);
-    QVERIFY(!h264->decoding.skipNonReferenceDeblocking);
-    QVERIFY(h264->decoding.skipDroppedPictures);
-    QCOMPARE(h264->decoding.note, QStringLiteral("decoding at full size (h264 has no reduced-size decoding), skipping "
-                                                 "the non-reference pictures the frame rate drops"));
-    QVERIFY(!whole->decoding.skipDroppedPictures);  // a decoder with reduced sizes
+    model.replan(s);
+    QCOMPARE(model.data(model.index(0, FileListModel::StatusColumn)).toString(), QString());
+    const RowPlan h264 = PlanRow(model.fileRow(1).durationUs, model.fileRow(1).video, s);
+    QVERIFY(!h264.decoding.skipNonReferenceDeblocking);
+    QVERIFY(h264.decoding.skipDroppedPictures);
+    QCOMPARE(h264.decoding.note, QStringLiteral("decoding at full size (h264 has no reduced-size decoding), skipping "
+                                                "the non-reference pictures the frame rate drops"));
+    // A decoder with reduced sizes never skips pictures.
+    QVERIFY(!PlanRow(model.fileRow(0).durationUs, model.fileRow(0).video, s).decoding.skipDroppedPictures);
     s.fastDecoding = false;
-    const std::optional<AddedTask> h264Off = AddFileTask(*converter_, s, files[1], taken, reporter);
-    QVERIFY(h264Off);
-    QVERIFY(!h264Off->decoding.skipDroppedPictures && !h264Off->decoding.skipNonReferenceDeblocking);
+    const RowPlan h264Off = PlanRow(model.fileRow(1).durationUs, model.fileRow(1).video, s);
+    QVERIFY(!h264Off.decoding.skipDroppedPictures && !h264Off.decoding.skipNonReferenceDeblocking);
   }
 
   // The cores a batch leaves idle go to the decoders of the files running.
@@ -234,32 +298,35 @@ class AddFileTaskTest : public QObject {
     QCOMPARE(DecoderThreads(0, 0, 4), 4);
   }
 
-  // Overwriting an output that is the input itself, directly or through a
-  // link to its folder, would destroy the file being read: refused with a
-  // reason, no task left. Without overwrite the name simply moves on.
-  void outputThatIsItsInputIsRefused() {
+  // An output never lands on a row's input, however its path is spelled
+  // (the same folder, a link to it, a hard link, "./", ".."), with or
+  // without overwriting: the name moves on.
+  void inputsOfRowsAreNeverOutputs_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("overwrite");
+    QTest::newRow("same folder") << QStringLiteral("out/") << true;
+    QTest::newRow("same folder, no overwrite") << QStringLiteral("out/") << false;
+    QTest::newRow("linked folder") << QStringLiteral("linked/") << true;
+    QTest::newRow("dot") << QStringLiteral("out/./") << true;
+    QTest::newRow("dot dot") << QStringLiteral("linked/../out/") << true;
+  }
+  void inputsOfRowsAreNeverOutputs() {
+    QFETCH(QString, folder);
+    QFETCH(bool, overwrite);
     const QString input = outputFolder() + QStringLiteral("clip.mp4");
     QVERIFY(QFile::copy(Fixture("mp4.mp4"), input));
-    const QString linkedFolder = dir_->filePath(QStringLiteral("linked/"));
     QVERIFY(QFile::link(outputFolder(), dir_->filePath(QStringLiteral("linked"))));
+    // A hard link to the other input under the name the first would take.
+    const QString other = dir_->filePath(QStringLiteral("movie.avi"));
+    QVERIFY(QFile::copy(Fixture("avi_mpeg4.avi"), other));
+    QCOMPARE(::link(QFile::encodeName(other).constData(), QFile::encodeName(outputFolder() + QStringLiteral("movie.mp4")).constData()), 0);
 
-    for (const QString& folder : {outputFolder(), linkedFolder}) {
-      RecordingReporter reporter;
-      TakenOutputs taken;
-      AddFileSettings s = settings(true);
-      s.outputFolder = folder;
-      QVERIFY(!AddFileTask(*converter_, s, input, taken, reporter));
-      QCOMPARE(reporter.messages.size(), 1);
-      QVERIFY2(reporter.messages[0].second.contains(QStringLiteral("would replace its own input")),
-               qPrintable(reporter.messages[0].second));
-      QCOMPARE(converter_->TaskCount(), 0);
-    }
+    AddFileSettings s = settings(overwrite);
+    s.outputFolder = dir_->filePath(folder);
+    FileListModel model;
     RecordingReporter reporter;
-    TakenOutputs taken;
-    const std::optional<AddedTask> added = AddFileTask(*converter_, settings(false), input, taken, reporter);
-    QVERIFY(added);
-    QCOMPARE(added->outputName, QStringLiteral("clip(1)"));
-    QCOMPARE(added->taskIndex, 0);
+    QCOMPARE(AddFilesToList(s, {input, other}, model, reporter), 2);
+    QCOMPARE(outputNames(model), (QStringList{QStringLiteral("clip(1)"), QStringLiteral("movie(1)")}));
   }
 };
 

@@ -61,7 +61,7 @@ class BatchControllerTest : public QObject {
   }
   void addRows(const QStringList& files, const BatchSettings& s) {
     const qsizetype before = reporter_->messages.size();
-    const int added = AddFilesToList(*converter_, s.files, files, *model_, *reporter_);
+    const int added = AddFilesToList(s.files, files, *model_, *reporter_);
     QVERIFY2(reporter_->messages.size() == before, qPrintable(reporter_->messages.value(before).second));
     QCOMPARE(added, int(files.size()));
   }
@@ -111,7 +111,7 @@ class BatchControllerTest : public QObject {
     addRows({Fixture("avi_mpeg4.avi")}, s);
     SelectProfile(s.files.choice, 1);
     s.files.choice.videoSize = IndexOfItem(OptionList::VideoSize, 1, "320x240");
-    QCOMPARE(AddFilesToList(*converter_, s.files, {Fixture("xvid.avi"), Fixture("wmv.wmv")}, *model_, *reporter_), 0);
+    QCOMPARE(AddFilesToList(s.files, {Fixture("xvid.avi"), Fixture("wmv.wmv")}, *model_, *reporter_), 0);
     QCOMPARE(reporter_->messages.size(), 1);
     QVERIFY(reporter_->messages[0].second.startsWith(QStringLiteral("H.263 can encode only")));
     batch_->start(s);
@@ -219,7 +219,8 @@ class BatchControllerTest : public QObject {
     QCOMPARE(status(0), RowStatus::Completed);
     QCOMPARE(status(1), RowStatus::Failed);
     QCOMPARE(model_->fileRow(1).failureReason,
-             QStringLiteral("Convertion of file \"") + bad + QStringLiteral("\" is not supported."));
+             QStringLiteral("Convertion of file \"") + bad +
+                 QStringLiteral("\" is not supported. It is not a video or audio file that the libraries can read."));
     QVERIFY(batch_->outputPath(1).isEmpty());
     QCOMPARE(status(2), RowStatus::Completed);
     QCOMPARE(completions_, 1);
@@ -228,17 +229,19 @@ class BatchControllerTest : public QObject {
   // A conversion that fails while running keeps the engine's reason, is
   // reported once, and the batch still ends.
   void failingConversionKeepsReasonAndBatchEnds() {
-    const BatchSettings s = settings(2);
+    BatchSettings s = settings(2);
+    s.files.overwrite = true;
     addRows({Fixture("avi_mpeg4.avi"), Fixture("xvid.avi")}, s);
+    // The second row's output is a folder that is not empty: the converted
+    // file cannot take its place.
+    const QString blocked = s.files.outputFolder + QStringLiteral("xvid.mp4");
+    QVERIFY(QDir().mkpath(blocked + QStringLiteral("/inside")));
     batch_->start(s);
-    // The second row's output turns into a folder that is not empty before
-    // its conversion: the converted file cannot be written there.
-    QVERIFY(QDir().mkpath(batch_->outputPath(1) + QStringLiteral("/inside")));
     QTRY_VERIFY_WITH_TIMEOUT(!batch_->running(), kBatchTimeoutMs);
     QCOMPARE(status(0), RowStatus::Completed);
     QCOMPARE(status(1), RowStatus::Failed);
-    QVERIFY2(model_->fileRow(1).failureReason.startsWith(QStringLiteral("Could not")) &&
-                 model_->fileRow(1).failureReason.contains(batch_->outputPath(1)),
+    QVERIFY2(model_->fileRow(1).failureReason.contains(QStringLiteral("Could not")) &&
+                 model_->fileRow(1).failureReason.contains(blocked),
              qPrintable(model_->fileRow(1).failureReason));
     QCOMPARE(reporter_->messages.size(), 1);
     QCOMPARE(reporter_->messages[0].first, MessageKind::TaskError);
@@ -262,6 +265,8 @@ class BatchControllerTest : public QObject {
     batch_->start(settings(2));
     QVERIFY(!batch_->running());
     QCOMPARE(status(0), RowStatus::Failed);
+    QCOMPARE(model_->fileRow(0).failureReason,
+             QStringLiteral("Convertion of file \"") + gone + QStringLiteral("\" is not supported. No such file."));
     QCOMPARE(ends_, QList<BatchEnd>{BatchEnd::Empty});
     QCOMPARE(completions_, 0);
     QCOMPARE(shutdown_->requests, 0);

@@ -1,0 +1,73 @@
+#include "app/row_plan.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+
+namespace vantrel::app {
+namespace {
+
+QString FileRefusal(const QByteArray& local) {
+  struct stat st {};
+  if (::stat(local.constData(), &st) != 0) {
+    if (errno == ENOENT) return QStringLiteral("no such file");
+    return QString::fromLocal8Bit(std::strerror(errno));
+  }
+  if (S_ISDIR(st.st_mode)) return QStringLiteral("it is a folder");
+  // A pipe or a device would block the batch or never end.
+  if (!S_ISREG(st.st_mode)) return QStringLiteral("it is not a regular file (a pipe, a device or a socket)");
+  if (::access(local.constData(), R_OK) != 0) return QString::fromLocal8Bit(std::strerror(errno));
+  if (st.st_size == 0) return QStringLiteral("it is an empty file");
+  return {};
+}
+
+}  // namespace
+
+QString InputFileRefusal(const QString& path) { return FileRefusal(QFile::encodeName(path)); }
+
+ProbedInput ProbeInput(const QString& path) {
+  ProbedInput probed;
+  const QByteArray local = QFile::encodeName(path);
+  probed.refusal = FileRefusal(local);
+  if (!probed.refusal.isEmpty()) return probed;
+  TAVProbe probe;
+  probe.LocalFileOnly = true;
+  try {
+    if (!probe.OpenFile(local.toStdString()) || probe.AudioCount() + probe.VideoCount() <= 0) {
+      probed.refusal = QStringLiteral("it is not a video or audio file that the libraries can read");
+      return probed;
+    }
+    TAVFileInfo info{};
+    probe.GetInfo(info);
+    probed.durationUs = info.Duration >= 0 ? info.Duration : -1;
+    probe.GetVideoInfo(probed.video);
+  } catch (const std::exception& e) {
+    probed.refusal = QString::fromStdString(e.what());
+  }
+  return probed;
+}
+
+RowPlan PlanRow(int64_t durationUs, const TAVVideoInfo& video, const AddFileSettings& settings) {
+  RowPlan plan;
+  plan.estimatedBytes = EstimatedOutputBytes(durationUs, settings.choice);
+  plan.verdict = QString::fromStdString(PreflightReason(settings.choice));
+  int outWidth = 0, outHeight = 0;
+  const std::string size = ValuesOf(settings.choice).frameSize;
+  if (video.Width > 0 && video.Height > 0 && std::sscanf(size.c_str(), "%dx%d", &outWidth, &outHeight) == 2)
+    plan.decoding = ChooseDecoding(DecoderFor(video.CodecId), video.Width, video.Height, outWidth, outHeight,
+                                   settings.fastDecoding);
+  return plan;
+}
+
+QString NotSupportedText(const QString& path, const QString& reason) {
+  QString text = QStringLiteral("Convertion of file \"") + path + QStringLiteral("\" is not supported.");
+  if (!reason.isEmpty()) text += QLatin1Char(' ') + reason.at(0).toUpper() + reason.mid(1) + QLatin1Char('.');
+  return text;
+}
+
+}  // namespace vantrel::app
