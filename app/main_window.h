@@ -72,6 +72,8 @@ class TForm1 final : public QWidget, private MessageReporter {
   void help();
 
   FileListModel& model() { return *model_; }
+  // Files given to Add are still being looked at.
+  bool adding() const { return adder_ && adder_->adding(); }
   BatchController& batch() { return *batch_; }
   // The choices of the controls, as the settings file keeps them.
   Settings currentSettings() const;

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +64,7 @@ class WindowBatchTest : public QObject {
   void add(const QStringList& files) {
     dialogs_.filesToChoose = files;
     click("BtnAdd");
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->adding(), kStepTimeoutMs);
   }
   QString status(int row) const {
     return window_->model().data(window_->model().index(row, FileListModel::StatusColumn)).toString();
@@ -118,7 +120,9 @@ class WindowBatchTest : public QObject {
     QCOMPARE(dialogs_.messages.size(), 1);
     QCOMPARE(dialogs_.messages[0],
              (MessageBoxText{QStringLiteral("Error"),
-                             QStringLiteral("Convertion of file \"") + text + QStringLiteral("\" is not supported."),
+                             QStringLiteral("Convertion of file \"") + text +
+                                 QStringLiteral("\" is not supported. It is not a video or audio file that the "
+                                                "libraries can read."),
                              QMessageBox::Information}));
     const FileListModel& model = window_->model();
     QCOMPARE(model.data(model.index(0, FileListModel::TypeColumn)).toString(), QStringLiteral("AVI"));
@@ -155,6 +159,58 @@ class WindowBatchTest : public QObject {
     click("BtnClear");
     QCOMPARE(window_->model().size(), 0);
     QCOMPARE(dialogs_.messages.size(), 1);
+  }
+
+  // A thousand files: Add returns at once, the rows appear while the files
+  // are looked at on workers with the count shown, and the window never
+  // stops answering for more than 100 ms (the longest gap between the
+  // ticks of a 5 ms timer). Then a change of choice plans every row again.
+  void thousandFilesKeepTheWindowResponsive() {
+    QStringList files;
+    const QString folder = dir_->filePath(QStringLiteral("many"));
+    QVERIFY(QDir().mkpath(folder));
+    for (int i = 0; i < 1000; ++i) {
+      const QString path = folder + QStringLiteral("/clip%1.avi").arg(i);
+      QVERIFY(QFile::link(Fixture("avi_mpeg4.avi"), path));
+      files << path;
+    }
+    QElapsedTimer clock;
+    qint64 last = 0, longest = 0;
+    QTimer ticks;
+    ticks.setInterval(5);
+    connect(&ticks, &QTimer::timeout, this, [&] {
+      longest = std::max(longest, clock.elapsed() - last);
+      last = clock.elapsed();
+    });
+    QStringList progress;
+    auto* label = Control<QLabel>(*window_, "LblProgress");
+    dialogs_.filesToChoose = files;
+    clock.start();
+    ticks.start();
+    click("BtnAdd");
+    const qint64 addReturned = clock.elapsed();
+    QVERIFY(window_->adding());
+    QVERIFY(!Control<QPushButton>(*window_, "BtnStart")->isEnabled());
+    while (window_->adding() && clock.elapsed() < kStepTimeoutMs) {
+      QTest::qWait(20);
+      if (label->isVisible()) progress << label->text();
+    }
+    ticks.stop();
+    longest = std::max(longest, clock.elapsed() - last);
+    QVERIFY(!window_->adding());
+    QCOMPARE(window_->model().size(), 1000);
+    qInfo("Add returned after %lld ms; 1000 rows in %lld ms; longest stall %lld ms", addReturned, clock.elapsed(),
+          longest);
+    QVERIFY2(longest <= 100, qPrintable(QString::number(longest)));
+    QVERIFY2(progress.size() > 1 && progress.first().startsWith(QStringLiteral("Adding files: ")),
+             qPrintable(progress.join(QLatin1Char('|'))));
+    QVERIFY(Control<QPushButton>(*window_, "BtnStart")->isEnabled());
+    QVERIFY(!label->isVisible());
+    QVERIFY(dialogs_.messages.isEmpty());
+
+    const std::optional<int64_t> before = window_->model().fileRow(999).estimatedBytes;
+    pick("CboVideoBitrate", "512kbps");
+    QVERIFY(window_->model().fileRow(999).estimatedBytes.value_or(0) > before.value_or(0));
   }
 
   // One file at a time, stopped while the second converts: "Completed",

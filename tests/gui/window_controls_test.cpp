@@ -206,6 +206,7 @@ class WindowControlsTest : public QObject {
     pick(4);
     dialogs_.filesToChoose = {Fixture("avi_mpeg4.avi")};
     Control<QPushButton>(*window_, "BtnAdd")->click();
+    QTRY_VERIFY(!window_->adding());
     QCOMPARE(window_->model().size(), 1);
     pick(1);
     QCOMPARE(dialogs_.messages.size(), 1);
@@ -249,6 +250,7 @@ class WindowControlsTest : public QObject {
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(window_.get(), &drop);
+    QTRY_VERIFY(!window_->adding());
     FileListModel& model = window_->model();
     QCOMPARE(model.size(), 3);
     QCOMPARE(model.fileRow(0).inputName, QStringLiteral("b"));
@@ -260,6 +262,7 @@ class WindowControlsTest : public QObject {
     // The Add button takes what the dialog gives, in its order.
     dialogs_.filesToChoose = {Fixture("mp4.mp4")};
     Control<QPushButton>(*window_, "BtnAdd")->click();
+    QTRY_VERIFY(!window_->adding());
     QCOMPARE(model.size(), 4);
     dialogs_.filesToChoose.clear();
     Control<QPushButton>(*window_, "BtnAdd")->click();
