@@ -318,3 +318,99 @@ TEST(ConverterTaskList, LinesOfTheUserInterfaceThreadGoToTheTaskRunningThere) {
 
 }  // namespace
 }  // namespace vantrel::test
+
+namespace vantrel::test {
+namespace {
+
+// A planned batch: each task is made on its own worker when its turn comes
+// and freed once it has ended. A plan that cannot be made ends as that
+// task's error, the others convert, every plan ends once, and no more than
+// the parallel count of tasks ever exist at once.
+TEST_F(ConverterBatchJob, PlannedTasksAreMadeOnTheirWorkersAndFreedAfter) {
+  Batch b;
+  const std::string inputs[] = {Fixture("fps10.avi"), Fixture("text.avi"), Fixture("mp4.mp4"), Fixture("asf.asf")};
+  std::atomic<int> alive{0}, most{0};
+  std::mutex threadsLock;
+  std::vector<TThreadID> makers;
+  b.converter.StartPlannedConvert(4, 2, [&](int plan, TPlannedTask& task) -> std::string {
+    {
+      std::lock_guard<std::mutex> lock(threadsLock);
+      makers.push_back(CurrentThreadID());
+    }
+    const int now = ++alive;
+    int seen = most.load();
+    while (now > seen && !most.compare_exchange_weak(seen, now)) {
+    }
+    TInputOptions in;
+    InitInputOptions(in);
+    in.LowRes = 1;  // typed choices reach the decoder as they are
+    std::string failure;
+    if (!task.OpenInput(inputs[plan], &in)) {
+      failure = "refused: " + task.LastErrMsg();
+    } else {
+      TOutputOptions o = PhoneProfile();
+      if (!task.SetOutputFile(dir / ("out" + std::to_string(plan) + ".3gp"), &o)) failure = task.LastErrMsg();
+    }
+    --alive;
+    return failure;
+  });
+  ASSERT_TRUE(b.RunToEnd());
+  const std::vector<Notice> n = b.Notices();
+  ASSERT_EQ(n.size(), 5u);
+  std::vector<int> ended;
+  for (size_t i = 0; i < 4; ++i) {
+    ended.push_back(n[i].index);
+    SCOPED_TRACE(n[i].index);
+    if (n[i].index == 1) {
+      EXPECT_TRUE(n[i].exception);
+      EXPECT_EQ(n[i].message.rfind("refused: ", 0), 0u) << n[i].message;
+    } else {
+      EXPECT_TRUE(n[i].finished) << n[i].message;
+      EXPECT_FALSE(n[i].exception) << n[i].message;
+    }
+  }
+  std::sort(ended.begin(), ended.end());
+  EXPECT_EQ(ended, (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_EQ(n[4].index, -1);
+  EXPECT_LE(most.load(), 2);
+  // Made on workers, never on the caller's thread.
+  for (TThreadID t : makers) EXPECT_NE(t, CurrentThreadID());
+  b.converter.ClearTasks();
+  EXPECT_EQ(b.converter.TaskCount(), 0);
+}
+
+// Stopped while the first tasks are being made and run: each task made so
+// far ends once (none as an error), the others are never made, and the
+// batch gives its own end; clearing afterwards waits for every worker.
+TEST_F(ConverterBatchJob, StoppingAPlannedBatchEndsTheTasksMadeOnly) {
+  Batch b;
+  std::atomic<int> made{0};
+  std::atomic<bool> stopSeen{false};
+  b.converter.StartPlannedConvert(50, 2, [&](int plan, TPlannedTask& task) -> std::string {
+    ++made;
+    TInputOptions in;
+    InitInputOptions(in);
+    in.ExtOptions = "re";  // read in real time: still running when the stop comes
+    if (!task.OpenInput(Fixture("fps10.avi"), &in)) return task.StopRequested() ? "" : task.LastErrMsg();
+    TOutputOptions o = PhoneProfile();
+    if (!task.SetOutputFile(dir / ("out" + std::to_string(plan) + ".3gp"), &o)) return task.LastErrMsg();
+    stopSeen = stopSeen || task.StopRequested();
+    return {};
+  });
+  while (made.load() < 2) std::this_thread::sleep_for(1ms);
+  b.converter.StopConvert();
+  ASSERT_TRUE(b.RunToEnd());
+  b.converter.ClearTasks();
+  const std::vector<Notice> n = b.Notices();
+  ASSERT_EQ(int(n.size()), made.load() + 1);
+  EXPECT_LE(made.load(), 4);
+  for (size_t i = 0; i + 1 < n.size(); ++i) {
+    EXPECT_FALSE(n[i].exception) << n[i].message;
+    EXPECT_FALSE(n[i].finished);
+  }
+  EXPECT_EQ(n.back().index, -1);
+  EXPECT_EQ(b.converter.TaskCount(), 0);
+}
+
+}  // namespace
+}  // namespace vantrel::test
