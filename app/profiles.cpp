@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <iterator>
 
 namespace vantrel::app {
 
@@ -49,6 +50,21 @@ int LeadingInt(std::string_view text) {
   return value;
 }
 
+bool IsH263Size(std::string_view frameSize) {
+  return std::find(kH263Sizes.begin(), kH263Sizes.end(), frameSize) != kH263Sizes.end();
+}
+
+// "128x96, 176x144, 352x288 and 704x576": the sizes of the list H.263 takes.
+std::string ListedSizes(int profile) {
+  std::string text;
+  const auto items = Items(OptionList::VideoSize, profile);
+  std::vector<std::string_view> sizes;
+  std::copy_if(items.begin(), items.end(), std::back_inserter(sizes), IsH263Size);
+  for (size_t i = 0; i < sizes.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == sizes.size() ? " and " : ", ") + std::string(sizes[i]);
+  return text;
+}
+
 std::string_view DropSuffix(std::string_view text, size_t count) {
   return text.substr(0, text.size() >= count ? text.size() - count : 0);
 }
@@ -77,6 +93,14 @@ std::span<const std::string_view> Items(OptionList list, int profile) {
       return IsAmr(profile) ? std::span<const std::string_view>(kAmrSampleRates) : kAacSampleRates;
   }
   return {};
+}
+
+std::vector<std::string_view> EncodableItems(OptionList list, int profile) {
+  const auto items = Items(list, profile);
+  std::vector<std::string_view> encodable;
+  for (std::string_view item : items)
+    if (list != OptionList::VideoSize || PreflightReason(profile, item).empty()) encodable.push_back(item);
+  return encodable;
 }
 
 std::string_view ItemText(OptionList list, int profile, int index) {
@@ -200,8 +224,8 @@ void FillOutputOptions(const OutputChoice& choice, TOutputOptions& Options) {
 
 std::string PreflightReason(int profile, std::string_view frameSize) {
   if (!UsesH263(profile)) return {};
-  if (std::find(kH263Sizes.begin(), kH263Sizes.end(), frameSize) != kH263Sizes.end()) return {};
-  return "H.263 can encode only 128x96, 176x144, 352x288, 704x576 and 1408x1152, not " + std::string(frameSize) +
+  if (IsH263Size(frameSize)) return {};
+  return "H.263 can encode only " + ListedSizes(profile) + ", not " + std::string(frameSize) +
          "; choose one of those sizes or an MPEG-4 profile.";
 }
 

@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "converter/task_options.h"
 
@@ -44,6 +45,11 @@ inline constexpr OptionList kOptionLists[] = {OptionList::VideoSize,    OptionLi
 std::span<const std::string_view> Items(OptionList list, int profile);
 // The item at index, or an empty text when the index is outside the list.
 std::string_view ItemText(OptionList list, int profile, int index);
+// The items of a list the profile can encode: the window offers every size
+// for every profile (its settings file stores the index in the full list),
+// but H.263 takes only some of them, so whatever names the allowed sizes
+// of a profile names these.
+std::vector<std::string_view> EncodableItems(OptionList list, int profile);
 // -1 when text is not an item of the list (exact, case-sensitive).
 int IndexOfItem(OptionList list, int profile, std::string_view text);
 // The item a profile change selects in an audio list; the index the settings
@@ -108,7 +114,8 @@ void FillOutputOptions(const OutputChoice& choice, TOutputOptions& Options);
 // ---- checks and estimates made before a batch starts ----
 // Why a conversion with this profile and frame size is certain to fail, or
 // an empty text when nothing is known against it. H.263 encodes only its
-// five standard picture sizes.
+// five standard picture sizes; the text names those of the size list, the
+// only ones the user can pick.
 std::string PreflightReason(int profile, std::string_view frameSize);
 // The same for the profile and the frame size item of a choice.
 std::string PreflightReason(const OutputChoice& choice);

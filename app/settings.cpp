@@ -26,7 +26,7 @@ constexpr ListKey kListKeys[] = {
 
 // Keys in lower case, as the INI convention matches names without regard to
 // case; the first of two equal keys wins.
-using Values = QHash<QString, QString>;
+using Values = StoredValues;
 
 QString Unquoted(const QString& value) {
   if (value.size() >= 2 && value.front() == value.back() &&
@@ -50,12 +50,6 @@ Values ParseSection(const QString& text) {
     if (!values.contains(key)) values.insert(key, Unquoted(line.mid(equals + 1).trimmed()));
   }
   return values;
-}
-
-Values ReadValues(const QString& file) {
-  QFile in(file);
-  if (!in.open(QIODevice::ReadOnly)) return {};
-  return ParseSection(QString::fromUtf8(in.readAll()));
 }
 
 // The stored number when it is one and lies in [0, count), else fallback.
@@ -104,8 +98,21 @@ QString SettingsFilePath() {
   return WithSlash(base) + QStringLiteral("Vantrel/Options.ini");
 }
 
-Settings ReadSettings(const QString& file) {
-  const Values values = ReadValues(file);
+StoredValues ReadStoredValues(const QString& file) {
+  QFile in(file);
+  if (!in.open(QIODevice::ReadOnly)) return {};
+  return ParseSection(QString::fromUtf8(in.readAll()));
+}
+
+const char* StoredKey(OptionList list) {
+  for (const ListKey& key : kListKeys)
+    if (key.list == list) return key.name;
+  return "";
+}
+
+Settings ReadSettings(const QString& file) { return SettingsFrom(ReadStoredValues(file)); }
+
+Settings SettingsFrom(const StoredValues& values) {
   Settings settings = DefaultSettings();
   const QString folder = values.value(QStringLiteral("outputpath"));
   if (!folder.isEmpty()) settings.outputFolder = WithSlash(folder);

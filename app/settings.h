@@ -27,6 +27,7 @@
 // file without the key has it on.
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 #include "app/profiles.h"
@@ -60,6 +61,15 @@ QString SettingsFilePath();
 // stored profile). A flag is on only when it reads exactly "True". An empty
 // folder is the default folder, since "/" added to it would be the root.
 Settings ReadSettings(const QString& file);
+// The file's [Options] section as written, by key in lower case; empty
+// when the file cannot be read. For a front end that says which value came
+// from the file and which stored value it could not use.
+using StoredValues = QHash<QString, QString>;
+StoredValues ReadStoredValues(const QString& file);
+// ReadSettings on values already read.
+Settings SettingsFrom(const StoredValues& values);
+// "VideoSize": the key a list is stored under.
+const char* StoredKey(OptionList list);
 // The whole text of the file for these settings.
 QString SettingsText(const Settings& settings);
 // Creates the file's folder when missing and replaces the file at once, so

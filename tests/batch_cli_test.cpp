@@ -6,8 +6,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 
@@ -30,6 +33,11 @@ struct Batch {
                             output);
   }
   std::string Out(const std::string& name) const { return dir / ("out/" + name); }
+  // The [Options] section of the settings file holds lines.
+  void Store(const std::string& lines) {
+    fs::create_directories(dir / "config/Vantrel");
+    std::ofstream(dir / "config/Vantrel/Options.ini") << "[Options]\n" << lines;
+  }
 };
 
 // "codec,width,height" per stream, as ffprobe sees the file.
@@ -207,6 +215,149 @@ TEST(BatchCli, UsageErrorsNameTheValueAndTheAllowedOnes) {
   EXPECT_EQ(batch.Run("--help"), 0);
   EXPECT_NE(batch.output.find("4  MPEG4 - Video codec: MPEG-4, Audio codec: AAC LC (*.mp4)"), std::string::npos);
   EXPECT_FALSE(fs::exists(batch.dir / "config"));
+}
+
+// Every "WxH" in text.
+std::vector<std::string> SizesIn(const std::string& text) {
+  static const std::regex size(R"(\d+x\d+)");
+  return {std::sregex_token_iterator(text.begin(), text.end(), size), std::sregex_token_iterator()};
+}
+
+// The rest of the line of output that follows the first occurrence of
+// start; empty when start is not there.
+std::string LineAfter(const std::string& output, const std::string& start) {
+  const size_t at = output.find(start);
+  if (at == std::string::npos) return {};
+  const size_t from = at + start.size();
+  return output.substr(from, output.find('\n', from) - from);
+}
+
+// The sizes --help lists for profile: on the "--size" line for every
+// profile or on a "--size with profiles ..." line that names it.
+std::vector<std::string> HelpSizes(const std::string& help, int profile) {
+  std::istringstream in(help);
+  for (std::string line; std::getline(in, line);) {
+    const size_t colon = line.find(": ");
+    if (!line.starts_with("  --size") || colon == std::string::npos) continue;
+    const std::string which = line.substr(0, colon);
+    if (which == "  --size" || (which.starts_with("  --size with profiles ") &&
+                                std::regex_search(which, std::regex("\\b" + std::to_string(profile) + "\\b"))))
+      return SizesIn(line.substr(colon));
+  }
+  return {};
+}
+
+// The lines --verbose prints about the choices in effect, in order.
+std::vector<std::string> ChoiceLines(const std::string& output) {
+  static const std::regex choice(
+      "^(profile|size|frame rate|video bit rate|audio channels|audio bit rate|sample rate|output folder|overwrite): "
+      ".*\\[(command line|settings file|default)\\]$");
+  std::vector<std::string> lines;
+  std::istringstream in(output);
+  for (std::string line; std::getline(in, line);)
+    if (std::regex_match(line, choice)) lines.push_back(line);
+  return lines;
+}
+
+// A size is offered (in --help and in refusals) only when the profile can
+// encode it, and every size offered is taken. A value the profile cannot
+// use is the command line's fault when given there (status 2 with usage)
+// and the settings file's when stored there (status 1, the file named, no
+// usage). --verbose says each choice and its origin, the same whether the
+// profile comes from --profile or from the file. No conversion runs: the
+// file to convert does not exist.
+TEST(BatchCli, ChoicesOfferOnlyWhatTheProfileCanUseAndSayWhereTheyCameFrom) {
+  const std::set<std::string> h263Sizes = {"128x96", "176x144", "352x288", "704x576", "1408x1152"};
+  for (const int profile : {1, 3}) {
+    SCOPED_TRACE("profile " + std::to_string(profile));
+    const std::string chosen = "--profile " + std::to_string(profile);
+    Batch batch;
+    ASSERT_EQ(batch.Run("--help"), 0) << batch.output;
+    const std::vector<std::string> listed = HelpSizes(batch.output, profile);
+    ASSERT_GE(listed.size(), 2u) << batch.output;
+    EXPECT_EQ(batch.Run(chosen + " --size 320x240 missing.avi"), 2);
+    std::vector<std::string> refusal = SizesIn(LineAfter(batch.output, "can encode only "));
+    ASSERT_FALSE(refusal.empty()) << batch.output;
+    EXPECT_EQ(refusal.back(), "320x240");  // the refused size, named last
+    refusal.pop_back();
+    EXPECT_EQ(refusal, listed) << batch.output;
+    EXPECT_EQ(batch.Run(chosen + " --size 1x1 missing.avi"), 2);
+    EXPECT_EQ(SizesIn(LineAfter(batch.output, "values of profile ")), listed) << batch.output;
+    for (const std::string& size : listed) {
+      SCOPED_TRACE(size);
+      EXPECT_TRUE(h263Sizes.count(size));
+      EXPECT_EQ(batch.Run(chosen + " --size " + size + " --output-folder out missing.avi"), 1) << batch.output;
+      EXPECT_EQ(batch.output.find("usage:"), std::string::npos) << batch.output;
+    }
+  }
+
+  struct Case {
+    const char* name;
+    const char* stored;  // the settings file's lines
+    const char* args;
+    int status;
+    const char* said;
+  };
+  const Case cases[] = {
+      {"stored size H.263 cannot encode", "Profile=1\nVideoSize=3\n", "", 1,
+       "gives VideoSize 320x240, which profile 1 cannot encode: H.263 can encode only"},
+      {"stored size, H.263 profile given", "Profile=0\nVideoSize=4\n", "--profile 3", 1,
+       "gives VideoSize 160x120, which profile 3 cannot encode"},
+      {"stored index outside its list", "Profile=1\nAudioBitrate=8\n", "", 1,
+       "gives AudioBitrate 8, which is not an index from 0 to 7"},
+      {"stored profile outside the list", "Profile=5\n", "", 1, "gives Profile 5, which is not an index"},
+      {"the same size given", "", "--profile 1 --size 320x240", 2, "--size 320x240: H.263 can encode only"},
+      {"the same size given, stored profile", "Profile=1\n", "--size 320x240", 2, "--size 320x240: H.263"},
+      {"the same bit rate given", "Profile=1\n", "--audio-bitrate 13", 2, "--audio-bitrate 13 is not one of"},
+      {"given values replace bad stored ones", "Profile=7\nVideoSize=3\n", "--profile 1 --size 128x96", 1,
+       "missing.avi"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Batch batch;
+    batch.Store(c.stored);
+    EXPECT_EQ(batch.Run(std::string(c.args) + " --output-folder out missing.avi"), c.status) << batch.output;
+    EXPECT_NE(batch.output.find(c.said), std::string::npos) << batch.output;
+    EXPECT_EQ(batch.output.find("usage:") != std::string::npos, c.status == 2) << batch.output;
+    const bool fileBlamed = std::string(c.said).starts_with("gives");
+    EXPECT_EQ(std::regex_search(batch.output,
+                                std::regex("vantrel-batch: the settings file \\S*/config/Vantrel/Options.ini gives")),
+              fileBlamed)
+        << batch.output;
+  }
+
+  for (int profile = 0; profile < 5; ++profile) {
+    SCOPED_TRACE("profile " + std::to_string(profile));
+    Batch batch;
+    batch.Store("Profile=" + std::to_string(profile) +
+                "\nVideoSize=2\nFrameRate=3\nAudioChannels=0\nAudioBitrate=3\nOverwrite=False\n");
+    batch.Run("--verbose --output-folder out missing.avi");
+    const std::vector<std::string> stored = ChoiceLines(batch.output);
+    ASSERT_EQ(stored.size(), 9u) << batch.output;
+    EXPECT_EQ(batch.output.find(stored[0]), 0u) << batch.output;
+    batch.Run("--verbose --output-folder out --profile " + std::to_string(profile) + " missing.avi");
+    std::vector<std::string> given = ChoiceLines(batch.output);
+    ASSERT_EQ(given.size(), 9u) << batch.output;
+    EXPECT_TRUE(stored[0].ends_with("[settings file]")) << stored[0];
+    EXPECT_TRUE(given[0].ends_with("[command line]")) << given[0];
+    given[0] = stored[0];
+    EXPECT_EQ(given, stored);
+    EXPECT_NE(batch.output.find("audio bit rate: " + std::string(profile == 1 || profile == 3 ? "6.7" : "56") +
+                                "kbps [settings file]"),
+              std::string::npos)
+        << batch.output;
+  }
+
+  // Another profile keeps the stored audio values it also has and takes
+  // its own for the others.
+  Batch batch;
+  batch.Store("Profile=0\nAudioChannels=0\nAudioBitrate=3\nAudioSampleRate=0\n");
+  batch.Run("--verbose --profile 1 --output-folder out missing.avi");
+  EXPECT_NE(batch.output.find("audio channels: 1 (Mono) [settings file]\n"), std::string::npos) << batch.output;
+  EXPECT_NE(batch.output.find("sample rate: 8000Hz [settings file]\n"), std::string::npos) << batch.output;
+  const std::string bitrate = LineAfter(batch.output, "audio bit rate: ");
+  EXPECT_TRUE(bitrate.ends_with("kbps [default]")) << batch.output;
+  EXPECT_EQ(bitrate.find("56"), std::string::npos) << batch.output;
 }
 
 // Ctrl-C while two files convert: both stop and leave nothing behind (no

@@ -11,11 +11,13 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "batch_choices.h"
 
 namespace vantrel::batch {
 
 struct BatchArguments {
   app::Settings settings;  // the settings file's, with the command line's changes
+  ChoiceSources sources;   // where the choices that --verbose prints came from
   QStringList files;
   bool quiet = false;
   bool verbose = false;  // says how each file is decoded
@@ -30,8 +32,10 @@ class UsageError : public std::runtime_error {
 
 inline constexpr int kMaxParallel = 8;
 
-// defaults are the settings file's; throws UsageError.
-BatchArguments ParseBatchArguments(const std::vector<std::string>& args, const app::Settings& defaults);
+// The settings file gives the defaults; throws UsageError for the command
+// line, then SettingsError for a value of the file that cannot be used.
+// --help is never refused for the file's sake.
+BatchArguments ParseBatchArguments(const std::vector<std::string>& args, const QString& settingsFile);
 
 // The usage line, and with full the profiles and every allowed value.
 std::string UsageText(bool full);

@@ -112,7 +112,10 @@ int main(int argc, char** argv) {
   QCoreApplication application(argc, argv);
   BatchArguments args;
   try {
-    args = ParseBatchArguments(std::vector<std::string>(argv + 1, argv + argc), ReadSettings(SettingsFilePath()));
+    args = ParseBatchArguments(std::vector<std::string>(argv + 1, argv + argc), SettingsFilePath());
+  } catch (const SettingsError& e) {
+    std::fprintf(stderr, "vantrel-batch: %s\n", e.what());
+    return kExitFailed;
   } catch (const UsageError& e) {
     std::fprintf(stderr, "vantrel-batch: %s\n%s", e.what(), UsageText(false).c_str());
     return kExitUsage;
@@ -121,6 +124,7 @@ int main(int argc, char** argv) {
     std::fputs(UsageText(true).c_str(), stdout);
     return kExitOk;
   }
+  if (args.verbose) PrintChoices(args.settings, args.sources, stdout);
   if (!LoadLibraries("", true)) {
     std::fprintf(stderr, "vantrel-batch: %s\n", GetLoadError().c_str());
     return kExitFailed;
