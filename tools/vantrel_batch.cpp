@@ -77,7 +77,7 @@ int RunBatch(const BatchArguments& args, BatchSignals& stopSignals) {
   const bool terminal = isatty(STDOUT_FILENO) == 1;
   RowPrinter printer(model, stdout, terminal, args.quiet);
 
-  // The outputs are tried when the files are added.
+  // Made first: whether it can be written is part of adding the files.
   if (!EnsureFolder(args.settings.outputFolder)) {
     std::fprintf(stderr, "vantrel-batch: cannot create the output folder %s\n",
                  qPrintable(args.settings.outputFolder));
