@@ -78,6 +78,12 @@ class TAVProbe {
   int FirstVideo() const { return firstVideo_; }
   int FirstSubtitle() const { return firstSubtitle_; }
 
+  // OpenFile takes its name as a local path, never a protocol address
+  // ("cache:x.avi" is a file of that name), and neither it nor anything the
+  // file names (playlist entries) may be opened through another protocol
+  // than the local file one: no connection is ever attempted.
+  bool LocalFileOnly = false;
+
   // Why the last OpenFile failed; success and CloseFile leave it as it is.
   const std::string& LastErrMsg() const { return lastErrMsg_; }
   // The format name the open file was forced to, empty when it was not.
