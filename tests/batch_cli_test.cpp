@@ -225,9 +225,9 @@ TEST(BatchCli, CtrlCStopsTheRunningFilesCleanly) {
           "for i in $(seq 300); do [ $(grep -c Converting \"$log\") -ge 2 ] && break; sleep 0.05; done; "
           // Both outputs (still under their temporary names) hold pictures,
           // and neither is near its end: a fixed wait was outrun on a fast day.
-          "size() { s=0; for f in \"$@\"; do [ -f \"$f\" ] && s=$(stat -c %s \"$f\"); done; echo $s; }; "
-          "for i in $(seq 1000); do [ $(size out/.fps25_10s.mp4.*) -ge 1000 ] && "
-          "[ $(size 'out/.fps25_10s(1).mp4.'*) -ge 1000 ] && break; sleep 0.01; done; "
+          "written() { n=0; for f in out/.vantrel-*.part; do [ -f \"$f\" ] && [ $(stat -c %s \"$f\") -ge 1000 ] && "
+          "n=$((n+1)); done; echo $n; }; "
+          "for i in $(seq 1000); do [ $(written) -ge 2 ] && break; sleep 0.01; done; "
           "kill -INT $pid; wait $pid",
       batch.output);
   const std::string printed = Contents(log);
