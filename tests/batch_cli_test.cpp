@@ -374,11 +374,12 @@ TEST(BatchCli, CtrlCStopsTheRunningFilesCleanly) {
       " --profile 4 --size 704x576 --frame-rate 60 --video-bitrate 512 --parallel 2 --output-folder out " +
           file + " " + file + " " + file +
           " >\"$log\" 2>&1 & pid=$!; "
-          // Both outputs, still under their temporary names, hold pictures:
-          // a fixed wait was outrun on a fast day.
-          "big() { n=0; for f in out/.vantrel-*; do [ -f \"$f\" ] && [ $(stat -c %s \"$f\") -ge 1000 ] && "
+          "for i in $(seq 300); do [ $(grep -c Converting \"$log\") -ge 2 ] && break; sleep 0.05; done; "
+          // Both outputs (still under their temporary names) hold pictures,
+          // and neither is near its end: a fixed wait was outrun on a fast day.
+          "written() { n=0; for f in out/.vantrel-*.part; do [ -f \"$f\" ] && [ $(stat -c %s \"$f\") -ge 1000 ] && "
           "n=$((n+1)); done; echo $n; }; "
-          "for i in $(seq 1000); do [ $(big) -ge 2 ] && break; sleep 0.01; done; "
+          "for i in $(seq 1000); do [ $(written) -ge 2 ] && break; sleep 0.01; done; "
           "kill -INT $pid; wait $pid",
       batch.output);
   const std::string printed = Contents(log);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "engine/output/staging_file.h"
 #include "files_support.h"
 
 namespace vantrel::test {
@@ -290,10 +291,11 @@ TEST_F(OutputFileTest, AnOutputIsWrittenBesideItsNameAndAnUnfinishedOneGoes) {
     ASSERT_TRUE(engine.OpenOutputIO(i)) << engine.LastError;
     EXPECT_TRUE(engine.OutputFileWritten[i]);
     const std::string temp = engine.StagedOutputs[i].Temp;
-    const std::string name = std::filesystem::path(engine.OutputFileNames[i]).filename();
     EXPECT_EQ(std::filesystem::path(temp).parent_path(), tmp.path());
-    EXPECT_EQ(std::filesystem::path(temp).filename().string().rfind("." + name + ".", 0), 0u) << temp;
-    EXPECT_EQ(std::string(engine.OutputFiles[i]->url), temp);
+    pid_t owner = 0;
+    EXPECT_TRUE(IsStagingName(std::filesystem::path(temp).filename().string(), owner)) << temp;
+    EXPECT_EQ(owner, ::getpid());
+    EXPECT_EQ(std::string(engine.OutputFiles[i]->url), "file:" + temp);
     struct stat st;
     ASSERT_EQ(::stat(temp.c_str(), &st), 0) << temp;
     const mode_t mask = ::umask(0);

@@ -56,12 +56,6 @@ std::vector<std::string> Entries(const fs::path& dir) {
   return names;
 }
 
-mode_t NewFileMode() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
 class OutputFilesCliTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -126,7 +120,7 @@ TEST_F(OutputFilesCliTest, AFailingJobLeavesTheOldFileAsItWasAndNoBrokenFile) {
   EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"out.mp4"});
 }
 
-TEST_F(OutputFilesCliTest, ACompletedJobReplacesTheFileAsANewFileAndKeepsALinkALink) {
+TEST_F(OutputFilesCliTest, ACompletedJobReplacesTheFileKeepingItsPermissionsAndALinkALink) {
   const std::string real = dir / "real.mp4", link = dir / "link.mp4";
   MakeOldFile(real, test::Fixture("mp4.mp4"));
   fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
@@ -141,12 +135,13 @@ TEST_F(OutputFilesCliTest, ACompletedJobReplacesTheFileAsANewFileAndKeepsALinkAL
   EXPECT_EQ(probe.audioCodec, "mp3");
   struct stat st;
   ASSERT_EQ(::stat(real.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, NewFileMode());
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
   EXPECT_EQ(Entries(dir.path()), (std::vector<std::string>{"link.mp4", "real.mp4"}));
   // The messages name the file as given, never the temporary one.
   EXPECT_NE(out.find("to '" + link + "'"), std::string::npos) << out;
   EXPECT_EQ(out.find("/.link.mp4"), std::string::npos) << out;
   EXPECT_EQ(out.find("/.real.mp4"), std::string::npos) << out;
+  EXPECT_EQ(out.find(".vantrel-"), std::string::npos) << out;
 }
 
 TEST_F(OutputFilesCliTest, AStoppedJobReplacesTheFileWithAPlayableOne) {

@@ -123,6 +123,8 @@ int ApplySteps(TCustomFFmpeg& engine, const vantrel::cli::Arguments& args,
 int RunJob(const vantrel::cli::Arguments& args, vantrel::cli::StopSignals& signals, ConsoleOutput& console) {
   TCustomFFmpeg engine;
   engine.ResetEngine();
+  // A file that appears at an output's name while the job runs is not replaced either.
+  if (args.overwrite == vantrel::cli::Overwrite::Never) engine.OutputCollision = TCustomFFmpeg::TOutputCollision::Refuse;
   engine.OnLog = [&console](TCustomFFmpeg*, int level, const std::string& msg) {
     // The error that ends the job is printed once, as the tool's own message.
     if (level >= 0) console.Line(msg);

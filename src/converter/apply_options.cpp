@@ -129,11 +129,30 @@ void ApplyDecoding(TCustomFFmpeg& e, const TInputOptions& o) {
   if (o.DecoderThreads > 1) e.VideoDecoderThreads = o.DecoderThreads;
 }
 
+void ApplyExistingOutput(TCustomFFmpeg& e, const TOutputOptions& o) {
+  using C = TCustomFFmpeg::TOutputCollision;
+  switch (o.ExistingOutput) {
+    case eoReplace:
+      e.OutputCollision = C::Replace;
+      break;
+    case eoRefuse:
+      e.OutputCollision = C::Refuse;
+      break;
+    case eoNumber:
+      e.OutputCollision = C::Number;
+      break;
+    case eoEngineDefault:
+      break;
+  }
+  if (o.DiscardStoppedOutput) e.KeepStoppedOutput = false;
+}
+
 }  // namespace
 
 void ApplyInputOptions(TCustomFFmpeg& Engine, const TInputOptions& Options) {
   ApplyOptionText(Engine, Options.ExtOptions);
   ApplyDecoding(Engine, Options);
+  if (Options.LocalFileOnly) Engine.LocalInputsOnly = true;
   if (!Options.FileFormat.empty()) Engine.SetInputFormat(Options.FileFormat);
   const int64_t start = int64_t(Options.StartTime) * 1000;
   if (start > 0) Engine.SetStartTime(start);
@@ -149,6 +168,7 @@ void ApplyOutputOptions(TCustomFFmpeg& Engine, const TOutputOptions& Options) {
   ApplyStreamsAndTime(Engine, Options);
   ApplyMetadata(Engine, Options);
   ApplyTarget(Engine, Options);
+  ApplyExistingOutput(Engine, Options);
 }
 
 void ApplyTarget(TCustomFFmpeg& Engine, const TOutputOptions& Options) {

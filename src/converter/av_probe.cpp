@@ -7,6 +7,7 @@
 #include "binding/message_format.h"
 #include "engine/engine.h"
 #include "engine/input_open_error.h"
+#include "engine/local_input.h"
 
 namespace vantrel {
 
@@ -33,8 +34,11 @@ bool TAVProbe::OpenFile(const std::string& AFileName, const std::string& AFormat
     }
   }
   AVFormatContext* opened = nullptr;
+  AVDictionary* options = nullptr;
+  RestrictToLocalFiles(&options, LocalFileOnly);
   // On failure the library frees what it allocated and leaves opened null.
-  const int r = lav::avformat_open_input(&opened, AFileName.c_str(), format, nullptr);
+  const int r = lav::avformat_open_input(&opened, InputUrl(AFileName, LocalFileOnly).c_str(), format, &options);
+  lav::av_dict_free(&options);
   if (r < 0) {
     lastErrMsg_ = InputOpenError(AFileName, format, r);
     return false;

@@ -78,8 +78,10 @@ class TAVProbe {
   int FirstVideo() const { return firstVideo_; }
   int FirstSubtitle() const { return firstSubtitle_; }
 
-  // OpenFile takes the name as a path on this machine, never a protocol
-  // address, and fetches nothing the file names from elsewhere.
+  // OpenFile takes its name as a local path, never a protocol address
+  // ("cache:x.avi" is a file of that name), and neither it nor anything the
+  // file names (playlist entries) may be opened through another protocol
+  // than the local file one: no connection is ever attempted.
   bool LocalFileOnly = false;
 
   // Why the last OpenFile failed; success and CloseFile leave it as it is.

@@ -139,7 +139,7 @@ void TCustomBrontConverter::WaitForPlannedTasks() {
 std::string TCustomBrontConverter::TaskOutputFile(int AIndex) const {
   std::lock_guard<std::recursive_mutex> lock(const_cast<std::recursive_mutex&>(FLock));
   const TFFmpeg* task = FTasks.FindByIndex(AIndex);
-  return task ? task->OutputOptions.FileName : std::string();
+  return task ? task->FinalOutputName(0) : std::string();
 }
 
 }  // namespace vantrel

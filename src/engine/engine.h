@@ -222,6 +222,28 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   // set for the report made after the trailers.
   TProgressLineHandler OnProgressLine;
 
+  // ---- where files come from and where outputs land ----
+  // How a finished output takes its name when a file stands there (or
+  // appeared there while the job ran). Replace: the old file goes in one
+  // step and the new one takes its permission bits, owner and group.
+  // Refuse: nothing is replaced; the job fails with "File 'NAME' already
+  // exists". Number: the output takes the first free "BASE(n).EXT" beside
+  // it, never replacing a file even when another process numbers too.
+  enum class TOutputCollision { Replace, Refuse, Number };
+  TOutputCollision OutputCollision;  // default Replace
+  // Whether a stopped job's properly closed output is kept (as the
+  // command-line transcoder does). False: a stopped job removes its
+  // temporary file and never replaces anything.
+  bool KeepStoppedOutput;  // default true
+  // Input names are local paths, never protocol addresses ("cache:x.avi"
+  // and "http:x.avi" are files of that name), and opening an input, or
+  // anything an input names (playlist entries, nested opens), may use the
+  // local file protocol only: no connection is ever attempted.
+  bool LocalInputsOnly;  // default false
+  // The name output FileIndex has on disk once its job ended (after
+  // numbering), else the name it was given; empty for an index never opened.
+  std::string FinalOutputName(int FileIndex) const;
+
   // ---- option variables ----
   const AVInputFormat* InputFormat;
   const AVOutputFormat* OutputFormat;
@@ -406,6 +428,13 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   // Once the job has ended without error (completed or stopped): each staged
   // output takes its final name. Returns the first failure's text, else empty.
   std::string KeepFinishedOutputs();
+  // The finished temporary of one output takes its name as OutputCollision
+  // says; returns the failure's text, else empty.
+  std::string TakeFinalName(int FileIndex);
+  std::string NumberFinishedOutput(int FileIndex);
+  // With Refuse, the refusal for an output whose name is taken before the
+  // job writes anything, else empty.
+  std::string RefuseTakenName(int FileIndex) const;
   // What FreeResources does on disk for an output: an unfinished temporary
   // file goes, and so does an empty file the engine wrote in place.
   void DiscardUnfinishedOutput(int FileIndex);

@@ -16,6 +16,7 @@
 #include "engine/frame_hook.h"
 #include "engine/hook_bitmap.h"
 #include "engine/transcode_state.h"
+#include "engine/unique_fd.h"
 
 namespace vantrel {
 
@@ -32,11 +33,14 @@ struct TMetadataMapEntry {
 };
 
 // An output being written under a temporary name (Temp) beside the file it
-// is to replace (Target, links resolved). FreeResources deletes a Temp that
-// is still set: the job that wrote it did not finish.
+// is to replace (Target; links resolved when it replaces one). Lock holds
+// the temporary open and locked, which tells a later run that it is not
+// abandoned. FreeResources deletes a Temp that is still set: the job that
+// wrote it did not finish.
 struct TStagedOutput {
   std::string Temp;
   std::string Target;
+  UniqueFd Lock;
 };
 
 struct TEngineWorkingState {
@@ -54,6 +58,9 @@ struct TEngineWorkingState {
   std::string OutputFileNames[MAX_FILES];
   bool OutputFileWritten[MAX_FILES] = {};
   TStagedOutput StagedOutputs[MAX_FILES];
+  // The name each output has on disk once its job ended; kept after the
+  // files are freed, so it can be asked for when the job is over.
+  std::string FinalOutputNames[MAX_FILES];
   // Per output stream: true for a stream copy (no encoder is opened for it).
   std::vector<char> OutputStreamCopy[MAX_FILES];
   TStreamMapEntry StreamMaps[MAX_STREAM_MAPS] = {};

@@ -6,6 +6,7 @@
 #include "binding/helpers.h"
 #include "engine/engine.h"
 #include "engine/io_interrupt.h"
+#include "engine/local_input.h"
 
 namespace vantrel {
 namespace {
@@ -33,8 +34,12 @@ int64_t TCustomFFmpeg::ScanInputDuration(AVFormatContext* ic, const std::string&
   AVFormatContext* scan = lav::avformat_alloc_context();
   if (!scan) return AV_NOPTS_VALUE;
   scan->interrupt_callback = StopRequestInterrupt(this);
+  AVDictionary* options = nullptr;
+  RestrictToLocalFiles(&options, LocalInputsOnly);
   // A failed open frees the context itself.
-  if (lav::avformat_open_input(&scan, FileName.c_str(), ic->iformat, nullptr) < 0) return AV_NOPTS_VALUE;
+  const int opened = lav::avformat_open_input(&scan, InputUrl(FileName, LocalInputsOnly).c_str(), ic->iformat, &options);
+  lav::av_dict_free(&options);
+  if (opened < 0) return AV_NOPTS_VALUE;
   const OpenedInput input(scan);
   const PacketPtr pkt = MakePacket();
   ScanState s;

@@ -10,6 +10,7 @@
 #include "engine/engine.h"
 #include "engine/input_open_error.h"
 #include "engine/io_interrupt.h"
+#include "engine/local_input.h"
 
 namespace vantrel {
 namespace {
@@ -242,9 +243,11 @@ AVFormatContext* TCustomFFmpeg::OpenInputFormat(const std::string& FileName) {
   AVCodecID videoId = AV_CODEC_ID_NONE, audioId = AV_CODEC_ID_NONE;
   if (!ForceInputDecoders(allocated.get(), videoId, audioId)) return nullptr;
   AVDictionary* parameters = InputFormatParameters();
+  RestrictToLocalFiles(&parameters, LocalInputsOnly);
   // From here the library owns the context and frees it when opening fails.
   AVFormatContext* ic = allocated.release();
-  const int ret = lav::avformat_open_input(&ic, FileName.c_str(), InputFormat, &parameters);
+  const int ret =
+      lav::avformat_open_input(&ic, InputUrl(FileName, LocalInputsOnly).c_str(), InputFormat, &parameters);
   lav::av_dict_free(&parameters);
   if (ret < 0) {
     LastError = InputOpenError(FileName, InputFormat, ret);

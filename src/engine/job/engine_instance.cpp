@@ -129,6 +129,10 @@ void TCustomFFmpeg::SetDefaults() {
   PgmyuvCompat = 0;
   DtsDeltaThreshold = 10.0f;
   SwsFlags = SWS_BICUBIC;
+  OutputCollision = TOutputCollision::Replace;
+  KeepStoppedOutput = true;
+  LocalInputsOnly = false;
+  for (std::string& name : FinalOutputNames) name.clear();
 
   HookRanges.clear();
   HookRangeCount = HookRangeIndex = HookFrameCount = 0;

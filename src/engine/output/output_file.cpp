@@ -11,6 +11,7 @@
 #include "binding/message_format.h"
 #include "engine/engine.h"
 #include "engine/io_interrupt.h"
+#include "engine/local_file.h"
 
 namespace vantrel {
 namespace {
@@ -191,6 +192,10 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string& FileName) {
   ApplyMuxerSettings(oc.get());
   OutputFiles[index] = std::move(oc);
   OutputFileNames[index] = FileName;
+  // A new set of outputs: the names a finished job reported are history.
+  if (index == 0)
+    for (std::string& name : FinalOutputNames) name.clear();
+  FinalOutputNames[index] = FileName;
   OutputFileWritten[index] = false;
   ++OutputFileCount;
   OutputFormat = nullptr;
@@ -206,7 +211,17 @@ bool TCustomFFmpeg::OpenOutputIO(int FileIndex) {
   AVFormatContext* oc = OutputFiles[FileIndex].get();
   if ((oc->oformat->flags & AVFMT_NOFILE) || oc->pb) return true;
   const std::string& name = OutputFileNames[FileIndex];
-  const std::string written = StageOutput(FileIndex) ? StagedOutputs[FileIndex].Temp : name;
+  if (std::string refusal = RefuseTakenName(FileIndex); !refusal.empty()) {
+    LastError = refusal;
+    return false;
+  }
+  const bool staged = StageOutput(FileIndex);
+  // Writing in place could replace a file, which only Replace allows.
+  if (!staged && OutputCollision != TOutputCollision::Replace && !LocalFilePath(name).empty()) {
+    LastError = Format("Could not open '%s'", name);
+    return false;
+  }
+  const std::string written = staged ? oc->url : name;
   if (lav::avio_open2(&oc->pb, written.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, nullptr) < 0) {
     DiscardUnfinishedOutput(FileIndex);
     LastError = Format("Could not open '%s'", name);
