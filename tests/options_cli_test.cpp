@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "options_test_engine.h"
 #include "test_support.h"
 
 namespace vantrel {
@@ -16,9 +17,74 @@ TEST(OptionCli, RefusedOptionEndsTheRun) {
   EXPECT_EQ(test::RunCommand(Cli("-qscale 300 out.mp4"), out), 1);
   EXPECT_EQ(out, "vantrel-cli: qscale must be > 0.0 and <= 255\n");
   EXPECT_EQ(test::RunCommand(Cli("-ar 22050 -ar fast out.mp4"), out), 1);
-  EXPECT_EQ(out, "vantrel-cli: 'fast' is not a valid integer value\n");
+  EXPECT_EQ(out, "vantrel-cli: Invalid value 'fast' for option '-ar'\n");
   EXPECT_EQ(test::RunCommand(Cli("-vtag DIVX5 out.mp4"), out), 1);
   EXPECT_EQ(out, "vantrel-cli: video tag parameter must be 4 chars\n");
+}
+
+struct RefusedValue {
+  const char* option;
+  const char* value;
+  const char* message;
+};
+
+// Values that are no number, duration, size or rate of their option, or
+// that are zero or negative where that means nothing; the window's own
+// values (kbit/s and Hz lists, frame rates) are among the accepted below.
+constexpr RefusedValue kRefusedValues[] = {
+    {"ab", "foo", "Invalid value 'foo' for option '-ab'"},
+    {"ab", "-5", "Invalid value '-5' for option '-ab'"},
+    {"b", "foo", "Invalid value 'foo' for option '-b'"},
+    {"b", "0", "Invalid value '0' for option '-b'"},
+    {"vb", "0k", "Invalid value '0k' for option '-vb'"},
+    {"ar", "0", "Invalid value '0' for option '-ar'"},
+    {"ar", "-1", "Invalid value '-1' for option '-ar'"},
+    {"ar", "8kHz", "Invalid value '8kHz' for option '-ar'"},
+    {"ac", "0", "Invalid value '0' for option '-ac'"},
+    {"t", "-5", "Invalid value '-5' for option '-t'"},
+    {"t", "0", "Invalid value '0' for option '-t'"},
+    {"t", "soon", "Invalid value 'soon' for option '-t'"},
+    {"ss", "-1", "Invalid value '-1' for option '-ss'"},
+    {"r", "0", "Invalid value '0' for option '-r'"},
+    {"r", "-25", "Invalid value '-25' for option '-r'"},
+    {"s", "big", "Invalid value 'big' for option '-s'"},
+    {"fs", "1MB", "Invalid value '1MB' for option '-fs'"},
+    {"vframes", "many", "Invalid value 'many' for option '-vframes'"},
+    {"muxdelay", "-1", "Invalid value '-1' for option '-muxdelay'"},
+    {"g", "many", "Invalid value 'many' for option '-g'"},
+};
+
+// The engine refuses through SetOption and its check alike, leaving the
+// command line nothing of its own to decide: vantrel-cli prints the same
+// words, exits 1 and has opened no file (the input's description would be
+// printed) nor created the output.
+TEST(OptionCli, RefusedValuesThroughTheEngineAndTheCommandLine) {
+  const std::string in = test::Fixture("fps25_10s.avi");
+  ASSERT_TRUE(std::filesystem::exists(in)) << in;
+  test::TempDir dir;
+  test::OptionEngine e;
+  for (const RefusedValue& row : kRefusedValues) {
+    EXPECT_EQ(test::Refusal([&] { e.SetOption(row.option, row.value); }), row.message) << row.option;
+    EXPECT_EQ(test::Refusal([&] { e.CheckOptionValue(row.option, row.value); }), row.message) << row.option;
+    std::string out;
+    const std::string args = "-i " + in + " -" + row.option + " " + row.value + " " + (dir / "out.mp4");
+    EXPECT_EQ(test::RunCommand(Cli(args), out), 1) << args;
+    EXPECT_EQ(out, "vantrel-cli: " + std::string(row.message) + "\n") << args;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.mp4"));
+}
+
+TEST(OptionCli, WindowAndBoundaryValuesAreAccepted) {
+  test::OptionEngine e;
+  const std::pair<const char*, const char*> accepted[] = {
+      {"b", "40000"}, {"b", "512k"}, {"ab", "4750"}, {"ab", "96000"}, {"ar", "8000"},  {"ar", "48000"},
+      {"ac", "1"},    {"r", "15"},   {"r", "30000/1001"}, {"t", "0.5"}, {"ss", "0"}, {"itsoffset", "-2"},
+      {"muxdelay", "0"}, {"fs", "-1"}, {"g", "12"}};
+  for (const auto& [option, value] : accepted) {
+    EXPECT_NO_THROW(e.CheckOptionValue(option, value)) << option << " " << value;
+    EXPECT_NO_THROW(e.SetOption(option, value)) << option << " " << value;
+  }
+  EXPECT_EQ(e.AudioSampleRate, 48000);
 }
 
 TEST(OptionCli, ListsPixelFormats) {

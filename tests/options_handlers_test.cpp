@@ -14,13 +14,13 @@ TEST(OptionTimes, DurationsStartTimesAndDates) {
   e.SetOption("t", "01:00:00");
   EXPECT_EQ(e.RecordingTime, 3600000000LL);
   EXPECT_EQ(e.DurationMs, 3600000);
-  e.SetOption("t", "0");
+  EXPECT_EQ(Refusal([&] { e.SetOption("t", "0"); }), "Invalid value '0' for option '-t'");
   EXPECT_EQ(e.RecordingTime, 3600000000LL);
   e.SetOption("ss", "1.5");
   EXPECT_EQ(e.StartTime, 1500000);
   e.SetOption("itsoffset", "-2");
   EXPECT_EQ(e.InputTsOffset, -2000000);
-  EXPECT_EQ(Refusal([&] { e.SetOption("ss", "soon"); }), "Invalid duration specification for ss: soon");
+  EXPECT_EQ(Refusal([&] { e.SetOption("ss", "soon"); }), "Invalid value 'soon' for option '-ss'");
   EXPECT_EQ(e.StartTime, 1500000);
   e.SetOption("timestamp", "2001-02-03 04:05:06.7");
   EXPECT_EQ(e.RecTimestamp % 60, 7);  // rounded to the nearest second
@@ -79,10 +79,10 @@ TEST(OptionPicture, RateSizeAndAspect) {
   e.SetOption("r", "30000/1001");
   EXPECT_EQ(e.FrameRate.num, 30000);
   EXPECT_EQ(e.FrameRate.den, 1001);
-  EXPECT_EQ(Refusal([&] { e.SetOption("r", "fast"); }), "Incorrect frame rate");
+  EXPECT_EQ(Refusal([&] { e.SetOption("r", "fast"); }), "Invalid value 'fast' for option '-r'");
   e.SetOption("s", "qcif");
   EXPECT_EQ(e.FrameWidth, 176);
-  EXPECT_EQ(Refusal([&] { e.SetOption("s", "big"); }), "Incorrect frame size");
+  EXPECT_EQ(Refusal([&] { e.SetOption("s", "big"); }), "Invalid value 'big' for option '-s'");
   EXPECT_EQ(Refusal([&] { e.SetOption("s", "321x240"); }), "Frame size must be a multiple of 2");
   EXPECT_EQ(e.FrameWidth, 321);  // stored before the parity check
   e.SetOption("aspect", "16:9");

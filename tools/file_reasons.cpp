@@ -27,6 +27,8 @@ std::string LocalPath(const std::string& name) {
   return name.rfind("file:", 0) == 0 ? name.substr(5) : name;
 }
 
+std::string EngineFileName(const std::string& name) { return name == "-" ? "pipe:" : name; }
+
 std::string InputReason(const std::string& name) {
   const std::string path = LocalPath(name);
   if (path.empty()) return {};

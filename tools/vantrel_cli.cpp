@@ -75,6 +75,24 @@ int CheckOptionNames(const TCustomFFmpeg& engine, const vantrel::cli::Arguments&
   return kExitOk;
 }
 
+// Values no option can use are refused before anything is opened: a
+// refusal must not cost what standard input held or leave an output behind.
+// The libraries' own complaint about a value is muted as in ApplyOption.
+int CheckOptionValues(const TCustomFFmpeg& engine, const vantrel::cli::Arguments& args) {
+  vantrel::cli::SetLibraryLogMuted(true);
+  std::string refusal;
+  for (const Step& step : args.steps) {
+    if (step.kind != Step::Option || !refusal.empty()) continue;
+    try {
+      engine.CheckOptionValue(step.name, step.value);
+    } catch (const vantrel::FFMpegException& e) {
+      refusal = e.what();
+    }
+  }
+  vantrel::cli::SetLibraryLogMuted(false);
+  return refusal.empty() ? kExitOk : Fail(refusal);
+}
+
 int ApplyOption(TCustomFFmpeg& engine, const Step& step) {
   // The libraries complain about a refused value once per option holder;
   // the refusal is said once below instead. A refused frame hook is the
@@ -102,11 +120,11 @@ int ApplySteps(TCustomFFmpeg& engine, const vantrel::cli::Arguments& args,
     int status = kExitOk;
     switch (step.kind) {
       case Step::Input:
-        if (!engine.OpenInputFile(step.value) && !signals.Received())
+        if (!engine.OpenInputFile(vantrel::cli::EngineFileName(step.value)) && !signals.Received())
           status = Fail(vantrel::cli::WithReason(engine.LastError, vantrel::cli::InputReason(step.value)));
         break;
       case Step::Output:
-        if (!engine.OpenOutputFile(step.value))
+        if (!engine.OpenOutputFile(vantrel::cli::EngineFileName(step.value)))
           status = Fail(vantrel::cli::WithReason(engine.LastError, vantrel::cli::OutputReason(step.value)));
         break;
       case Step::Option:
@@ -136,6 +154,7 @@ int RunJob(const vantrel::cli::Arguments& args, vantrel::cli::StopSignals& signa
   // the name is the error to report, not the input file that then looks
   // like an existing output.
   int status = CheckOptionNames(engine, args);
+  if (status == kExitOk) status = CheckOptionValues(engine, args);
   if (status == kExitOk) status = CheckOutputs(args);
   if (status != kExitOk) return status;
   signals.Attach(&engine);

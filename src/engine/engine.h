@@ -33,6 +33,10 @@ class FFMpegException : public std::runtime_error {
   explicit FFMpegException(const std::string& msg) : std::runtime_error(msg) {}
 };
 
+// The refusal of a value an option cannot use, in the words the command
+// line prints: "Invalid value 'foo' for option '-ab'".
+FFMpegException InvalidOptionValue(const std::string& Name, const std::string& Value);
+
 // A broken internal assumption or a malformed value of the kind the engine
 // treats as a programming error rather than a refused option.
 class EAssertionFailed : public std::logic_error {
@@ -132,11 +136,19 @@ class TCustomFFmpeg : protected TEngineWorkingState {
 
   // ---- option language ----
   // What SetOption did with a pair. The engine's callers may ignore it (an
-  // unknown name or a refused library value then passes silently); a front
-  // end that wants to refuse them reads it. Refusals of the table's handlers
-  // still raise.
+  // unknown name, or a library option given no value, then passes
+  // silently); a front end that wants to refuse them reads it. A value an
+  // option refuses raises, from the table's handlers and from the library
+  // holders alike.
   enum class TOptionResult { Applied, UnknownName, ValueRefused };
   TOptionResult SetOption(const std::string& Name, const std::string& Value);
+  // Raises InvalidOptionValue when the value cannot be a value of the
+  // option whatever the files and the other options: not a number, a
+  // duration, a size or a rate of the option's kind, or zero or negative
+  // where neither means anything. Changes nothing, so a front end can check
+  // a whole command line before it opens a file; SetOption checks the same.
+  // An empty value passes where the handler reads it as "leave alone".
+  void CheckOptionValue(const std::string& Name, const std::string& Value) const;
   // Whether SetOption would know the name: a table entry or an option of one
   // of the library holders (also through the a/v/s prefix). Needs ResetEngine.
   bool KnowsOption(const std::string& Name) const;
@@ -149,6 +161,9 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   // Whether one of the library holders has an option of that name (after
   // the renames of the old generation, and through the a/v/s prefix).
   bool KnowsGenericOption(const std::string& Name) const;
+  // Whether a fresh codec or format holder takes the value of a generic
+  // option; true for names those holders do not have.
+  bool GenericValueAccepted(const std::string& Name, const std::string& Value) const;
   void SetVerbose(int Level);
   // Applies a bit rate through the generic options and warns when the value
   // read back looks like kbit/s.
@@ -362,6 +377,8 @@ class TCustomFFmpeg : protected TEngineWorkingState {
   void WorkerTerminate();
 
   // ---- option language: generic mechanism ----
+  // SetOption for a name the table does not have.
+  TOptionResult SetGenericOption(const std::string& Name, const std::string& Value);
   // Copies the recorded generic options whose descriptors carry every bit of
   // Flags from the option holder Source (an AVCodecContext*, AVFormatContext*
   // or SwsContext*) into the new context Target, each with the holder's

@@ -31,6 +31,12 @@ double StrToFloatDef(const std::string& Text, double Default);
 // with the same error rather than becoming an infinity.
 float StrToSingle(const std::string& Text);
 
+// Whether a value of the option table's Name is of the option's kind (a
+// number, a duration, a size, a rate), positive where zero or less means
+// nothing. True for the options whose value is none of these, and for an
+// empty value where the handler reads it as "leave alone".
+bool TableValueAccepted(const std::string& Name, const std::string& Value);
+
 // Text with the blanks (and control characters) around it removed.
 std::string TrimText(const std::string& Text);
 

@@ -121,6 +121,22 @@ bool TCustomFFmpeg::KnowsGenericOption(const std::string& Name) const {
   return FindOption(PrefixedHolder(CodecOptions, name, rest), rest) != nullptr || KnowsMuxerOption(name);
 }
 
+// Fresh holders, so that checking a value changes nothing the job uses.
+// Names of the scaler, of a muxer or with the a/v/s prefix pass: SetOption
+// still refuses a value their holder does not take.
+bool TCustomFFmpeg::GenericValueAccepted(const std::string& Name, const std::string& Value) const {
+  const std::string name = CurrentName(Name);
+  if (FindOption(CodecOptions[0].get(), name)) {
+    const CodecContextPtr holder(lav::avcodec_alloc_context3(nullptr));
+    return holder && lav::av_opt_set(holder.get(), name.c_str(), Value.c_str(), 0) >= 0;
+  }
+  if (FindOption(FormatOptions.get(), name)) {
+    const FormatContextPtr holder(lav::avformat_alloc_context());
+    return holder && lav::av_opt_set(holder.get(), name.c_str(), Value.c_str(), 0) >= 0;
+  }
+  return true;
+}
+
 bool TCustomFFmpeg::ApplyGenericOptionInt(const std::string& Name, int Value) {
   return ApplyGenericOption(Name, std::to_string(Value));
 }
@@ -146,7 +162,8 @@ void TCustomFFmpeg::SetVerbose(int Level) {
 void TCustomFFmpeg::SetBitrate(const std::string& Name, const std::string& Value) {
   RefuseWhileRunning();
   if (Name.empty() || Value.empty()) return;
-  if (!ApplyGenericOption(Name, Value) || !LogAssigned()) return;
+  if (!TableValueAccepted(Name, Value) || !ApplyGenericOption(Name, Value)) throw InvalidOptionValue(Name, Value);
+  if (!LogAssigned()) return;
   void* holder = CodecOptions[Name[0] == 'a' ? AVMEDIA_TYPE_AUDIO : AVMEDIA_TYPE_VIDEO].get();
   if (IntOption(holder, "b") < 1000)
     Log(1, "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s");

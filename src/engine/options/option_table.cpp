@@ -54,6 +54,12 @@ int32_t DecoderThreadCount(S name, S value) {
   return n;
 }
 
+// The encoders and the audio decoder run on one thread each; only the
+// picture decoder can be given more.
+constexpr const char* kThreadsRefused =
+    "Option '-threads' is not supported: encoders run on one thread each here. "
+    "Use -decode_threads N (1 to 16) to decode video on N threads";
+
 // Seconds that become microseconds in a 32-bit or a 64-bit integer.
 constexpr double kInt32Seconds = double(INT32_MAX) / 1000000;
 constexpr double kInt64Seconds = 9.2e12;
@@ -63,6 +69,8 @@ constexpr double kInt64Seconds = 9.2e12;
 #define FLAG_OPTION(field) [](E& e, S, S) { e.field = 1; }
 #define RANGED_OPTION(field, limit) [](E& e, S n, S v) { e.field = RangedSingle(n, v, limit); }
 
+// SetOption checks a value with TableValueAccepted before its handler runs,
+// so the handlers here read numbers that are of their option's kind.
 constexpr auto kOptions = std::to_array<OptionEntry>({
     {"L", Kind::Ignored, Nothing},
     {"h", Kind::Ignored, Nothing},
@@ -94,7 +102,7 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"loop_output", Kind::Value, INT_OPTION(LoopOutput)},
     {"v", Kind::Value, [](E& e, S, S v) { e.SetVerbose(StrToInt(v)); }},
     {"target", Kind::Value, [](E& e, S, S v) { e.SetTarget(v); }},
-    {"threads", Kind::Value, [](E&, S n, S) { throw FFMpegException("TODO: option - " + n); }},
+    {"threads", Kind::Value, [](E&, S, S) { throw FFMpegException(kThreadsRefused); }},
     {"decode_threads", Kind::Value, [](E& e, S n, S v) { e.VideoDecoderThreads = DecoderThreadCount(n, v); }},
     {"skip_dropped", Kind::Flag, FLAG_OPTION(SkipDroppedPictures)},
     {"prescale_halving", Kind::Flag, FLAG_OPTION(PrescaleHalving)},
@@ -149,14 +157,8 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"ab", Kind::Value, [](E& e, S n, S v) { e.SetBitrate(n, v); }},
     {"aframes", Kind::Value, INT_OPTION(MaxFrames[AVMEDIA_TYPE_AUDIO])},
     {"aq", Kind::Value, RANGED_OPTION(AudioQScale, double(INT32_MAX) / FF_QP2LAMBDA)},
-    {"ar", Kind::Value, [](E& e, S, S v) {
-       const int32_t rate = StrToInt(v);
-       if (rate > 0) e.AudioSampleRate = rate;
-     }},
-    {"ac", Kind::Value, [](E& e, S, S v) {
-       const int32_t channels = StrToInt(v);
-       if (channels > 0) e.AudioChannels = channels;
-     }},
+    {"ar", Kind::Value, INT_OPTION(AudioSampleRate)},
+    {"ac", Kind::Value, INT_OPTION(AudioChannels)},
     {"an", Kind::Flag, FLAG_OPTION(AudioDisable)},
     {"acodec", Kind::Value, [](E& e, S n, S v) { e.OptCodecName(n, v); }},
     {"atag", Kind::Value, [](E& e, S n, S v) { e.OptCodecTag(n, v); }},
@@ -198,13 +200,31 @@ const OptionEntry* FindOption(const std::string& Name) {
 TCustomFFmpeg::TOptionResult TCustomFFmpeg::SetOption(const std::string& Name, const std::string& Value) {
   RefuseWhileRunning();
   const OptionEntry* entry = FindOption(Name);
-  if (!entry) {
-    if (ApplyGenericOption(Name, Value)) return TOptionResult::Applied;
-    return KnowsGenericOption(Name) ? TOptionResult::ValueRefused : TOptionResult::UnknownName;
-  }
+  if (!entry) return SetGenericOption(Name, Value);
+  if (!TableValueAccepted(Name, Value)) throw InvalidOptionValue(Name, Value);
   if (entry->kind == Kind::Ignored && LogAssigned()) Log(1, "Do nothing: option - " + Name);
-  entry->apply(*this, Name, Value);
+  try {
+    entry->apply(*this, Name, Value);
+  } catch (const EConvertError&) {
+    throw InvalidOptionValue(Name, Value);
+  }
   return TOptionResult::Applied;
+}
+
+// A value the holder refuses is not dropped: the job would run without it.
+// A name given no value is left to the caller (the command line says that
+// the value is missing).
+TCustomFFmpeg::TOptionResult TCustomFFmpeg::SetGenericOption(const std::string& Name, const std::string& Value) {
+  if (ApplyGenericOption(Name, Value)) return TOptionResult::Applied;
+  if (!KnowsGenericOption(Name)) return TOptionResult::UnknownName;
+  if (!TrimText(Value).empty()) throw InvalidOptionValue(Name, Value);
+  return TOptionResult::ValueRefused;
+}
+
+void TCustomFFmpeg::CheckOptionValue(const std::string& Name, const std::string& Value) const {
+  const bool accepted = FindOption(Name) ? TableValueAccepted(Name, Value)
+                                         : TrimText(Value).empty() || GenericValueAccepted(Name, Value);
+  if (!accepted) throw InvalidOptionValue(Name, Value);
 }
 
 bool TCustomFFmpeg::KnowsOption(const std::string& Name) const {
