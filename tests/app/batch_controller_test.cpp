@@ -166,12 +166,20 @@ class BatchControllerTest : public QObject {
     QVERIFY(reporter_->messages.isEmpty());
   }
 
-  // Stopped while the first two rows convert: those are "Stopped", the
-  // third never started keeps " "; no completion, no power-off, also after
-  // the stopped tasks' notices have been delivered.
+  // Stopped while the first two rows convert: those are "Stopped" and
+  // leave nothing (an existing output of the first keeps its bytes, with
+  // overwriting on), the third never started keeps " "; no completion, no
+  // power-off, also after the stopped tasks' notices have been delivered.
   void stopMarksRunningRowsOnly() {
-    const BatchSettings s = settings(2, true);
+    BatchSettings s = settings(2, true);
+    s.files.overwrite = true;
     addRows({Fixture("fps25_10s.avi"), Fixture("fps25_10s.avi"), Fixture("fps25_10s.avi")}, s);
+    const QString existing = s.files.outputFolder + QStringLiteral("fps25_10s.mp4");
+    {
+      QFile f(existing);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write("precious");
+    }
     batch_->start(s);
     QTRY_VERIFY_WITH_TIMEOUT(anyConverting(), kBatchTimeoutMs);
     batch_->startOrStop(s);
@@ -181,6 +189,12 @@ class BatchControllerTest : public QObject {
     QCOMPARE(status(1), RowStatus::Stopped);
     QCOMPARE(status(2), RowStatus::Queued);
     QCOMPARE(model_->data(model_->index(2, FileListModel::StatusColumn)).toString(), QStringLiteral(" "));
+    for (int row = 0; row < 3; ++row) QVERIFY(batch_->outputPath(row).isEmpty());
+    QCOMPARE(QDir(s.files.outputFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("fps25_10s.mp4")});
+    QFile kept(existing);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("precious"));
     QCOMPARE(ends_, QList<BatchEnd>{BatchEnd::Stopped});
     QCOMPARE(completions_, 0);
     QCOMPARE(shutdown_->requests, 0);
