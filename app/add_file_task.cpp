@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 #include <cerrno>
 #include <cstring>
@@ -96,9 +97,15 @@ RowAdder::RowAdder(const AddFileSettings& settings, FileListModel& model)
 }
 
 int RowAdder::add(const QString& path, const ProbedInput& probed, MessageReporter& reporter) {
+  std::optional<FileRow> row = makeRow(path, probed, reporter);
+  return row ? model_.append(std::move(*row)) : -1;
+}
+
+std::optional<FileRow> RowAdder::makeRow(const QString& path, const ProbedInput& probed, MessageReporter& reporter,
+                                         const RowPlan* plan) {
   if (!probed.refusal.isEmpty()) {
     reporter.Report(MessageKind::Refusal, NotSupportedText(path, probed.refusal));
-    return -1;
+    return std::nullopt;
   }
   // Before naming: the new row's input may not become its own output.
   taken_.insert(path);
@@ -106,11 +113,11 @@ int RowAdder::add(const QString& path, const ProbedInput& probed, MessageReporte
       ChooseOutputName(settings_.outputFolder, InputBaseName(path), extension_, settings_.overwrite, taken_);
   taken_.insert(settings_.outputFolder + name + extension_);
   FileRow row = MakeFileRow(path, probed.durationUs, name, probed.video);
-  RowPlan plan = PlanRow(probed.durationUs, probed.video, settings_);
-  row.decodingNote = std::move(plan.decoding.note);
-  row.estimatedBytes = plan.estimatedBytes;
-  row.verdict = std::move(plan.verdict);
-  return model_.append(std::move(row));
+  RowPlan made = plan ? *plan : PlanRow(probed.durationUs, probed.video, settings_);
+  row.decodingNote = std::move(made.decoding.note);
+  row.estimatedBytes = made.estimatedBytes;
+  row.verdict = std::move(made.verdict);
+  return row;
 }
 
 int AddFilesToList(const AddFileSettings& settings, const QStringList& paths, FileListModel& model,
@@ -126,11 +133,13 @@ int AddFilesToList(const AddFileSettings& settings, const QStringList& paths, Fi
   // heard while a long list is being added.
   constexpr qsizetype kSlice = 64;
   RowAdder adder(settings, model);
+  // Threads of our own, never the global pool's, which others wait on.
+  QThreadPool pool;
   int added = 0;
   for (qsizetype first = 0; first < paths.size(); first += kSlice) {
     if (stopRequested && stopRequested()) break;
     const QStringList slice = paths.mid(first, kSlice);
-    const QList<ProbedInput> probed = QtConcurrent::blockingMapped(slice, ProbeInput);
+    const QList<ProbedInput> probed = QtConcurrent::blockingMapped(&pool, slice, ProbeInput);
     for (qsizetype i = 0; i < slice.size(); ++i) {
       if (adder.add(slice[i], probed[i], reporter) >= 0)
         ++added;

@@ -18,9 +18,11 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <utility>
 
+#include "app/file_row.h"
 #include "app/message_reporter.h"
 #include "app/row_plan.h"
 #include "converter/bront_converter.h"
@@ -61,6 +63,11 @@ class RowAdder {
   // The new row's index, or -1 when the file was refused: its reason went
   // to reporter.
   int add(const QString& path, const ProbedInput& probed, MessageReporter& reporter);
+  // The row add would append, without appending it, for a caller that
+  // appends many at once; nothing when the file was refused. plan, when
+  // given, was made for this adder's settings.
+  std::optional<FileRow> makeRow(const QString& path, const ProbedInput& probed, MessageReporter& reporter,
+                                 const RowPlan* plan = nullptr);
 
  private:
   AddFileSettings settings_;

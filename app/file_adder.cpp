@@ -1,6 +1,9 @@
 #include "app/file_adder.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QtConcurrent/QtConcurrentMap>
+#include <functional>
 
 #include "app/file_list_model.h"
 
@@ -19,7 +22,10 @@ class RefusalCollector final : public MessageReporter {
 
 FileAdder::FileAdder(FileListModel& model, QObject* parent) : QObject(parent), model_(model) {}
 
-FileAdder::~FileAdder() { cancel(); }
+FileAdder::~FileAdder() {
+  cancel();
+  pool_.waitForDone();
+}
 
 void FileAdder::add(const QStringList& paths, const AddFileSettings& settings) {
   if (paths.isEmpty()) return;
@@ -45,40 +51,70 @@ void FileAdder::startNext() {
   adder_.emplace(job_.settings, model_);
   ready_.clear();
   next_ = 0;
+  workersDone_ = false;
   refused_.clear();
-  current_ = std::make_unique<QFutureWatcher<ProbedInput>>();
+  current_ = std::make_unique<QFutureWatcher<LookedAt>>();
   connect(current_.get(), &QFutureWatcherBase::resultReadyAt, this, &FileAdder::takeResult);
   connect(current_.get(), &QFutureWatcherBase::finished, this, &FileAdder::endJob);
-  current_->setFuture(QtConcurrent::mapped(job_.paths, ProbeInput));
+  // The plan is made on the worker too: the window's thread only names the
+  // rows and shows them.
+  std::function<LookedAt(const QString&)> lookAt = [settings = job_.settings](const QString& path) {
+    LookedAt found{ProbeInput(path), {}};
+    if (found.probed.refusal.isEmpty()) found.plan = PlanRow(found.probed.durationUs, found.probed.video, settings);
+    return found;
+  };
+  current_->setFuture(QtConcurrent::mapped(&pool_, job_.paths, lookAt));
   emit progress(0, int(job_.paths.size()));
 }
 
 void FileAdder::takeResult(int index) {
   ready_.emplace(index, current_->resultAt(index));
-  addReadyRows();
+  if (!more_) addReadyRows();
 }
 
+// A slice of the rows at a time, appended in one change: the window keeps
+// answering while a long list comes in.
 void FileAdder::addReadyRows() {
+  more_ = false;
+  if (!adder_) return;
+  constexpr qint64 kSliceMs = 15;
+  QElapsedTimer slice;
+  slice.start();
   RefusalCollector reporter;
+  std::vector<FileRow> rows;
   const int before = next_;
-  for (auto it = ready_.find(next_); it != ready_.end(); it = ready_.find(next_)) {
+  for (auto it = ready_.find(next_); it != ready_.end() && slice.elapsed() < kSliceMs; it = ready_.find(next_)) {
     const QString& path = job_.paths[next_];
-    if (adder_->add(path, it->second, reporter) < 0) refused_.push_back({path, reporter.last});
+    std::optional<FileRow> row = adder_->makeRow(path, it->second.probed, reporter, &it->second.plan);
+    if (row)
+      rows.push_back(std::move(*row));
+    else
+      refused_.push_back({path, reporter.last});
     ready_.erase(it);
     ++next_;
   }
+  model_.append(std::move(rows));
   if (next_ != before) emit progress(next_, int(job_.paths.size()));
+  if (ready_.count(next_)) {
+    more_ = true;
+    QTimer::singleShot(0, this, &FileAdder::addReadyRows);
+  } else if (workersDone_ && next_ >= job_.paths.size()) {
+    finishJob();
+  }
 }
 
 void FileAdder::endJob() {
+  workersDone_ = true;
   addReadyRows();
-  // This runs in the watcher's own signal: it goes once that has returned.
+}
+
+void FileAdder::finishJob() {
+  // This may run in the watcher's own signal: it goes once that has returned.
   current_.release()->deleteLater();
   adder_.reset();
   const std::vector<RefusedFile> refused = std::move(refused_);
   refused_.clear();
-  if (!queue_.empty())
-    startNext();
+  if (!queue_.empty()) startNext();
   emit finished(refused);
 }
 

@@ -6,6 +6,7 @@
 
 #include <QFutureWatcher>
 #include <QObject>
+#include <QThreadPool>
 #include <QStringList>
 #include <map>
 #include <memory>
@@ -48,17 +49,29 @@ class FileAdder : public QObject {
     QStringList paths;
     AddFileSettings settings;
   };
+  // What a worker finds out about one file: the look at it, and its plan.
+  struct LookedAt {
+    ProbedInput probed;
+    RowPlan plan;
+  };
   void startNext();
   void takeResult(int index);
   void addReadyRows();
   void endJob();
+  void finishJob();
 
   FileListModel& model_;
+  // The files are looked at on threads of our own: Qt draws the window with
+  // the global pool's threads and waits for them, so the window would
+  // stand still while the global pool is busy with files.
+  QThreadPool pool_;
   std::vector<Job> queue_;
-  std::unique_ptr<QFutureWatcher<ProbedInput>> current_;
+  std::unique_ptr<QFutureWatcher<LookedAt>> current_;
   Job job_;
   std::optional<RowAdder> adder_;
-  std::map<int, ProbedInput> ready_;  // looked at, waiting for the files before them
+  std::map<int, LookedAt> ready_;  // looked at, waiting for the files before them
+  bool more_ = false;              // a turn to add the rest is asked for
+  bool workersDone_ = false;       // every file of the job has been looked at
   int next_ = 0;                      // the next file to become a row
   std::vector<RefusedFile> refused_;
 };

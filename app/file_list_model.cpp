@@ -115,6 +115,14 @@ int FileListModel::append(FileRow row) {
   return at;
 }
 
+void FileListModel::append(std::vector<FileRow> rows) {
+  if (rows.empty()) return;
+  const int at = size();
+  beginInsertRows(QModelIndex(), at, at + int(rows.size()) - 1);
+  for (FileRow& row : rows) rows_.push_back(std::move(row));
+  endInsertRows();
+}
+
 bool FileListModel::removeSelected(QList<int> selected) {
   std::sort(selected.begin(), selected.end(), std::greater<int>());
   selected.erase(std::unique(selected.begin(), selected.end()), selected.end());

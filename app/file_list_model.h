@@ -50,6 +50,8 @@ class FileListModel : public QAbstractTableModel {
   // ---- list actions ----
   // The new row's index. The same file may be appended any number of times.
   int append(FileRow row);
+  // Several rows at the end in one change, so a view lays itself out once.
+  void append(std::vector<FileRow> rows);
   // Removes each listed row once, the last first; rows outside the list are
   // ignored. False when nothing was removed.
   bool removeSelected(QList<int> selected);

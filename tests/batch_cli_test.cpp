@@ -366,7 +366,7 @@ TEST(BatchCli, ChoicesOfferOnlyWhatTheProfileCanUseAndSayWhereTheyCameFrom) {
 TEST(BatchCli, CtrlCStopsTheRunningFilesCleanly) {
   ASSERT_TRUE(test::FixturesAvailable());
   Batch batch;
-  const std::string file = test::Fixture("fps25_10s.avi");
+  const std::string file = test::Fixture("fps25_40s.avi");
   const std::string log = batch.dir / "log.txt";
   // Slow settings, so the signal surely meets the running files.
   const int status = test::RunCommand(

@@ -120,21 +120,21 @@ TEST(DataSafety, NoFileIsEverLost) {
          EXPECT_NE(out.find("-> " + (d / "out/avi_mpeg4(1).3gp").string()), std::string::npos) << out;
        }},
       {"a file made at the output name while converting, without overwrite",
-       "mkdir out && (B $slow --no-overwrite --output-folder out $F/fps25_10s.avi > log.txt 2>&1 & "
-       "waitwrite out && cp precious.txt out/fps25_10s.mp4; wait) ; cat log.txt",
+       "mkdir out && (B $slow --no-overwrite --output-folder out $F/fps25_40s.avi > log.txt 2>&1 & "
+       "waitwrite out && cp precious.txt out/fps25_40s.mp4; wait) ; cat log.txt",
        [&](const fs::path& d, int status, const std::string& out) {
          EXPECT_EQ(status, 0) << out;
-         EXPECT_EQ(Contents(d / "out/fps25_10s.mp4"), "precious\n");
-         ExpectConverted(d / "out/fps25_10s(1).mp4", 10.0);
-         EXPECT_NE(out.find("-> " + (d / "out/fps25_10s(1).mp4").string()), std::string::npos) << out;
+         EXPECT_EQ(Contents(d / "out/fps25_40s.mp4"), "precious\n");
+         ExpectConverted(d / "out/fps25_40s(1).mp4", 40.0);
+         EXPECT_NE(out.find("-> " + (d / "out/fps25_40s(1).mp4").string()), std::string::npos) << out;
        }},
       {"Ctrl-C with an existing output and overwrite on",
-       "mkdir out && cp precious.txt out/fps25_10s.mp4 && "
-       "(run $slow --overwrite --output-folder out $F/fps25_10s.avi > log.txt 2>&1 & p=$!; "
+       "mkdir out && cp precious.txt out/fps25_40s.mp4 && "
+       "(run $slow --overwrite --output-folder out $F/fps25_40s.avi > log.txt 2>&1 & p=$!; "
        "waitwrite out; kill -INT $p; wait $p; echo status $?) ; cat log.txt",
        [&](const fs::path& d, int, const std::string& out) {
          EXPECT_NE(out.find("status 130"), std::string::npos) << out;
-         EXPECT_EQ(Contents(d / "out/fps25_10s.mp4"), "precious\n");
+         EXPECT_EQ(Contents(d / "out/fps25_40s.mp4"), "precious\n");
          EXPECT_NE(out.find("Stopped"), std::string::npos) << out;
          EXPECT_EQ(Leftovers(d / "out"), 0);
        }},
@@ -149,7 +149,7 @@ TEST(DataSafety, NoFileIsEverLost) {
          EXPECT_EQ(st.st_mode & 07777, 0600u);
        }},
       {"a 250-byte output name survives a killed run, whose leftovers the next run removes",
-       "mkdir out && cp $F/fps25_10s.avi " + longName + ".avi && cp precious.txt out/" + longName +
+       "mkdir out && cp $F/fps25_40s.avi " + longName + ".avi && cp precious.txt out/" + longName +
            ".mp4 && (run $slow --overwrite --output-folder out " + longName +
            ".avi > log.txt 2>&1 & p=$!; waitwrite out; kill -KILL $p; wait $p; "
            "ls -a out | grep -c '^[.]vantrel-' > killed.txt) ; "
@@ -207,13 +207,13 @@ TEST(DataSafety, FullDiskKeepsTheExistingOutput) {
   fs::create_directories(small);
   if (::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
     GTEST_SKIP() << "no small file system to fill: mounting a tmpfs needs root (" << std::strerror(errno) << ")";
-  std::ofstream(small / "fps25_10s.mp4") << "precious\n";
+  std::ofstream(small / "fps25_40s.mp4") << "precious\n";
   std::string output;
   const int status = test::RunCommand(Preamble(dir) + "B --profile 4 --overwrite --output-folder small " +
-                                          test::Fixture("fps25_10s.avi"),
+                                          test::Fixture("fps25_40s.avi"),
                                       output);
   EXPECT_EQ(status, 1) << output;
-  EXPECT_EQ(Contents(small / "fps25_10s.mp4"), "precious\n");
+  EXPECT_EQ(Contents(small / "fps25_40s.mp4"), "precious\n");
   EXPECT_EQ(Leftovers(small), 0);
   ::umount(small.c_str());
 }

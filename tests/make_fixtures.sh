@@ -40,6 +40,7 @@ VALID_FIXTURES=(
     video_only.avi:4
     ts_jump.ts:10
     fps25_10s.avi:10
+    fps25_40s.avi:40
     fps10.avi:4
     a48k.wav:4
     a44k_late.mkv:4
@@ -162,6 +163,8 @@ build_valid() {
     build_ts_jump
 
     av fps25_10s.avi 176 144 25 44100 2 10 -c:v mpeg4 "${MP3_IN_AVI[@]}"
+    # Long enough that a batch is surely met converting it, however fast the machine.
+    av fps25_40s.avi 176 144 25 44100 2 40 -c:v mpeg4 "${MP3_IN_AVI[@]}"
     av fps10.avi 176 144 10 44100 2 4 -c:v mpeg4 "${MP3_IN_AVI[@]}"
     aonly a48k.wav 48000 2 4 -c:a pcm_s16le
 

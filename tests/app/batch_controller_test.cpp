@@ -173,8 +173,8 @@ class BatchControllerTest : public QObject {
   void stopMarksRunningRowsOnly() {
     BatchSettings s = settings(2, true);
     s.files.overwrite = true;
-    addRows({Fixture("fps25_10s.avi"), Fixture("fps25_10s.avi"), Fixture("fps25_10s.avi")}, s);
-    const QString existing = s.files.outputFolder + QStringLiteral("fps25_10s.mp4");
+    addRows({Fixture("fps25_40s.avi"), Fixture("fps25_40s.avi"), Fixture("fps25_40s.avi")}, s);
+    const QString existing = s.files.outputFolder + QStringLiteral("fps25_40s.mp4");
     {
       QFile f(existing);
       QVERIFY(f.open(QIODevice::WriteOnly));
@@ -191,7 +191,7 @@ class BatchControllerTest : public QObject {
     QCOMPARE(model_->data(model_->index(2, FileListModel::StatusColumn)).toString(), QStringLiteral(" "));
     for (int row = 0; row < 3; ++row) QVERIFY(batch_->outputPath(row).isEmpty());
     QCOMPARE(QDir(s.files.outputFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{QStringLiteral("fps25_10s.mp4")});
+             QStringList{QStringLiteral("fps25_40s.mp4")});
     QFile kept(existing);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("precious"));
@@ -203,7 +203,7 @@ class BatchControllerTest : public QObject {
   // The stopped batch's task ends and end-of-batch notice are still queued
   // when the next batch starts: they must neither end it nor touch its rows.
   void staleNoticesLeaveTheNextBatchAlone() {
-    addRows({Fixture("fps25_10s.avi"), Fixture("fps25_10s.avi")}, settings(2, true));
+    addRows({Fixture("fps25_40s.avi"), Fixture("fps25_40s.avi")}, settings(2, true));
     batch_->start(settings(2, true));
     QTRY_VERIFY_WITH_TIMEOUT(anyConverting(), kBatchTimeoutMs);
     batch_->stop();

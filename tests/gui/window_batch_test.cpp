@@ -224,7 +224,7 @@ class WindowBatchTest : public QObject {
     pick("CboFrameRate", "60fps");
     pick("CboVideoBitrate", "512kbps");
     Control<QCheckBox>(*window_, "ChkShutdown")->setChecked(true);
-    add({Fixture("avi_mpeg4.avi"), Fixture("fps25_10s.avi"), Fixture("fps25_10s.avi")});
+    add({Fixture("avi_mpeg4.avi"), Fixture("fps25_40s.avi"), Fixture("fps25_40s.avi")});
     QCOMPARE(window_->model().size(), 3);
     click("BtnStart");
     QVERIFY(window_->busy());
