@@ -77,7 +77,7 @@ void FileAdder::takeResult(int index) {
 void FileAdder::addReadyRows() {
   more_ = false;
   if (!adder_) return;
-  constexpr qint64 kSliceMs = 15;
+  constexpr qint64 kSliceMs = 8;
   QElapsedTimer slice;
   slice.start();
   RefusalCollector reporter;
