@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
+#include <mutex>
 
 #include "binding/av_binding.h"
 
@@ -14,10 +16,18 @@ int LowresFactor(int maxLowres, int width, int height, int outWidth, int outHeig
   return 0;
 }
 
+// Looked up once per codec: every row's plan is made again whenever a
+// choice changes, and the library walks its whole codec list each time.
 Decoder DecoderFor(int codecId) {
-  const AVCodec* codec = lav::avcodec_find_decoder(AVCodecID(codecId));
-  if (!codec) return {};
-  return {QString::fromUtf8(codec->name), std::max(0, int(codec->max_lowres))};
+  static std::mutex lock;
+  static std::map<int, Decoder> known;
+  std::lock_guard<std::mutex> guard(lock);
+  if (const auto it = known.find(codecId); it != known.end()) return it->second;
+  Decoder decoder;
+  if (const AVCodec* codec = lav::avcodec_find_decoder(AVCodecID(codecId)))
+    decoder = {QString::fromUtf8(codec->name), std::max(0, int(codec->max_lowres))};
+  known.emplace(codecId, decoder);
+  return decoder;
 }
 
 namespace {

@@ -1,8 +1,10 @@
 #include "app/file_adder.h"
 
 #include <QElapsedTimer>
+#include <QThread>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentMap>
+#include <algorithm>
 #include <functional>
 
 #include "app/file_list_model.h"
@@ -20,7 +22,10 @@ class RefusalCollector final : public MessageReporter {
 
 }  // namespace
 
-FileAdder::FileAdder(FileListModel& model, QObject* parent) : QObject(parent), model_(model) {}
+FileAdder::FileAdder(FileListModel& model, QObject* parent) : QObject(parent), model_(model) {
+  // One core stays for the window, so it answers however many files come.
+  pool_.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
+}
 
 FileAdder::~FileAdder() {
   cancel();
