@@ -86,7 +86,7 @@ QString AddRefusal(const AddFileSettings& settings) {
   return {};
 }
 
-RowAdder::RowAdder(const AddFileSettings& settings, FileListModel& model)
+RowAdder::RowAdder(const AddFileSettings& settings, FileListModel& model, const QStringList& coming)
     : settings_(settings),
       model_(model),
       extension_(QString::fromUtf8(ProfileAt(settings.choice.profile).extension)) {
@@ -94,6 +94,7 @@ RowAdder::RowAdder(const AddFileSettings& settings, FileListModel& model)
     taken_.insert(settings.outputFolder + model.fileRow(row).outputName + extension_);
     taken_.insert(model.fileRow(row).path);
   }
+  for (const QString& path : coming) taken_.insert(path);
 }
 
 int RowAdder::add(const QString& path, const ProbedInput& probed, MessageReporter& reporter) {
@@ -132,7 +133,7 @@ int AddFilesToList(const AddFileSettings& settings, const QStringList& paths, Fi
   // Looked at several at a time, a slice after another, so that a stop is
   // heard while a long list is being added.
   constexpr qsizetype kSlice = 64;
-  RowAdder adder(settings, model);
+  RowAdder adder(settings, model, paths);
   // Threads of our own, never the global pool's, which others wait on.
   QThreadPool pool;
   int added = 0;

@@ -58,8 +58,9 @@ QString ChooseOutputName(const QString& folder, const QString& base, const QStri
 // has and that is no row's input.
 class RowAdder {
  public:
-  // The rows already in model count as taken.
-  RowAdder(const AddFileSettings& settings, FileListModel& model);
+  // The rows already in model count as taken, and so do the files about
+  // to be added: no row is named after an input that comes later.
+  RowAdder(const AddFileSettings& settings, FileListModel& model, const QStringList& coming = {});
   // The new row's index, or -1 when the file was refused: its reason went
   // to reporter.
   int add(const QString& path, const ProbedInput& probed, MessageReporter& reporter);

@@ -110,10 +110,12 @@ void BatchController::start(const BatchSettings& settings) {
     TaskRecord record;
     record.row = row;
     record.path = r.path;
+    record.outputName = r.outputName;
     record.decoding = PlanRow(r.durationUs, r.video, settings_.files).decoding;
     record.durationMs = r.durationUs > 0 ? r.durationUs / 1000 : -1;
     tasks_.push_back(std::move(record));
   }
+  nameOutputs();
   setRunning(true);
   if (tasks_.empty()) {
     finish(BatchEnd::Empty);
@@ -125,25 +127,24 @@ void BatchController::start(const BatchSettings& settings) {
                                  [this](int index, TPlannedTask& task) { return makeTask(index, task); });
 }
 
-// The name is chosen when the row's turn comes, against the disk as it is
-// then and the names the rows before it took.
-QString BatchController::claimOutput(const TaskRecord& record) {
+// Named in row order against the disk as it is now, every row's input and
+// the names given before; a file that takes a name meanwhile is left alone
+// when the row's output is finished (it takes the next free number then).
+void BatchController::nameOutputs() {
   const AddFileSettings& files = settings_.files;
   const QString extension = QString::fromUtf8(ProfileAt(files.choice.profile).extension);
-  std::lock_guard<std::mutex> lock(namingLock_);
-  const QString name =
-      ChooseOutputName(files.outputFolder, InputBaseName(record.path), extension, files.overwrite, taken_);
-  taken_.insert(files.outputFolder + name + extension);
-  return name;
+  for (TaskRecord& record : tasks_) {
+    record.outputName =
+        ChooseOutputName(files.outputFolder, InputBaseName(record.path), extension, files.overwrite, taken_);
+    taken_.insert(files.outputFolder + record.outputName + extension);
+    model_.setOutputName(record.row, record.outputName);
+  }
 }
 
 std::string BatchController::makeTask(int index, TPlannedTask& task) {
   const TaskRecord& record = tasks_[size_t(index)];
-  const QString name = claimOutput(record);
-  const QString output = settings_.files.outputFolder + name + QString::fromUtf8(ProfileAt(settings_.files.choice.profile).extension);
-  const int generation = generation_.load();
-  QMetaObject::invokeMethod(
-      this, [=, this] { onOutputNamed(generation, index, name); }, Qt::QueuedConnection);
+  const QString output = settings_.files.outputFolder + record.outputName +
+                         QString::fromUtf8(ProfileAt(settings_.files.choice.profile).extension);
 
   TInputOptions input;
   TOutputOptions outputOptions;
@@ -161,11 +162,6 @@ std::string BatchController::makeTask(int index, TPlannedTask& task) {
         .toStdString();
   }
   return {};
-}
-
-void BatchController::onOutputNamed(int generation, int index, const QString& name) {
-  if (generation != generation_) return;
-  if (TaskRecord* record = task(index)) model_.setOutputName(record->row, name);
 }
 
 // A task that says it finished has its output opened again: a file the

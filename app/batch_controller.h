@@ -82,6 +82,7 @@ class BatchController : public QObject {
     // Fixed when the batch starts; read by the workers that make the tasks.
     int row = -1;
     QString path;
+    QString outputName;  // base name, "(n)" included
     DecodeChoice decoding;
     int64_t durationMs = -1;  // the input's, as probed; negative when unknown
     // The controller's thread's alone.
@@ -94,9 +95,8 @@ class BatchController : public QObject {
   void connectEvents();
   // On a worker: the task of plan index made from its row's plan.
   std::string makeTask(int index, TPlannedTask& task);
-  QString claimOutput(const TaskRecord& record);
+  void nameOutputs();
   void onProgress(int generation, int index, int frame, int fps, int currentMs, int totalMs);
-  void onOutputNamed(int generation, int index, const QString& name);
   void onTerminate(int generation, int index, bool finished, bool exception, const QString& message,
                    const QString& output);
   void completeTask(TaskRecord& record, const QString& output);
@@ -116,9 +116,7 @@ class BatchController : public QObject {
   QString progressLine_;
   std::vector<TaskRecord> tasks_;  // by task index
   QElapsedTimer batchClock_;       // started with the batch
-  // The outputs given out so far and every row's input: what the workers
-  // name their outputs against, one at a time.
-  std::mutex namingLock_;
+  // The outputs given out and every row's input.
   TakenOutputs taken_;
   // Set while a stop hands the tasks' last notices on.
   bool stopping_ = false;

@@ -53,7 +53,7 @@ void FileAdder::startNext() {
   if (queue_.empty()) return;
   job_ = std::move(queue_.front());
   queue_.erase(queue_.begin());
-  adder_.emplace(job_.settings, model_);
+  adder_.emplace(job_.settings, model_, job_.paths);
   ready_.clear();
   next_ = 0;
   workersDone_ = false;
