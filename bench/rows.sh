@@ -52,13 +52,13 @@ run_batch() {
             open=$(ls /proc/"$pid"/fd 2>/dev/null | wc -l)
             ((open > most)) && most=$open
             if ((sent == 0)) && (($(grep -c ': Completed' "$WORK/stdout.txt" || true) >= stop)); then
-                kill -INT "$pid"; sent=1
+                kill -INT "$pid" 2>/dev/null; sent=1
             fi
         fi
         sleep 0.02
     done
     wait "$timer" || true
-    echo "$(cat "$WORK/rss.txt") $most $(grep -c ': Completed' "$WORK/stdout.txt" || true)"
+    echo "$(tail -n 1 "$WORK/rss.txt") $most $(grep -c ': Completed' "$WORK/stdout.txt" || true)"
 }
 
 read -r few_rss few_open few_done <<<"$(run_batch $FEW $FEW)"
