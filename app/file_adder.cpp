@@ -53,7 +53,10 @@ void FileAdder::startNext() {
   if (queue_.empty()) return;
   job_ = std::move(queue_.front());
   queue_.erase(queue_.begin());
-  adder_.emplace(job_.settings, model_, job_.paths);
+  // The files still to come are not reserved as inputs here: that would
+  // hold the window up for a long list, and the batch names every output
+  // again, against every row's input, when it starts.
+  adder_.emplace(job_.settings, model_);
   ready_.clear();
   next_ = 0;
   workersDone_ = false;
