@@ -47,6 +47,8 @@ void FileAdder::cancel() {
   current_.reset();
   adder_.reset();
   ready_.clear();
+  refused_.clear();
+  more_ = false;
 }
 
 void FileAdder::startNext() {

@@ -272,7 +272,15 @@ void TForm1::remove() {
   model_->removeSelected(rows);
 }
 
-void TForm1::clear() { model_->clear(); }
+// Clear also drops the files still being looked at: none may turn up in
+// the list the user just emptied.
+void TForm1::clear() {
+  if (adder_->adding()) {
+    adder_->cancel();
+    addingEnded({});
+  }
+  model_->clear();
+}
 
 void TForm1::moveUp() { selectRow(model_->moveUp(selectedRow())); }
 

@@ -211,6 +211,17 @@ class WindowBatchTest : public QObject {
     const std::optional<int64_t> before = window_->model().fileRow(999).estimatedBytes;
     pick("CboVideoBitrate", "512kbps");
     QVERIFY(window_->model().fileRow(999).estimatedBytes.value_or(0) > before.value_or(0));
+
+    // Clear while the files are still being looked at: none of them turns
+    // up in the emptied list, and Convert is back.
+    click("BtnAdd");
+    QVERIFY(window_->adding());
+    click("BtnClear");
+    QVERIFY(!window_->adding());
+    QTest::qWait(300);
+    QCOMPARE(window_->model().size(), 0);
+    QVERIFY(Control<QPushButton>(*window_, "BtnStart")->isEnabled());
+    QVERIFY(!label->isVisible());
   }
 
   // One file at a time, stopped while the second converts: "Completed",
