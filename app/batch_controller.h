@@ -19,7 +19,6 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
