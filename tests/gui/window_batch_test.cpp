@@ -306,9 +306,10 @@ class WindowBatchTest : public QObject {
     QVERIFY(!chosen.fastDecoding);
     QCOMPARE(chosen.outputFolder, outFolder());
 
-    add({Fixture("fps25_10s.avi")});
+    add({Fixture("fps25_40s.avi")});
     // Closed from the event loop's next turn once the row converts: a
-    // short file on a fast machine may be done before a polling wait looks.
+    // short file on a fast machine may be done before a polling wait looks,
+    // and even before the window has closed.
     bool closeAsked = false;
     const QMetaObject::Connection watch =
         connect(&window_->model(), &FileListModel::dataChanged, this, [this, &closeAsked] {
