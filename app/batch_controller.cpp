@@ -17,6 +17,14 @@ QString ProgressLine(int frame, int currentMs, int fps) {
   return QStringLiteral("Current Frame=%1 Time=%2 FPS=%3").arg(frame).arg(currentMs / 1000).arg(fps);
 }
 
+// With several files converting, one file's frame and time would stand for
+// none of them: the line counts the batch instead.
+QString BatchLine(int done, int total, std::optional<int> percent) {
+  QString line = QStringLiteral("%1 of %2 files done").arg(done).arg(total);
+  if (percent) line += QStringLiteral(", %1% of the batch").arg(*percent);
+  return line;
+}
+
 QString WithReason(const QString& message, const QString& reason) {
   if (reason.isEmpty() || message.contains(reason, Qt::CaseInsensitive)) return message;
   return message + QStringLiteral(": ") + reason;
@@ -216,10 +224,11 @@ void BatchController::finish(BatchEnd how) {
   converter_.ClearTasks();
   setRunning(false);
   if (how == BatchEnd::Completed) {
-    // Asked before the message is shown: the message stays on screen while
-    // the system closes.
-    if (settings_.shutdownAfterCompleted && shutdown_) shutdown_->RequestPowerOff();
-    emit completed();
+    // The request comes first: the countdown it opens says the batch is
+    // complete, so the window shows no message of its own then.
+    const bool poweringOff = settings_.shutdownAfterCompleted && shutdown_;
+    if (poweringOff) shutdown_->RequestPowerOff();
+    emit completed(poweringOff);
   }
   emit ended(how);
 }
@@ -244,10 +253,38 @@ void BatchController::onProgress(int generation, int index, int frame, int fps, 
   record.lastMs = currentMs;
   model_.setConverting(record.row, currentMs, totalMs, left);
   if (stopping_) return;
-  progressLine_ = ProgressLine(frame, currentMs, fps);
+  if (speaksForBatch())
+    showBatchLine();
+  else
+    showLine(ProgressLine(frame, currentMs, fps));
+}
+
+bool BatchController::speaksForBatch() const {
+  return std::min<size_t>(size_t(std::max(1, settings_.parallelTasks)), tasks_.size()) > 1;
+}
+
+void BatchController::showLine(const QString& line) {
+  progressLine_ = line;
   if (const std::optional<int64_t> batchLeft = batchSecondsLeft())
     progressLine_ += QStringLiteral("  (") + TimeLeftText(*batchLeft) + QLatin1Char(')');
   emit progressLineChanged(progressLine_);
+}
+
+void BatchController::showBatchLine() {
+  int done = 0;
+  for (const TaskRecord& record : tasks_) done += record.ended ? 1 : 0;
+  showLine(BatchLine(done, int(tasks_.size()), batchPercent()));
+}
+
+// Each file weighs by its duration; nothing while any duration is unknown.
+std::optional<int> BatchController::batchPercent() const {
+  int64_t totalMs = 0, doneMs = 0;
+  for (const TaskRecord& record : tasks_) {
+    if (record.durationMs <= 0) return std::nullopt;
+    totalMs += record.durationMs;
+    doneMs += record.ended ? record.durationMs : std::clamp<int64_t>(record.lastMs, 0, record.durationMs);
+  }
+  return int(doneMs * 100 / totalMs);
 }
 
 void BatchController::onTerminate(int generation, int index, bool finished, bool exception,
@@ -269,6 +306,7 @@ void BatchController::onTerminate(int generation, int index, bool finished, bool
   } else {
     model_.setStatus(record->row, RowStatus::Stopped);
   }
+  if (record->ended && !stopping_ && speaksForBatch()) showBatchLine();
 }
 
 }  // namespace vantrel::app

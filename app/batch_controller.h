@@ -56,8 +56,10 @@ class BatchController : public QObject {
   bool running() const { return running_; }
   // Rows whose task completed in the current or last batch.
   int finishedCount() const { return finishedCount_; }
-  // "Current Frame=120 Time=4 FPS=25", followed by the batch's time left
-  // ("  (1:05 left)") once it can be told; empty before the first progress.
+  // "Current Frame=120 Time=4 FPS=25" while one file converts at a time;
+  // "3 of 10 files done, 42% of the batch" when several convert at once.
+  // Followed by the batch's time left ("  (1:05 left)") once it can be
+  // told; empty before the first progress.
   const QString& progressLine() const { return progressLine_; }
   // The file a row of the current or last batch wrote, under the name it
   // finally took; empty unless the row completed.
@@ -72,8 +74,10 @@ class BatchController : public QObject {
   // The busy state: the list-editing controls are off while running.
   void runningChanged(bool running);
   void progressLineChanged(const QString& line);
-  // Every task ended by itself; the window shows the completion message.
-  void completed();
+  // Every task ended by itself. Unless the computer is to be powered off
+  // (its countdown then says the batch completed), the window shows the
+  // completion message.
+  void completed(bool poweringOff);
   void ended(vantrel::app::BatchEnd how);
 
  private:
@@ -100,6 +104,11 @@ class BatchController : public QObject {
                    const QString& output);
   void completeTask(TaskRecord& record, const QString& output);
   std::optional<int64_t> batchSecondsLeft() const;
+  std::optional<int> batchPercent() const;
+  // More than one file may convert at once in this batch.
+  bool speaksForBatch() const;
+  void showLine(const QString& line);
+  void showBatchLine();
   void markStoppedRows();
   void finish(BatchEnd how);
   void setRunning(bool running);

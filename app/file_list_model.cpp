@@ -240,4 +240,24 @@ void FileListModel::setOutputName(int row, const QString& name) {
   rowChanged(row);
 }
 
+QString FileListModel::summary() const {
+  if (rows_.empty()) return QStringLiteral("Add the videos to convert (Add, or drop them here), then press Convert.");
+  int64_t durationUs = 0, bytes = 0;
+  int unknownDurations = 0;
+  for (const FileRow& row : rows_) {
+    if (row.durationUs >= 0)
+      durationUs += row.durationUs;
+    else
+      ++unknownDurations;
+    // A file the choices cannot convert writes nothing.
+    if (row.verdict.isEmpty() && row.estimatedBytes) bytes += *row.estimatedBytes;
+  }
+  const int count = size();
+  QString text = count == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(count);
+  if (unknownDurations < count) text += QStringLiteral(", ") + DurationText(durationUs) + QStringLiteral(" in all");
+  if (unknownDurations > 0) text += QStringLiteral(" (%1 of unknown length)").arg(unknownDurations);
+  if (bytes > 0) text += QStringLiteral(", about ") + SizeText(bytes) + QStringLiteral(" of output");
+  return text;
+}
+
 }  // namespace vantrel::app

@@ -76,6 +76,11 @@ class FileListModel : public QAbstractTableModel {
   // The file a completed row wrote; cleared by any other status.
   void setOutputPath(int row, const QString& path);
 
+  // The list in one line, for the band above it: "3 files, 01:02:05 in
+  // all, about 48.2 MB of output". Durations and sizes the rows' plans do
+  // not know are left out and said to be; an empty list tells how to start.
+  QString summary() const;
+
   // Every row's plan made again for these choices, from what its file was
   // found to hold: one change for the whole list.
   void replan(const AddFileSettings& settings);

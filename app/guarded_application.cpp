@@ -9,7 +9,8 @@ namespace vantrel::app {
 
 GuardedApplication::GuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Vantrel"));
-  setApplicationDisplayName(QStringLiteral("Vantrel"));
+  // No display name: Qt would add " — Vantrel" to every title, and the
+  // window manager then cuts short boxes' titles ("Informatio…").
   setDesktopFileName(QStringLiteral("vantrel"));
   // Qt takes the user's locale for everything; numbers in option values
   // ("29.97", "4.75") are read the C way whatever the locale says.

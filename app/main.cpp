@@ -1,5 +1,6 @@
 // The program: the application object, the main window, the event loop.
 // The command line is not read.
+#include "app/desktop_notifier.h"
 #include "app/guarded_application.h"
 #include "app/main_window.h"
 #include "app/power/logind_shutdown.h"
@@ -13,6 +14,8 @@ int main(int argc, char** argv) {
   WindowServices services;
   services.dialogs = &dialogs;
   services.powerOff = &powerOff;
+  FreedesktopNotifier notifier;
+  services.notifier = &notifier;
   TForm1 window(services);
   if (!window.open()) return 1;
   window.show();

@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -21,6 +22,7 @@
 
 #include "app/about_box.h"
 #include "app/add_file_task.h"
+#include "app/completion_dialog.h"
 #include "app/file_list_model.h"
 #include "app/guarded_application.h"
 #include "app/open_dialog.h"
@@ -85,7 +87,7 @@ void TForm1::connectControls() {
 
   connect(batch_.get(), &BatchController::runningChanged, this, &TForm1::setBusy);
   connect(batch_.get(), &BatchController::progressLineChanged, lblProgress_, &QLabel::setText);
-  connect(batch_.get(), &BatchController::completed, this, [this] { services_.dialogs->showCompletion(this); });
+  connect(batch_.get(), &BatchController::completed, this, &TForm1::batchCompleted);
 }
 
 // The frame's size is known once the window is shown.
@@ -119,7 +121,9 @@ bool TForm1::open() {
     return false;
   }
   opened_ = true;
-  applySettings(LoadStartUpSettings());
+  // The output folder is made when a batch starts, not here: opening the
+  // window leaves no trace on the disk.
+  applySettings(ReadSettings(SettingsFilePath()));
   return true;
 }
 
@@ -305,6 +309,8 @@ void TForm1::startOrStop() {
 }
 
 void TForm1::setBusy(bool busy) {
+  // Asked before a countdown or a message of the batch's end takes the focus.
+  if (!busy) awayAtBatchEnd_ = !holdsActiveWindow();
   for (QWidget* control : std::initializer_list<QWidget*>{btnAdd_, btnRemove_, btnClear_, btnMoveUp_, btnMoveDown_,
                                                            btnChangeOutputFolder_, btnAbout_, btnHelp_, gbOutput_,
                                                            gbOther_})
@@ -312,6 +318,24 @@ void TForm1::setBusy(bool busy) {
   lblProgress_->setText(QString());
   lblProgress_->setVisible(busy);
   btnStart_->setText(busy ? QStringLiteral("Stop") : QStringLiteral("Convert"));
+}
+
+bool TForm1::holdsActiveWindow() const {
+  for (const QWidget* active = QApplication::activeWindow(); active; active = active->parentWidget())
+    if (active == this) return true;
+  return false;
+}
+
+void TForm1::batchCompleted(bool poweringOff) {
+  if (awayAtBatchEnd_ && services_.notifier) {
+    QString body = QString::fromLatin1(kCompletionText);
+    if (poweringOff)
+      body += QStringLiteral(" The computer shuts down in %1 seconds unless you cancel it in Vantrel.")
+                  .arg(services_.shutdownCountdownSeconds);
+    services_.notifier->notify(QString::fromLatin1(kApplicationTitle), body);
+  }
+  // The countdown says it already, and nothing may cover it.
+  if (!poweringOff) services_.dialogs->showCompletion(this);
 }
 
 // ---- about and help ----

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/batch_controller.h"
+#include "app/desktop_notifier.h"
 #include "app/file_adder.h"
 #include "app/message_reporter.h"
 #include "app/settings.h"
@@ -39,6 +40,8 @@ struct WindowServices {
   WindowDialogs* dialogs = nullptr;       // must outlive the window
   ShutdownRequester* powerOff = nullptr;  // asked when the countdown runs out; may be null
   int shutdownCountdownSeconds = kShutdownCountdownSeconds;
+  // Told when a batch completes while the user is in another program; may be null.
+  DesktopNotifier* notifier = nullptr;
   // Where the codec libraries are loaded from; empty for the usual search.
   std::string libraryFolder;
 };
@@ -104,6 +107,9 @@ class TForm1 final : public QWidget, private MessageReporter {
   void showAddProgress(int done, int total);
   void addingEnded(const std::vector<RefusedFile>& refused);
   void setBusy(bool busy);
+  void batchCompleted(bool poweringOff);
+  // This window or one of its boxes is the one the user works in.
+  bool holdsActiveWindow() const;
   void centreOnScreen();
   int selectedRow() const;
   void selectRow(int row);
@@ -119,6 +125,8 @@ class TForm1 final : public QWidget, private MessageReporter {
   bool opened_ = false;
   bool closed_ = false;
   bool centred_ = false;
+  // The user was in another program when the batch ended.
+  bool awayAtBatchEnd_ = false;
 
   QTableView* lvw_ = nullptr;
   QPushButton* btnAdd_ = nullptr;

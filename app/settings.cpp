@@ -158,10 +158,4 @@ bool WriteSettings(const Settings& settings, const QString& file, QString* error
 
 bool EnsureFolder(const QString& folder) { return QDir().mkpath(folder); }
 
-Settings LoadStartUpSettings() {
-  Settings settings = ReadSettings(SettingsFilePath());
-  EnsureFolder(settings.outputFolder);
-  return settings;
-}
-
 }  // namespace vantrel::app

@@ -79,8 +79,5 @@ bool WriteSettings(const Settings& settings, const QString& file, QString* error
 
 // Creates the folder and its missing parents; true when it exists after.
 bool EnsureFolder(const QString& folder);
-// Start-up: the settings from SettingsFilePath(), their output folder
-// created when missing.
-Settings LoadStartUpSettings();
 
 }  // namespace vantrel::app

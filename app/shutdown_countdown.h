@@ -34,9 +34,9 @@ class ShutdownCountdown final : public QDialog {
   QTimer timer_;
 };
 
-// The requester the batch sees: each request opens a countdown (not modal,
-// so the completion message shows beside it) that passes the request on to
-// powerOff when it runs out.
+// The requester the batch sees: each request opens a countdown, modal, on
+// top and active, that says the batch completed and passes the request on
+// to powerOff when it runs out. Cancel is its default button.
 class CountdownShutdown final : public ShutdownRequester {
  public:
   CountdownShutdown(QWidget* parent, ShutdownRequester& powerOff, int seconds)

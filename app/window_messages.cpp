@@ -1,6 +1,10 @@
 #include "app/window_messages.h"
 
+#include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QSpacerItem>
+#include <algorithm>
 
 #include "app/completion_dialog.h"
 #include "app/open_dialog.h"
@@ -27,7 +31,20 @@ MessageBoxText UncaughtErrorBox(const QString& message, bool engineError) {
 
 void QtWindowDialogs::showMessage(QWidget* parent, const MessageBoxText& box) {
   QMessageBox message(box.icon, box.caption, box.text, QMessageBox::Ok, parent);
+  KeepTitleWhole(message);
   message.exec();
+}
+
+// A box as narrow as a short text would have its title cut by the window
+// manager: its frame is at least as wide as the title with the frame's
+// buttons beside it. A row of its grid is given that width.
+void KeepTitleWhole(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (!grid) return;
+  const QFontMetrics title(QApplication::font());
+  const int width = std::max(kMessageBoxMinimumWidth, title.horizontalAdvance(box.windowTitle()) * 3 / 2 + 150);
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                grid->columnCount());
 }
 
 void QtWindowDialogs::showCompletion(QWidget* parent) {

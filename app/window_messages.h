@@ -31,6 +31,10 @@ MessageBoxText MessageBoxFor(MessageKind kind, const QString& text);
 // get the warning icon, any other the error icon.
 MessageBoxText UncaughtErrorBox(const QString& message, bool engineError);
 
+inline constexpr int kMessageBoxMinimumWidth = 280;
+// Widens a message box so that the window manager shows its title whole.
+void KeepTitleWhole(QMessageBox& box);
+
 class WindowDialogs {
  public:
   virtual ~WindowDialogs() = default;

@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev libqt6svg6
   libgtest-dev libgmock-dev
   time python3
+  dbus-daemon
 )
 if [ "${VANTREL_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang); fi
 

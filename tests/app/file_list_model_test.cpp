@@ -2,6 +2,7 @@
 // selection rules, and the status texts a batch sets, all under Qt's model
 // checker.
 #include "app/file_list_model.h"
+#include "app/profiles.h"
 
 #include <QAbstractItemModelTester>
 #include <QTest>
@@ -158,6 +159,30 @@ class FileListModelTest : public QObject {
     model_->setConverting(2, 1, 2, std::nullopt);
     model_->setFailed(-1, QStringLiteral("x"));
     QCOMPARE(model_->rowCount(), 2);
+  }
+
+  // The line above the list: count, total length, estimated output; rows
+  // of unknown length are said, rows the choices cannot convert add no size.
+  void summaryFollowsRowsAndPlans() {
+    QVERIFY(model_->summary().startsWith(QStringLiteral("Add ")));
+    AddFileSettings settings;
+    settings.outputFolder = QStringLiteral("/out/");
+    model_->append(MakeFileRow(QStringLiteral("/in/a.avi"), 61'500'000, QStringLiteral("a")));
+    model_->append(MakeFileRow(QStringLiteral("/in/b.avi"), 3'000'000, QStringLiteral("b")));
+    model_->append(MakeFileRow(QStringLiteral("/in/c.avi"), -1, QStringLiteral("c")));
+    model_->replan(settings);
+    qint64 bytes = 0;
+    for (int row = 0; row < 3; ++row) bytes += model_->index(row, 0).data(FileListModel::EstimatedBytesRole).toLongLong();
+    QVERIFY(bytes > 0);
+    QCOMPARE(model_->summary(), QStringLiteral("3 files, 00:01:04 in all (1 of unknown length), about ") +
+                                    SizeText(bytes) + QStringLiteral(" of output"));
+
+    SelectProfile(settings.choice, 1);  // H.263 at a size it cannot encode
+    settings.choice.videoSize = IndexOfItem(OptionList::VideoSize, 1, "320x240");
+    model_->replan(settings);
+    QCOMPARE(model_->summary(), QStringLiteral("3 files, 00:01:04 in all (1 of unknown length)"));
+    model_->removeSelected({0, 2});
+    QCOMPARE(model_->summary(), QStringLiteral("1 file, 00:00:03 in all"));
   }
 
   void timeLeft() {

@@ -145,20 +145,6 @@ class SettingsTest : public QObject {
     QCOMPARE(ReadSettings(SettingsFilePath()).outputFolder, path(QStringLiteral("home/My 3GP Files/")));
   }
 
-  // Start-up makes the stored output folder, parents included, and the
-  // default one when there is no file; it never writes the settings.
-  void startUpCreatesOutputFolder() {
-    const QString nested = path(QStringLiteral("out/a/b/"));
-    writeFile(SettingsFilePath(), QStringLiteral("[Options]\nOutputPath=%1\n").arg(nested).toUtf8());
-    QCOMPARE(LoadStartUpSettings().outputFolder, nested);
-    QVERIFY(QFileInfo(nested).isDir());
-
-    QVERIFY(QFile::remove(SettingsFilePath()));
-    LoadStartUpSettings();
-    QVERIFY(QFileInfo(path(QStringLiteral("home/My 3GP Files"))).isDir());
-    QVERIFY(!QFile::exists(SettingsFilePath()));
-  }
-
   // A file in the way of the configuration folder: the write fails with a
   // reason and nothing is left half written.
   void writeFailureReported() {

@@ -31,10 +31,19 @@ class FakeDialogs final : public WindowDialogs {
   QString folderAskedWith;
 };
 
+// Records the desktop notifications instead of sending them.
+class RecordingNotifier final : public DesktopNotifier {
+ public:
+  void notify(const QString& summary, const QString& body) override { notes.append(summary + QLatin1Char('|') + body); }
+  QStringList notes;
+};
+
 inline std::unique_ptr<TForm1> MakeWindow(FakeDialogs& dialogs, ShutdownRequester* powerOff = nullptr,
-                                          int countdownSeconds = kShutdownCountdownSeconds) {
+                                          int countdownSeconds = kShutdownCountdownSeconds,
+                                          DesktopNotifier* notifier = nullptr) {
   WindowServices services;
   services.dialogs = &dialogs;
+  services.notifier = notifier;
   services.powerOff = powerOff;
   services.shutdownCountdownSeconds = countdownSeconds;
   return std::make_unique<TForm1>(services);

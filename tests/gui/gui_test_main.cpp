@@ -15,5 +15,6 @@ int main(int argc, char** argv) {
   int failures = 0;
   failures += RunWindowControlsTests(argc, argv);
   failures += RunWindowBatchTests(argc, argv);
+  failures += RunDesktopNotifierTests(argc, argv);
   return failures == 0 ? 0 : 1;
 }

@@ -4,3 +4,4 @@
 
 int RunWindowControlsTests(int argc, char** argv);
 int RunWindowBatchTests(int argc, char** argv);
+int RunDesktopNotifierTests(int argc, char** argv);

@@ -2,6 +2,7 @@
 // stopped in its second row, complete batches with the power-off countdown
 // run out and cancelled, and closing during a batch with the settings
 // coming back in the next window.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QTableView>
@@ -41,16 +43,25 @@ class WindowBatchTest : public QObject {
   std::unique_ptr<QTemporaryDir> dir_;
   FakeDialogs dialogs_;
   CountingShutdown powerOff_;
+  RecordingNotifier notifier_;
   std::unique_ptr<TForm1> window_;
 
   QString outFolder() const { return dir_->filePath(QStringLiteral("out/")); }
   void openWindow(bool chooseFolder = true) {
-    window_ = MakeWindow(dialogs_, &powerOff_, kCountdownSeconds);
+    window_ = MakeWindow(dialogs_, &powerOff_, kCountdownSeconds, &notifier_);
     QVERIFY(window_->open());
     window_->show();
     if (!chooseFolder) return;
     dialogs_.folderToChoose = outFolder();
     click("BtnChangeOutputFolder");
+  }
+  // The countdown once it holds the keyboard, above everything else.
+  ShutdownCountdown* activeCountdown() {
+    const QList<ShutdownCountdown*> countdowns = window_->findChildren<ShutdownCountdown*>();
+    if (countdowns.size() != 1) return nullptr;
+    if (!QTest::qWaitForWindowActive(countdowns[0])) return nullptr;
+    if (QApplication::activeModalWidget() != countdowns[0]) return nullptr;
+    return countdowns[0];
   }
   void click(const char* button) { Control<QPushButton>(*window_, button)->click(); }
   QComboBox* combo(const char* name) { return Control<QComboBox>(*window_, name); }
@@ -104,6 +115,7 @@ class WindowBatchTest : public QObject {
     QVERIFY(QDir().mkpath(outFolder()));
     dialogs_ = FakeDialogs();
     powerOff_.requests = 0;
+    notifier_.notes.clear();
     openWindow();
   }
   void cleanup() {
@@ -258,35 +270,79 @@ class WindowBatchTest : public QObject {
     QVERIFY(dialogs_.messages.isEmpty());
   }
 
-  // Three files converted: three "Completed", the completion message and
-  // a countdown whose end sends one power-off request. Run again and
-  // cancelled, the countdown sends none.
+  // Three files converted: three "Completed" and, instead of the
+  // completion message, a countdown that is the active modal window, says
+  // the batch finished and whose end sends one power-off request. Run
+  // again, Escape cancels it and nothing is sent.
   void completeBatchPowersOffAfterCountdown() {
     Control<QCheckBox>(*window_, "ChkShutdown")->setChecked(true);
     add({Fixture("avi_mpeg4.avi"), Fixture("xvid.avi"), Fixture("mp4.mp4")});
     click("BtnStart");
     QTRY_VERIFY_WITH_TIMEOUT(!window_->busy(), kStepTimeoutMs);
     for (int row = 0; row < 3; ++row) QCOMPARE(status(row), QStringLiteral("Completed"));
-    QCOMPARE(dialogs_.completions, 1);
     QVERIFY(dialogs_.messages.isEmpty());
     for (const char* name : {"avi_mpeg4.3gp", "xvid.3gp", "mp4.3gp"})
       QVERIFY2(QFileInfo(outFolder() + QString::fromLatin1(name)).size() > 0, name);
-    QCOMPARE(window_->findChildren<ShutdownCountdown*>().size(), 1);
+    ShutdownCountdown* countdown = activeCountdown();
+    QVERIFY(countdown);
+    QCOMPARE(dialogs_.completions, 0);
+    QVERIFY(Control<QLabel>(*countdown, "LblCountdown")->text().startsWith(QStringLiteral("File conversion process finished.")));
+    QVERIFY(Control<QPushButton>(*countdown, "BtnCancel")->isDefault());
     QCOMPARE(powerOff_.requests, 0);
     QTRY_COMPARE_WITH_TIMEOUT(powerOff_.requests, 1, (kCountdownSeconds + 3) * 1000);
     QTRY_VERIFY(window_->findChildren<ShutdownCountdown*>().isEmpty());
 
     click("BtnStart");
     QTRY_VERIFY_WITH_TIMEOUT(!window_->busy(), kStepTimeoutMs);
-    QCOMPARE(dialogs_.completions, 2);
-    const QList<ShutdownCountdown*> countdowns = window_->findChildren<ShutdownCountdown*>();
-    QCOMPARE(countdowns.size(), 1);
-    QVERIFY(countdowns[0]->isVisible());
-    QVERIFY(Control<QLabel>(*countdowns[0], "LblCountdown")->text().contains(QStringLiteral("seconds")));
-    Control<QPushButton>(*countdowns[0], "BtnCancel")->click();
+    countdown = activeCountdown();
+    QVERIFY(countdown);
+    QTest::keyClick(countdown, Qt::Key_Escape);
+    QTRY_VERIFY(window_->findChildren<ShutdownCountdown*>().isEmpty());
     QTest::qWait((kCountdownSeconds + 1) * 1000);
     QCOMPARE(powerOff_.requests, 1);
-    QVERIFY(window_->findChildren<ShutdownCountdown*>().isEmpty());
+    QCOMPARE(dialogs_.completions, 0);
+  }
+
+  // The output folder is made by the batch, parents included, never by
+  // opening the window. A batch that completes while the user is in
+  // another program tells the desktop; one watched from the window does
+  // not. Two files at once, the progress line counts the batch.
+  void batchMakesFolderAndTellsAnAbsentUser() {
+    const QString folder = dir_->filePath(QStringLiteral("made/at/start/"));
+    cleanup();
+    Settings stored = DefaultSettings();  // two files at once
+    stored.outputFolder = folder;
+    QVERIFY(WriteSettings(stored, SettingsFilePath()));
+    openWindow(false);
+    QVERIFY(!QFileInfo::exists(folder));
+    add({Fixture("avi_mpeg4.avi"), Fixture("fps25_40s.avi")});
+    QVERIFY(!QFileInfo::exists(folder));
+
+    QWidget elsewhere;
+    elsewhere.show();
+    elsewhere.activateWindow();
+    QTRY_VERIFY(elsewhere.isActiveWindow());
+    QStringList lines;
+    connect(&window_->batch(), &BatchController::progressLineChanged, &elsewhere,
+            [&lines](const QString& line) { lines.append(line); });
+    click("BtnStart");
+    QVERIFY(QFileInfo(folder).isDir());
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->busy(), kStepTimeoutMs);
+    QCOMPARE(dialogs_.completions, 1);
+    QCOMPARE(notifier_.notes, QStringList{QStringLiteral("Vantrel|File conversion process finished.")});
+    QVERIFY(!lines.isEmpty());
+    const QRegularExpression batchLine(QStringLiteral("^[0-2] of 2 files done, \\d+% of the batch( |$)"));
+    for (const QString& line : lines) QVERIFY2(batchLine.match(line).hasMatch(), qPrintable(line));
+    QVERIFY2(lines.last().startsWith(QStringLiteral("1 of 2 files done")) ||
+                 lines.last().startsWith(QStringLiteral("2 of 2 files done")),
+             qPrintable(lines.last()));
+
+    window_->activateWindow();
+    QTRY_VERIFY(window_->isActiveWindow());
+    click("BtnStart");
+    QTRY_VERIFY_WITH_TIMEOUT(!window_->busy(), kStepTimeoutMs);
+    QCOMPARE(dialogs_.completions, 2);
+    QCOMPARE(notifier_.notes.size(), 1);
   }
 
   // Every choice made in the window comes back in the next one. Closed
