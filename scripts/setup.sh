@@ -9,7 +9,7 @@ packages=(
   libavcodec-extra ffmpeg
   qt6-base-dev libqt6svg6
   libgtest-dev libgmock-dev
-  time python3
+  time python3 ccache
   dbus-daemon
 )
 if [ "${VANTREL_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang); fi
