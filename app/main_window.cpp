@@ -169,6 +169,7 @@ void TForm1::fillAudioLists(int profile) {
 
 void TForm1::profileSelected(int profile) {
   fillAudioLists(profile);
+  markEncodableSizes(profile);
   warnOfCertainFailure();
 }
 
@@ -185,6 +186,8 @@ void TForm1::applySettings(const Settings& settings) {
   cboProfiles_->setCurrentIndex(settings.output.profile);
   fillAudioLists(settings.output.profile);
   for (OptionList list : kOptionLists) combo(list)->setCurrentIndex(settings.output.index(list));
+  markEncodableSizes(settings.output.profile);
+  lastAddFolder_ = settings.lastAddFolder;
   cboThread_->setCurrentIndex(settings.thread);
   chkOverwrite_->setChecked(settings.overwrite);
   chkShutdown_->setChecked(settings.shutdownAfterCompleted);
@@ -200,6 +203,7 @@ Settings TForm1::currentSettings() const {
   settings.overwrite = chkOverwrite_->isChecked();
   settings.shutdownAfterCompleted = chkShutdown_->isChecked();
   settings.fastDecoding = chkFastDecoding_->isChecked();
+  settings.lastAddFolder = lastAddFolder_;
   return settings;
 }
 
@@ -252,7 +256,12 @@ void TForm1::replanRows() {
   if (!busy()) model_->replan(addSettings());
 }
 
-void TForm1::add() { addFiles(services_.dialogs->chooseFiles(this)); }
+// The dialog opens where it was left last time, also in a later run.
+void TForm1::add() {
+  const ChosenFiles chosen = services_.dialogs->chooseFiles(this, lastAddFolder_);
+  if (!chosen.folder.isEmpty()) lastAddFolder_ = chosen.folder;
+  addFiles(chosen.files);
+}
 
 int TForm1::selectedRow() const {
   const QModelIndexList rows = lvw_->selectionModel()->selectedRows();
@@ -288,7 +297,9 @@ void TForm1::moveDown() { selectRow(model_->moveDown(selectedRow())); }
 
 void TForm1::changeOutputFolder() {
   const QString folder = services_.dialogs->chooseFolder(this, edtOutputFolder_->text());
-  if (!folder.isEmpty()) edtOutputFolder_->setText(WithTrailingSlash(folder));
+  if (folder.isEmpty()) return;
+  edtOutputFolder_->setText(WithTrailingSlash(folder));
+  replanRows();  // the rows' tooltips name their output files
 }
 
 // ---- batch ----
@@ -311,7 +322,7 @@ void TForm1::setBusy(bool busy) {
     control->setEnabled(!busy);
   lblProgress_->setText(QString());
   lblProgress_->setVisible(busy);
-  btnStart_->setText(busy ? QStringLiteral("Stop") : QStringLiteral("Convert"));
+  btnStart_->setText(busy ? QStringLiteral("&Stop") : QStringLiteral("Con&vert"));
 }
 
 // ---- about and help ----

@@ -244,7 +244,19 @@ class WindowBatchTest : public QObject {
     QTRY_VERIFY2_WITH_TIMEOUT(rowStatus(1) == RowStatus::Converting, qPrintable(statuses()), kStepTimeoutMs);
     QVERIFY(Control<QLabel>(*window_, "LblProgress")->text().startsWith(QStringLiteral("Current Frame=")));
     QVERIFY(status(1).endsWith(QStringLiteral("% Completed")));
-    click("BtnStart");
+    // The keys of the buttons a batch switches off do nothing; Ctrl+Return
+    // is Stop.
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    select(1);
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> idle[] = {
+        {Qt::Key_Insert, Qt::NoModifier}, {Qt::Key_O, Qt::ControlModifier}, {Qt::Key_Delete, Qt::NoModifier},
+        {Qt::Key_Up, Qt::AltModifier},    {Qt::Key_L, Qt::AltModifier}};
+    for (const auto& [key, modifiers] : idle) QTest::keyClick(window_.get(), key, modifiers);
+    QTest::qWait(200);  // a mnemonic presses its button after a short delay
+    QCOMPARE(dialogs_.filesAsked, 1);
+    QCOMPARE(names(), (QStringList{QStringLiteral("avi_mpeg4"), QStringLiteral("fps25_40s"), QStringLiteral("fps25_40s")}));
+    QVERIFY(window_->busy());
+    QTest::keyClick(window_.get(), Qt::Key_Return, Qt::ControlModifier);
     QVERIFY(!window_->busy());
     CheckControlTable(*window_, false);
     if (QTest::currentTestFailed()) return;
