@@ -14,6 +14,7 @@
 #include <QShortcut>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <algorithm>
 #include <iterator>
 
 #include "app/file_list_model.h"
@@ -28,6 +29,8 @@ namespace {
 
 constexpr int kComboHeight = 21;
 constexpr QSize kMinimumClientSize(653, 448);
+// "42% Completed" in the window's font.
+constexpr int kNarrowestStatus = 80;
 
 template <typename Widget>
 Widget* Named(Widget* widget, const char* name) {
@@ -64,6 +67,36 @@ class ComboKeys final : public QObject {
     }
     return QObject::eventFilter(watched, event);
   }
+};
+
+// Status takes what the other columns leave of the list's width, more in a
+// larger window; when they leave too little it keeps the width of a status
+// text and the list scrolls sideways, so no column is ever out of reach.
+class StatusColumnFit final : public QObject {
+ public:
+  explicit StatusColumnFit(QTableView* view) : QObject(view), view_(view) {
+    view->viewport()->installEventFilter(this);
+    connect(view->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int column) {
+      if (column != FileListModel::StatusColumn) fit();
+    });
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Resize) fit();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  void fit() {
+    int others = 0;
+    for (int column = 0; column < FileListModel::ColumnCount; ++column)
+      if (column != FileListModel::StatusColumn) others += view_->columnWidth(column);
+    view_->setColumnWidth(FileListModel::StatusColumn,
+                          std::max(kNarrowestStatus, view_->viewport()->width() - others));
+  }
+
+  QTableView* view_;
 };
 
 QPushButton* MakeButton(const char* name, const char* text, QWidget* parent, QRect geometry) {
@@ -180,7 +213,7 @@ void TForm1::createShortcuts() {
   press(QKeySequence(Qt::ALT | Qt::Key_Up), btnMoveUp_);
   press(QKeySequence(Qt::ALT | Qt::Key_Down), btnMoveDown_);
   press(QKeySequence(Qt::CTRL | Qt::Key_Return), btnStart_);
-  press(QKeySequence(Qt::CTRL | Qt::Key_Enter), btnStart_);  // the keypad's
+  press(QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Enter), btnStart_);
   press(QKeySequence(Qt::Key_F1), btnHelp_);
   connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this, &QWidget::close);
   auto* comboKeys = new ComboKeys(this);
@@ -236,6 +269,7 @@ void TForm1::createList() {
   // Zero wide but present: the row's key stays visible to accessibility
   // tools and to anything that reads the view.
   header->setSectionResizeMode(FileListModel::PathColumn, QHeaderView::Fixed);
+  new StatusColumnFit(lvw_);
 }
 
 void TForm1::createOutputGroup() {

@@ -156,7 +156,7 @@ TEST(BatchCli, FastDecodingIsSaidAndGivesTheFullSizeOutput) {
   const std::string common = "--verbose --profile 4 --size 160x120 --output-folder ";
   Batch batch;
   ASSERT_EQ(batch.Run(common + "fast " + mpeg4 + " " + h264), 0) << batch.output;
-  const std::string halfSize = ": Fast decoding: reads the picture at half size, which is still larger than 160x120\n";
+  const std::string halfSize = ": Fast decoding: reads the picture at half size, which is exactly 160x120\n";
   EXPECT_NE(batch.output.find(mpeg4 + halfSize), std::string::npos) << batch.output;
   EXPECT_NE(batch.output.find(h264 + ": Full-size decoding: this kind of video cannot be read at a reduced size, "
                                      "leaves out a smoothing step the smaller picture does not show, skips the "

@@ -274,13 +274,17 @@ class AddFileTaskTest : public QObject {
     const QStringList files{Fixture("avi_mpeg4.avi"), Fixture("mp4.mp4"), Fixture("audio_only.wav")};
     QCOMPARE(AddFilesToList(s, files, model, reporter), 3);
     QCOMPARE(model.fileRow(0).decodingNote,
-             QStringLiteral("Fast decoding: reads the picture at half size, which is still larger than 160x120"));
+             QStringLiteral("Fast decoding: reads the picture at half size, which is exactly 160x120"));
     // A quarter of the input's pixels: the deblocking of non-reference pictures is skipped.
     QCOMPARE(model.fileRow(1).decodingNote,
              QStringLiteral("Full-size decoding: this kind of video cannot be read at a reduced size, leaves out a "
                             "smoothing step the smaller picture does not show, skips the pictures the frame rate "
                             "leaves out"));
     QCOMPARE(model.fileRow(2).decodingNote, QString());
+    AddFileSettings smaller = s;
+    smaller.choice.videoSize = 0;  // 128x96
+    QCOMPARE(PlanRow(model.fileRow(0).durationUs, model.fileRow(0).video, smaller).decoding.note,
+             QStringLiteral("Fast decoding: reads the picture at half size, which is still larger than 128x96"));
     QVERIFY(model.data(model.index(0, FileListModel::InputNameColumn), Qt::ToolTipRole)
                 .toString()
                 .endsWith(u'\n' + model.fileRow(0).decodingNote));

@@ -162,9 +162,13 @@ class WindowControlsTest : public QObject {
     QCOMPARE(lvw->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(lvw->selectionMode(), QAbstractItemView::SingleSelection);
     QCOMPARE(lvw->editTriggers(), QAbstractItemView::NoEditTriggers);
-    const int widths[] = {150, 80, 80, 150, 93, 0};
+    // Status takes the rest of the list's width, about its 93 pixels.
+    const int rest = lvw->viewport()->width() - (150 + 80 + 80 + 150);
+    QVERIFY2(rest >= 85 && rest <= 93, qPrintable(QString::number(rest)));
+    const int widths[] = {150, 80, 80, 150, rest, 0};
     const char* titles[] = {"Input Filename", "Duration", "Type", "Output Filename", "Status", "Path"};
     QCOMPARE(lvw->model()->columnCount(), 6);
+    QVERIFY(!lvw->horizontalScrollBar()->isVisible());
     for (int column = 0; column < 6; ++column) {
       QCOMPARE(lvw->columnWidth(column), widths[column]);
       QVERIFY(!lvw->isColumnHidden(column));
@@ -296,6 +300,9 @@ class WindowControlsTest : public QObject {
     QVERIFY(!bar->isVisible());
     lvw->horizontalHeader()->resizeSection(FileListModel::InputNameColumn, 400);
     QTRY_VERIFY(bar->isVisible());
+    // Status keeps enough of its width to be read once scrolled to.
+    QVERIFY(lvw->columnWidth(FileListModel::StatusColumn) >= lvw->fontMetrics().horizontalAdvance(
+                                                                QStringLiteral("Completed")));
     lvw->horizontalHeader()->resizeSection(FileListModel::InputNameColumn, 150);
     QTRY_VERIFY(!bar->isVisible());
 
@@ -325,6 +332,9 @@ class WindowControlsTest : public QObject {
     w.resize(653 + dx, 448 + dy);
     QTRY_COMPARE(w.size(), QSize(653 + dx, 448 + dy));
     QTRY_COMPARE(lvw->geometry(), QRect(8, 40, 553 + dx, 177 + dy));
+    // The room goes to Status; the other columns keep their widths.
+    QTRY_COMPARE(lvw->columnWidth(FileListModel::StatusColumn), lvw->viewport()->width() - 460);
+    QCOMPARE(lvw->columnWidth(FileListModel::InputNameColumn), 150);
     QCOMPARE(Control<QLabel>(w, "LblSummary")->geometry(), QRect(8, 12, 553 + dx, 17));
     QCOMPARE(Control<QPushButton>(w, "BtnMoveDown")->geometry(), QRect(568 + dx, 184, 80, 27));
     QCOMPARE(Control<QLabel>(w, "Label1")->pos(), QPoint(8, 234 + dy));
@@ -363,7 +373,13 @@ class WindowControlsTest : public QObject {
       auto* dialog = qobject_cast<OpenFilesDialog*>(QApplication::activeModalWidget());
       if (!dialog || typed.isEmpty()) return;
       dialog->selectNameFilter(dialog->nameFilters().at(1));  // AVI only
-      dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(typed.takeFirst());
+      // Typed, so with the focus: the dialog rewrites the field with what
+      // it selects while the field has none.
+      auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      dialog->activateWindow();
+      edit->setFocus();
+      if (!edit->hasFocus()) return;  // on the next tick
+      edit->setText(typed.takeFirst());
       auto* open = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open);
       openEnabled.append(open->isEnabled());
       open->click();
@@ -452,12 +468,15 @@ class WindowControlsTest : public QObject {
     QTest::keyClick(size, Qt::Key_Down, Qt::AltModifier);
     QTRY_VERIFY(size->view()->isVisible());
     size->hidePopup();
+    w.activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&w));
     QCOMPARE(names(), QStringLiteral("mp4 xvid"));
 
     QTest::keyClick(&w, Qt::Key_L, Qt::AltModifier);  // "C&lear"
     QTRY_COMPARE(model.size(), 0);
     QTest::keyClick(&w, Qt::Key_Return, Qt::ControlModifier);
-    QCOMPARE(dialogs_.messages.size(), 1);
+    QTest::keyClick(&w, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+    QCOMPARE(dialogs_.messages.size(), 2);
     QCOMPARE(dialogs_.messages[0].text, QStringLiteral("Please select files to be converted."));
 
     UrlRecorder recorder;
