@@ -314,11 +314,11 @@ class WindowBatchTest : public QObject {
     Control<QCheckBox>(*window_, "ChkOverwrite")->setChecked(false);
     Control<QCheckBox>(*window_, "ChkShutdown")->setChecked(true);
     Control<QCheckBox>(*window_, "ChkFastDecoding")->setChecked(false);
+    add({Fixture("fps25_40s.avi")});
     const Settings chosen = window_->currentSettings();
     QVERIFY(!chosen.fastDecoding);
     QCOMPARE(chosen.outputFolder, outFolder());
-
-    add({Fixture("fps25_40s.avi")});
+    QCOMPARE(chosen.lastAddFolder, QFileInfo(Fixture("fps25_40s.avi")).absolutePath());
     // Closed from the event loop's next turn once the row converts: a
     // short file on a fast machine may be done before a polling wait looks,
     // and even before the window has closed.
