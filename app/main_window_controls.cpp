@@ -309,7 +309,8 @@ void TForm1::createOtherGroup() {
   // phone-sized outputs, and the same picture once scaled down.
   chkFastDecoding_ = MakeCheck("ChkFastDecoding", "Fast decodin&g", gbOther_, 8, 112);
   chkFastDecoding_->setToolTip(QStringLiteral(
-      "Decode at 1/2, 1/4 or 1/8 of the size when the picture still covers the output size"));
+      "Reads large videos at half, a quarter or an eighth of their size when that is still larger than the "
+      "output: much faster, and the same picture once made smaller"));
 }
 
 }  // namespace vantrel::app
