@@ -369,9 +369,11 @@ class WindowControlsTest : public QObject {
     QStringList typed = {QStringLiteral("\"hd.mp4\" long.avi \"") + far + QStringLiteral("\" missing.avi")};
     QList<bool> openEnabled;
     QTimer driver;
+    int ticks = 0;
     connect(&driver, &QTimer::timeout, this, [&] {
       auto* dialog = qobject_cast<OpenFilesDialog*>(QApplication::activeModalWidget());
       if (!dialog || typed.isEmpty()) return;
+      if (++ticks > 250) dialog->reject();  // a failure, not a hang
       dialog->selectNameFilter(dialog->nameFilters().at(1));  // AVI only
       // Typed, so with the focus: the dialog rewrites the field with what
       // it selects while the field has none.
