@@ -90,6 +90,7 @@ RowAdder::RowAdder(const AddFileSettings& settings, FileListModel& model, const 
     : settings_(settings),
       model_(model),
       extension_(QString::fromUtf8(ProfileAt(settings.choice.profile).extension)) {
+  model.setOutputTarget(settings.outputFolder, extension_);
   for (int row = 0; row < model.size(); ++row) {
     taken_.insert(settings.outputFolder + model.fileRow(row).outputName + extension_);
     taken_.insert(model.fileRow(row).path);

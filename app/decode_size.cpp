@@ -32,38 +32,59 @@ Decoder DecoderFor(int codecId) {
 
 namespace {
 
+QString SizeText(int width, int height) { return QStringLiteral("%1x%2").arg(width).arg(height); }
+
+QString FractionText(int factor) {
+  switch (factor) {
+    case 1:
+      return QStringLiteral("half size");
+    case 2:
+      return QStringLiteral("a quarter of its size");
+    default:
+      break;
+  }
+  return QStringLiteral("an eighth of its size");
+}
+
 // After decoding at the factor: halved while the picture stays at least
 // twice the output both ways.
 void ChooseHalving(DecodeChoice& choice, int width, int height, int outWidth, int outHeight, bool fastDecoding) {
   const int w = width >> choice.factor, h = height >> choice.factor;
   choice.halveBeforeScaling = fastDecoding && outWidth > 0 && outHeight > 0 && w / 2 >= 2 * outWidth &&
                               h / 2 >= 2 * outHeight;
-  if (choice.halveBeforeScaling) choice.note += QStringLiteral(", halving the picture before scaling");
+  if (choice.halveBeforeScaling) choice.note += QStringLiteral(", then halves the picture before resizing it");
+}
+
+// The notes are read by users in the list's tooltips and in vantrel-batch
+// --verbose: they say what happens, not how the decoder is told to do it.
+DecodeChoice FullSizeChoice(int width, int height, int outWidth, int outHeight, bool fastDecoding) {
+  DecodeChoice choice;
+  choice.note = QStringLiteral("Full-size decoding: this kind of video cannot be read at a reduced size");
+  choice.skipNonReferenceDeblocking =
+      fastDecoding && outWidth > 0 && outHeight > 0 && int64_t(outWidth) * outHeight * 4 <= int64_t(width) * height;
+  if (choice.skipNonReferenceDeblocking)
+    choice.note += QStringLiteral(", leaves out a smoothing step the smaller picture does not show");
+  choice.skipDroppedPictures = fastDecoding;
+  if (choice.skipDroppedPictures) choice.note += QStringLiteral(", skips the pictures the frame rate leaves out");
+  return choice;
 }
 
 DecodeChoice ChooseDecodeSize(const Decoder& decoder, int width, int height, int outWidth, int outHeight,
                               bool fastDecoding) {
+  if (decoder.maxLowres <= 0) return FullSizeChoice(width, height, outWidth, outHeight, fastDecoding);
   DecodeChoice choice;
-  const QString full = QStringLiteral("decoding at full size (");
-  if (decoder.maxLowres <= 0) {
-    const QString name = decoder.name.isEmpty() ? QStringLiteral("the decoder") : decoder.name;
-    choice.note = full + name + QStringLiteral(" has no reduced-size decoding)");
-    choice.skipNonReferenceDeblocking =
-        fastDecoding && outWidth > 0 && outHeight > 0 && int64_t(outWidth) * outHeight * 4 <= int64_t(width) * height;
-    if (choice.skipNonReferenceDeblocking) choice.note += QStringLiteral(", without deblocking non-reference pictures");
-    choice.skipDroppedPictures = fastDecoding;
-    if (choice.skipDroppedPictures)
-      choice.note += QStringLiteral(", skipping the non-reference pictures the frame rate drops");
-    return choice;
-  }
   const int factor = LowresFactor(decoder.maxLowres, width, height, outWidth, outHeight);
+  const QString output = SizeText(outWidth, outHeight);
   if (factor == 0) {
-    choice.note = full + QStringLiteral("the output needs the whole picture)");
+    choice.note = QStringLiteral("Full-size decoding: at a reduced size the picture would be smaller than ") + output;
   } else if (!fastDecoding) {
-    choice.note = full + QStringLiteral("fast decoding is off)");
+    choice.note = QStringLiteral("Fast decoding is off");
   } else {
     choice.factor = factor;
-    choice.note = QStringLiteral("decoding at 1/%1 size (lowres %2)").arg(1 << factor).arg(factor);
+    const bool larger = (width >> factor) > outWidth || (height >> factor) > outHeight;
+    choice.note = QStringLiteral("Fast decoding: reads the picture at ") + FractionText(factor) +
+                  (larger ? QStringLiteral(", which is still larger than ") : QStringLiteral(", which is exactly ")) +
+                  output;
   }
   return choice;
 }

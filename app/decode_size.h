@@ -43,11 +43,14 @@ struct DecodeChoice {
   QString note;  // empty when the file has no video
 };
 
-// "decoding at 1/4 size (lowres 2)", or the reason for full size: the
-// decoder offers none, the output needs the whole picture, fast decoding is
-// off. Skipped deblocking adds ", without deblocking non-reference pictures",
-// skipped pictures ", skipping the non-reference pictures the frame rate drops",
-// halving ", halving the picture before scaling".
+// In plain words: "Fast decoding: reads the picture at half size, which is
+// still larger than 176x144", or why the picture is read at full size
+// ("Full-size decoding: this kind of video cannot be read at a reduced
+// size", "Full-size decoding: at a reduced size the picture would be smaller
+// than 176x144", "Fast decoding is off"). Skipped deblocking adds ", leaves
+// out a smoothing step the smaller picture does not show", skipped pictures
+// ", skips the pictures the frame rate leaves out", halving ", then halves
+// the picture before resizing it".
 DecodeChoice ChooseDecoding(const Decoder& decoder, int width, int height, int outWidth, int outHeight,
                             bool fastDecoding);
 

@@ -84,16 +84,37 @@ QVariant FileListModel::displayText(const FileRow& row, int column) const {
   return {};
 }
 
+// Both full paths on every column: the columns show only names, and a long
+// list may hold the same name from several folders.
+QString FileListModel::toolTip(const FileRow& row, int column) const {
+  QString text = QStringLiteral("Input: ") + row.path + QStringLiteral("\nOutput: ") + outputPathOf(row);
+  const QString note = rowNote(row, column);
+  if (!note.isEmpty()) text += QLatin1Char('\n') + note;
+  return text;
+}
+
 // The reason of a failure on every column, so it shows wherever the pointer
 // rests; otherwise the estimates on the columns they concern.
-QVariant FileListModel::toolTip(const FileRow& row, int column) const {
+QString FileListModel::rowNote(const FileRow& row, int column) const {
   if (row.status == RowStatus::Failed) return row.failureReason;
   if (row.status == RowStatus::None && !row.verdict.isEmpty()) return row.verdict;
   if (column == StatusColumn && row.status == RowStatus::Converting && row.secondsLeft)
     return TimeLeftText(*row.secondsLeft);
-  if (column == OutputNameColumn && row.estimatedBytes) return QStringLiteral("About ") + SizeText(*row.estimatedBytes);
+  if (column == OutputNameColumn && row.estimatedBytes)
+    return QStringLiteral("Expected size: about ") + SizeText(*row.estimatedBytes);
   if ((column == InputNameColumn || column == TypeColumn) && !row.decodingNote.isEmpty()) return row.decodingNote;
   return {};
+}
+
+QString FileListModel::outputPathOf(const FileRow& row) const {
+  return row.outputPath.isEmpty() ? outputFolder_ + row.outputName + outputExtension_ : row.outputPath;
+}
+
+void FileListModel::setOutputTarget(const QString& folder, const QString& extension) {
+  if (folder == outputFolder_ && extension == outputExtension_) return;
+  outputFolder_ = folder;
+  outputExtension_ = extension;
+  if (!rows_.empty()) emit dataChanged(index(0, 0), index(size() - 1, ColumnCount - 1), {Qt::ToolTipRole});
 }
 
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -224,6 +245,7 @@ void FileListModel::setOutputPath(int row, const QString& path) {
 }
 
 void FileListModel::replan(const AddFileSettings& settings) {
+  setOutputTarget(settings.outputFolder, QString::fromUtf8(ProfileAt(settings.choice.profile).extension));
   if (rows_.empty()) return;
   for (FileRow& row : rows_) {
     RowPlan plan = PlanRow(row.durationUs, row.video, settings);

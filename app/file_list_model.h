@@ -21,8 +21,8 @@ class FileListModel : public QAbstractTableModel {
   // The list view's columns; Path is there but zero wide.
   enum Column { InputNameColumn, DurationColumn, TypeColumn, OutputNameColumn, StatusColumn, PathColumn, ColumnCount };
   // The same on every column of a row. The estimates have no column of
-  // their own (the five visible columns fill the list's width): the window
-  // shows them as tooltips, the roles give the raw numbers.
+  // their own: the window shows them as tooltips, after the row's full
+  // input and output paths; the roles give the raw numbers.
   enum Role {
     PathRole = Qt::UserRole + 1,
     StatusRole,          // RowStatus as int
@@ -82,16 +82,25 @@ class FileListModel : public QAbstractTableModel {
   QString summary() const;
 
   // Every row's plan made again for these choices, from what its file was
-  // found to hold: one change for the whole list.
+  // found to hold: one change for the whole list. Also the output target.
   void replan(const AddFileSettings& settings);
+  // Where the rows' outputs go: folder (ending in "/") and the profile's
+  // extension with its dot. The tooltips name each row's output file from
+  // them until the batch has written it.
+  void setOutputTarget(const QString& folder, const QString& extension);
+  // The row's output file: the one written, else the one planned.
+  QString outputPathOf(const FileRow& row) const;
 
  private:
   int move(int from, int to);
   void rowChanged(int row);
   QVariant displayText(const FileRow& row, int column) const;
-  QVariant toolTip(const FileRow& row, int column) const;
+  QString toolTip(const FileRow& row, int column) const;
+  QString rowNote(const FileRow& row, int column) const;
 
   std::vector<FileRow> rows_;
+  QString outputFolder_;
+  QString outputExtension_;
 };
 
 }  // namespace vantrel::app

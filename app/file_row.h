@@ -29,8 +29,9 @@ struct FileRow {
   TAVVideoInfo video{};     // as probed; all 0 without a video stream
 
   // ---- the plan: made again whenever a choice changes ----
-  // How its pictures are decoded, "decoding at 1/4 size (lowres 2)"; the
-  // tooltip of the name and type columns. Empty without a video stream.
+  // How its pictures are decoded, "Fast decoding: reads the picture at half
+  // size, ..."; in the tooltip of the name and type columns. Empty without a
+  // video stream.
   QString decodingNote;
   // Why converting it with the current choices is certain to fail: said in
   // the Status column and the tooltip before any batch runs.

@@ -88,6 +88,18 @@ void TForm1::connectControls() {
   connect(batch_.get(), &BatchController::runningChanged, this, &TForm1::setBusy);
   connect(batch_.get(), &BatchController::progressLineChanged, lblProgress_, &QLabel::setText);
   connect(batch_.get(), &BatchController::completed, this, &TForm1::batchCompleted);
+  connectSummary();
+}
+
+// The summary follows every change of the rows: added, removed, cleared,
+// moved, planned again.
+void TForm1::connectSummary() {
+  const auto update = [this] { lblSummary_->setText(model_->summary()); };
+  connect(model_.get(), &QAbstractItemModel::rowsInserted, this, update);
+  connect(model_.get(), &QAbstractItemModel::rowsRemoved, this, update);
+  connect(model_.get(), &QAbstractItemModel::modelReset, this, update);
+  connect(model_.get(), &QAbstractItemModel::dataChanged, this, update);
+  update();
 }
 
 // The frame's size is known once the window is shown.
@@ -123,7 +135,7 @@ bool TForm1::open() {
   opened_ = true;
   // The output folder is made when a batch starts, not here: opening the
   // window leaves no trace on the disk.
-  applySettings(ReadSettings(SettingsFilePath()));
+  applySettings(LoadStartUpSettings());
   return true;
 }
 
@@ -173,6 +185,7 @@ void TForm1::fillAudioLists(int profile) {
 
 void TForm1::profileSelected(int profile) {
   fillAudioLists(profile);
+  markEncodableSizes(profile);
   warnOfCertainFailure();
 }
 
@@ -189,6 +202,8 @@ void TForm1::applySettings(const Settings& settings) {
   cboProfiles_->setCurrentIndex(settings.output.profile);
   fillAudioLists(settings.output.profile);
   for (OptionList list : kOptionLists) combo(list)->setCurrentIndex(settings.output.index(list));
+  markEncodableSizes(settings.output.profile);
+  lastAddFolder_ = settings.lastAddFolder;
   cboThread_->setCurrentIndex(settings.thread);
   chkOverwrite_->setChecked(settings.overwrite);
   chkShutdown_->setChecked(settings.shutdownAfterCompleted);
@@ -204,6 +219,7 @@ Settings TForm1::currentSettings() const {
   settings.overwrite = chkOverwrite_->isChecked();
   settings.shutdownAfterCompleted = chkShutdown_->isChecked();
   settings.fastDecoding = chkFastDecoding_->isChecked();
+  settings.lastAddFolder = lastAddFolder_;
   return settings;
 }
 
@@ -256,7 +272,12 @@ void TForm1::replanRows() {
   if (!busy()) model_->replan(addSettings());
 }
 
-void TForm1::add() { addFiles(services_.dialogs->chooseFiles(this)); }
+// The dialog opens where it was left last time, also in a later run.
+void TForm1::add() {
+  const ChosenFiles chosen = services_.dialogs->chooseFiles(this, lastAddFolder_);
+  if (!chosen.folder.isEmpty()) lastAddFolder_ = chosen.folder;
+  addFiles(chosen.files);
+}
 
 int TForm1::selectedRow() const {
   const QModelIndexList rows = lvw_->selectionModel()->selectedRows();
@@ -292,7 +313,9 @@ void TForm1::moveDown() { selectRow(model_->moveDown(selectedRow())); }
 
 void TForm1::changeOutputFolder() {
   const QString folder = services_.dialogs->chooseFolder(this, edtOutputFolder_->text());
-  if (!folder.isEmpty()) edtOutputFolder_->setText(WithTrailingSlash(folder));
+  if (folder.isEmpty()) return;
+  edtOutputFolder_->setText(WithTrailingSlash(folder));
+  replanRows();  // the rows' tooltips name their output files
 }
 
 // ---- batch ----
@@ -317,7 +340,7 @@ void TForm1::setBusy(bool busy) {
     control->setEnabled(!busy);
   lblProgress_->setText(QString());
   lblProgress_->setVisible(busy);
-  btnStart_->setText(busy ? QStringLiteral("Stop") : QStringLiteral("Convert"));
+  btnStart_->setText(busy ? QStringLiteral("&Stop") : QStringLiteral("Con&vert"));
 }
 
 bool TForm1::holdsActiveWindow() const {

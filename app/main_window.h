@@ -15,6 +15,7 @@
 #include "app/message_reporter.h"
 #include "app/settings.h"
 #include "app/shutdown_countdown.h"
+#include "app/window_anchors.h"
 #include "app/window_messages.h"
 
 class QCheckBox;
@@ -86,6 +87,7 @@ class TForm1 final : public QWidget, private MessageReporter {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void Report(MessageKind kind, const QString& text) override;
@@ -94,7 +96,13 @@ class TForm1 final : public QWidget, private MessageReporter {
   void createOutputGroup();
   void createOtherGroup();
   void createList();
+  void anchorControls();
+  void createShortcuts();
+  void setTabOrderOfControls();
+  // Sizes the profile cannot encode stay in the list, greyed out.
+  void markEncodableSizes(int profile);
   void connectControls();
+  void connectSummary();
   void applySettings(const Settings& settings);
   QComboBox* combo(OptionList list) const;
   void fillList(OptionList list, int profile);
@@ -127,7 +135,11 @@ class TForm1 final : public QWidget, private MessageReporter {
   bool centred_ = false;
   // The user was in another program when the batch ended.
   bool awayAtBatchEnd_ = false;
+  // Where the open dialog of Add was left.
+  QString lastAddFolder_;
+  ControlAnchors anchors_;
 
+  QLabel* lblSummary_ = nullptr;
   QTableView* lvw_ = nullptr;
   QPushButton* btnAdd_ = nullptr;
   QPushButton* btnRemove_ = nullptr;

@@ -233,6 +233,18 @@ std::string PreflightReason(const OutputChoice& choice) {
   return PreflightReason(choice.profile, ItemText(OptionList::VideoSize, choice.profile, choice.videoSize));
 }
 
+std::string UnencodableSizeNote(int profile, std::string_view frameSize) {
+  if (PreflightReason(profile, frameSize).empty()) return {};
+  std::string text = "H.263 only encodes ";
+  for (size_t i = 0; i < kH263Sizes.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == kH263Sizes.size() ? " and " : ", ") + std::string(kH263Sizes[i]);
+  return text;
+}
+
+void DropUnencodableSize(OutputChoice& choice) {
+  if (!PreflightReason(choice).empty()) choice.videoSize = OutputChoice{}.videoSize;
+}
+
 std::optional<int64_t> EstimatedOutputBytes(int64_t durationUs, int videoBitrate, int audioBitrate) {
   const int64_t bitrate = int64_t{videoBitrate} + audioBitrate;
   if (durationUs <= 0 || bitrate < 0) return std::nullopt;

@@ -119,6 +119,13 @@ void FillOutputOptions(const OutputChoice& choice, TOutputOptions& Options);
 std::string PreflightReason(int profile, std::string_view frameSize);
 // The same for the profile and the frame size item of a choice.
 std::string PreflightReason(const OutputChoice& choice);
+// Why the size list of the profile offers frameSize but does not let it be
+// picked, "H.263 only encodes 128x96, 176x144, 352x288, 704x576 and
+// 1408x1152"; empty when the profile encodes it.
+std::string UnencodableSizeNote(int profile, std::string_view frameSize);
+// A stored size the profile cannot encode becomes the default size: the
+// window cannot show it as a choice the user could have made.
+void DropUnencodableSize(OutputChoice& choice);
 
 // What the container adds around the encoded streams: about 3% for packet
 // headers and the sample index (3.0% on a 2-minute MP4 with MPEG-4 + AAC,

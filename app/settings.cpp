@@ -128,6 +128,7 @@ Settings SettingsFrom(const StoredValues& values) {
   settings.overwrite = FlagOr(values, "Overwrite", settings.overwrite);
   settings.shutdownAfterCompleted = FlagOr(values, "ShutdownAfterCompleted", settings.shutdownAfterCompleted);
   settings.fastDecoding = FlagOr(values, "FastDecoding", settings.fastDecoding);
+  settings.lastAddFolder = values.value(QStringLiteral("lastaddfolder"));
   return settings;
 }
 
@@ -140,6 +141,7 @@ QString SettingsText(const Settings& settings) {
   text += Line("Overwrite", FlagText(settings.overwrite));
   text += Line("ShutdownAfterCompleted", FlagText(settings.shutdownAfterCompleted));
   text += Line("FastDecoding", FlagText(settings.fastDecoding));
+  text += Line("LastAddFolder", StoredText(settings.lastAddFolder));
   return text;
 }
 
@@ -157,5 +159,11 @@ bool WriteSettings(const Settings& settings, const QString& file, QString* error
 }
 
 bool EnsureFolder(const QString& folder) { return QDir().mkpath(folder); }
+
+Settings LoadStartUpSettings() {
+  Settings settings = ReadSettings(SettingsFilePath());
+  DropUnencodableSize(settings.output);
+  return settings;
+}
 
 }  // namespace vantrel::app

@@ -1,5 +1,5 @@
 // The user's choices kept between runs: Options.ini in the per-user
-// configuration folder, one section "Options", twelve keys. The window reads
+// configuration folder, one section "Options", thirteen keys. The window reads
 // it at start-up and writes it when it closes; vantrel-batch only reads it,
 // for its defaults.
 //
@@ -20,11 +20,14 @@
 //   Overwrite=True
 //   ShutdownAfterCompleted=False
 //   FastDecoding=True
+//   LastAddFolder=/home/ann/Videos
 //
 // "Thread" is the "Convert N files simultaneously" choice: the index of
 // N in 1..5, so the default 1 converts two files at once. "FastDecoding"
 // lets a decoder deliver reduced pictures when the output is no larger; a
-// file without the key has it on.
+// file without the key has it on. "LastAddFolder" is where the open dialog
+// of Add was left; files written before it existed lack it, and the dialog
+// then opens where Qt's own opens.
 #pragma once
 
 #include <QHash>
@@ -43,6 +46,7 @@ struct Settings {
   bool overwrite = true;
   bool shutdownAfterCompleted = false;
   bool fastDecoding = true;
+  QString lastAddFolder;  // empty: none yet
 
   int parallelTasks() const { return thread + 1; }
   bool operator==(const Settings&) const = default;
@@ -79,5 +83,10 @@ bool WriteSettings(const Settings& settings, const QString& file, QString* error
 
 // Creates the folder and its missing parents; true when it exists after.
 bool EnsureFolder(const QString& folder);
+// Start-up of the window: the settings from SettingsFilePath(), a stored
+// size the profile cannot encode replaced by the default size (the window
+// does not let it be picked; vantrel-batch reads the file itself and
+// refuses it instead). The output folder is left alone: a batch makes it.
+Settings LoadStartUpSettings();
 
 }  // namespace vantrel::app

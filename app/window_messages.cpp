@@ -52,10 +52,11 @@ void QtWindowDialogs::showCompletion(QWidget* parent) {
   dialog.exec();
 }
 
-QStringList QtWindowDialogs::chooseFiles(QWidget* parent) {
-  const std::unique_ptr<QFileDialog> dialog = MakeOpenDialog(parent);
-  if (dialog->exec() != QDialog::Accepted) return {};
-  return dialog->selectedFiles();
+ChosenFiles QtWindowDialogs::chooseFiles(QWidget* parent, const QString& startFolder) {
+  const std::unique_ptr<OpenFilesDialog> dialog = MakeOpenDialog(parent, startFolder);
+  const bool accepted = dialog->exec() == QDialog::Accepted;
+  // The folder counts also when cancelled: the user went looking there.
+  return {accepted ? dialog->chosenFiles() : QStringList(), dialog->directory().absolutePath()};
 }
 
 QString QtWindowDialogs::chooseFolder(QWidget* parent, const QString& current) {

@@ -35,14 +35,21 @@ inline constexpr int kMessageBoxMinimumWidth = 280;
 // Widens a message box so that the window manager shows its title whole.
 void KeepTitleWhole(QMessageBox& box);
 
+// What the open dialog of Add gave: the files, and the folder it was left
+// in, where it opens next time.
+struct ChosenFiles {
+  QStringList files;  // empty when cancelled
+  QString folder;
+};
+
 class WindowDialogs {
  public:
   virtual ~WindowDialogs() = default;
   virtual void showMessage(QWidget* parent, const MessageBoxText& box) = 0;
   // "File conversion process finished.", modal.
   virtual void showCompletion(QWidget* parent) = 0;
-  // The open dialog; empty when cancelled.
-  virtual QStringList chooseFiles(QWidget* parent) = 0;
+  // The open dialog, opened in startFolder (when it exists).
+  virtual ChosenFiles chooseFiles(QWidget* parent, const QString& startFolder) = 0;
   // The folder chooser; empty when cancelled.
   virtual QString chooseFolder(QWidget* parent, const QString& current) = 0;
 };
@@ -52,7 +59,7 @@ class QtWindowDialogs final : public WindowDialogs {
  public:
   void showMessage(QWidget* parent, const MessageBoxText& box) override;
   void showCompletion(QWidget* parent) override;
-  QStringList chooseFiles(QWidget* parent) override;
+  ChosenFiles chooseFiles(QWidget* parent, const QString& startFolder) override;
   QString chooseFolder(QWidget* parent, const QString& current) override;
 };
 

@@ -37,7 +37,8 @@ AddFileSettings FileSettings(const BatchArguments& args) {
   return files;
 }
 
-// "FILE: decoding at 1/4 size (lowres 2)", one line a row with video.
+// "FILE: Fast decoding: reads the picture at half size, ...", one line a
+// row with video.
 void PrintDecoding(const FileListModel& model) {
   for (int row = 0; row < model.size(); ++row) {
     const FileRow& r = model.fileRow(row);

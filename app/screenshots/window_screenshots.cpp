@@ -30,7 +30,7 @@ class PrintingDialogs final : public WindowDialogs {
     std::fprintf(stderr, "%s: %s\n", qPrintable(box.caption), qPrintable(box.text));
   }
   void showCompletion(QWidget*) override {}
-  QStringList chooseFiles(QWidget*) override { return files; }
+  ChosenFiles chooseFiles(QWidget*, const QString& startFolder) override { return {files, startFolder}; }
   QString chooseFolder(QWidget*, const QString&) override { return folder; }
   QStringList files;
   QString folder;

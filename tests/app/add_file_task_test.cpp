@@ -16,6 +16,7 @@
 #include "app/decode_size.h"
 #include "app/decoder_threads.h"
 #include "app/file_list_model.h"
+#include "app/typed_file_names.h"
 #include "app_fixtures.h"
 #include "app_tests.h"
 
@@ -48,6 +49,36 @@ class AddFileTaskTest : public QObject {
   }
 
  private slots:
+  // What the open dialog's file-name field names: quoted or not, relative
+  // to the dialog's folder or absolute, existing or not.
+  void typedFileNames_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("files");
+    const QString home = QDir::homePath();
+    QTest::newRow("one name") << "hd.mp4" << QStringList{"/v/hd.mp4"};
+    QTest::newRow("blanks belong to a lone name") << " my clip.avi " << QStringList{"/v/my clip.avi"};
+    QTest::newRow("two quoted") << "\"hd.mp4\" \"long.avi\"" << QStringList{"/v/hd.mp4", "/v/long.avi"};
+    QTest::newRow("quoted absolute") << "\"/a/b c.avi\" \"/d/e.mkv\"" << QStringList{"/a/b c.avi", "/d/e.mkv"};
+    QTest::newRow("quoted beside unquoted") << "\"x y.avi\" b.avi  c.avi"
+                                            << QStringList{"/v/x y.avi", "/v/b.avi", "/v/c.avi"};
+    QTest::newRow("no blank between quotes") << "\"a.avi\"\"b.avi\"" << QStringList{"/v/a.avi", "/v/b.avi"};
+    QTest::newRow("unclosed quote") << "\"a.avi\" \"b c.avi" << QStringList{"/v/a.avi", "/v/b c.avi"};
+    QTest::newRow("cleaned") << "\"../w/./f.avi\"" << QStringList{"/w/f.avi"};
+    QTest::newRow("home") << "~/f.avi" << QStringList{home + "/f.avi"};
+    QTest::newRow("nothing") << "  \"\" " << QStringList{};
+  }
+  void typedFileNames() {
+    QFETCH(QString, typed);
+    QFETCH(QStringList, files);
+    QCOMPARE(TypedFileNames(typed, QStringLiteral("/v")), files);
+  }
+  void typedPatterns() {
+    QVERIFY(IsTypedPattern(QStringLiteral("*.avi")));
+    QVERIFY(IsTypedPattern(QStringLiteral("clip?.mp4")));
+    QVERIFY(!IsTypedPattern(QStringLiteral("\"what*.avi\" b.avi")));
+    QVERIFY(!IsTypedPattern(QStringLiteral("a.avi")));
+  }
+
   void initTestCase() { LoadCodecLibraries(); }
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
@@ -227,7 +258,7 @@ class AddFileTaskTest : public QObject {
     const DecodeChoice choice =
         ChooseDecoding(DecoderFor(codec), input.width(), input.height(), output.width(), output.height(), fast);
     QCOMPARE(choice.halveBeforeScaling, halved);
-    QCOMPARE(choice.note.endsWith(QStringLiteral(", halving the picture before scaling")), halved);
+    QCOMPARE(choice.note.endsWith(QStringLiteral(", then halves the picture before resizing it")), halved);
   }
 
   // The choice made at Add is the row's tooltip, with the reason for a full
@@ -242,34 +273,43 @@ class AddFileTaskTest : public QObject {
     s.choice.videoSize = 4;  // 160x120
     const QStringList files{Fixture("avi_mpeg4.avi"), Fixture("mp4.mp4"), Fixture("audio_only.wav")};
     QCOMPARE(AddFilesToList(s, files, model, reporter), 3);
-    QCOMPARE(model.fileRow(0).decodingNote, QStringLiteral("decoding at 1/2 size (lowres 1)"));
+    QCOMPARE(model.fileRow(0).decodingNote,
+             QStringLiteral("Fast decoding: reads the picture at half size, which is exactly 160x120"));
     // A quarter of the input's pixels: the deblocking of non-reference pictures is skipped.
-    QCOMPARE(model.fileRow(1).decodingNote, QStringLiteral("decoding at full size (h264 has no reduced-size decoding), "
-                                                           "without deblocking non-reference pictures, skipping the "
-                                                           "non-reference pictures the frame rate drops"));
+    QCOMPARE(model.fileRow(1).decodingNote,
+             QStringLiteral("Full-size decoding: this kind of video cannot be read at a reduced size, leaves out a "
+                            "smoothing step the smaller picture does not show, skips the pictures the frame rate "
+                            "leaves out"));
     QCOMPARE(model.fileRow(2).decodingNote, QString());
-    QCOMPARE(model.data(model.index(0, FileListModel::InputNameColumn), Qt::ToolTipRole).toString(),
-             model.fileRow(0).decodingNote);
+    AddFileSettings smaller = s;
+    smaller.choice.videoSize = 0;  // 128x96
+    QCOMPARE(PlanRow(model.fileRow(0).durationUs, model.fileRow(0).video, smaller).decoding.note,
+             QStringLiteral("Fast decoding: reads the picture at half size, which is still larger than 128x96"));
+    QVERIFY(model.data(model.index(0, FileListModel::InputNameColumn), Qt::ToolTipRole)
+                .toString()
+                .endsWith(u'\n' + model.fileRow(0).decodingNote));
     const int64_t estimate = model.fileRow(0).estimatedBytes.value_or(-1);
     QVERIFY(estimate > 0);
 
     s.fastDecoding = false;
     s.choice.videoBitrate = 4;  // 512kbps
     model.replan(s);
-    QCOMPARE(model.fileRow(0).decodingNote, QStringLiteral("decoding at full size (fast decoding is off)"));
+    QCOMPARE(model.fileRow(0).decodingNote, QStringLiteral("Fast decoding is off"));
     QVERIFY(model.fileRow(0).estimatedBytes.value_or(-1) > 4 * estimate);
     s.fastDecoding = true;
     s.choice.videoSize = 3;  // 320x240: the whole picture, and no size for H.263
     model.replan(s);
-    QCOMPARE(model.fileRow(0).decodingNote, QStringLiteral("decoding at full size (the output needs the whole picture)"));
+    QCOMPARE(model.fileRow(0).decodingNote,
+             QStringLiteral("Full-size decoding: at a reduced size the picture would be smaller than 320x240"));
     for (int row = 0; row < 3; ++row) QVERIFY(model.fileRow(row).verdict.isEmpty());
     SelectProfile(s.choice, 1);
     model.replan(s);
     for (int row = 0; row < 3; ++row) {
       QVERIFY(model.fileRow(row).verdict.startsWith(QStringLiteral("H.263 can encode only")));
       QCOMPARE(model.data(model.index(row, FileListModel::StatusColumn)).toString(), QStringLiteral("Cannot convert"));
-      QCOMPARE(model.data(model.index(row, FileListModel::OutputNameColumn), Qt::ToolTipRole).toString(),
-               model.fileRow(row).verdict);
+      QVERIFY(model.data(model.index(row, FileListModel::OutputNameColumn), Qt::ToolTipRole)
+                  .toString()
+                  .endsWith(u'\n' + model.fileRow(row).verdict));
     }
     s.choice.videoSize = 1;  // 176x144: more than a quarter of 320x240
     model.replan(s);
@@ -277,8 +317,8 @@ class AddFileTaskTest : public QObject {
     const RowPlan h264 = PlanRow(model.fileRow(1).durationUs, model.fileRow(1).video, s);
     QVERIFY(!h264.decoding.skipNonReferenceDeblocking);
     QVERIFY(h264.decoding.skipDroppedPictures);
-    QCOMPARE(h264.decoding.note, QStringLiteral("decoding at full size (h264 has no reduced-size decoding), skipping "
-                                                "the non-reference pictures the frame rate drops"));
+    QCOMPARE(h264.decoding.note, QStringLiteral("Full-size decoding: this kind of video cannot be read at a reduced "
+                                                "size, skips the pictures the frame rate leaves out"));
     // A decoder with reduced sizes never skips pictures.
     QVERIFY(!PlanRow(model.fileRow(0).durationUs, model.fileRow(0).video, s).decoding.skipDroppedPictures);
     s.fastDecoding = false;

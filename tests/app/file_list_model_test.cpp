@@ -120,8 +120,14 @@ class FileListModelTest : public QObject {
     QCOMPARE(model_->rowCount(), 0);
   }
 
+  // The status texts, and the tooltips: both full paths on every column,
+  // then what concerns the column.
   void statusTexts() {
     fill({QStringLiteral("A"), QStringLiteral("B")});
+    model_->setOutputTarget(QStringLiteral("/out/"), QStringLiteral(".3gp"));
+    const QString pathsA = QStringLiteral("Input: /in/A.avi\nOutput: /out/A.3gp");
+    const QString pathsB = QStringLiteral("Input: /in/B.avi\nOutput: /out/B.3gp");
+    QCOMPARE(model_->index(0, FileListModel::DurationColumn).data(Qt::ToolTipRole).toString(), pathsA);
     QCOMPARE(Status(*model_, 0), QString());
     model_->setFailed(1, QStringLiteral("Unknown format"));
     model_->markAllQueued();
@@ -132,7 +138,7 @@ class FileListModelTest : public QObject {
     model_->setConverting(0, 61500, 123000, 42);
     QCOMPARE(Status(*model_, 0), QStringLiteral("50% Completed"));
     QCOMPARE(model_->index(0, FileListModel::StatusColumn).data(Qt::ToolTipRole).toString(),
-             QStringLiteral("0:42 left"));
+             pathsA + QStringLiteral("\n0:42 left"));
     model_->setConverting(0, 130000, 123000, 0);
     QCOMPARE(Status(*model_, 0), QStringLiteral("105% Completed"));
     // Durations near the 32-bit limit: the percentage must not overflow.
@@ -145,15 +151,19 @@ class FileListModelTest : public QObject {
     QCOMPARE(Status(*model_, 0), QStringLiteral("01:02:05 done"));
     model_->setStatus(0, RowStatus::Completed);
     QCOMPARE(Status(*model_, 0), QStringLiteral("Completed"));
+    // Once written, the file the batch named.
+    model_->setOutputPath(0, QStringLiteral("/out/A(1).3gp"));
+    QCOMPARE(model_->index(0, FileListModel::TypeColumn).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("Input: /in/A.avi\nOutput: /out/A(1).3gp"));
     QVERIFY(!model_->index(0, 0).data(FileListModel::SecondsLeftRole).isValid());
 
     model_->setFailed(1, QStringLiteral("output unreadable"));
     QCOMPARE(Status(*model_, 1), QStringLiteral("Failed"));
     for (int column = 0; column < FileListModel::ColumnCount; ++column)
-      QCOMPARE(model_->index(1, column).data(Qt::ToolTipRole).toString(), QStringLiteral("output unreadable"));
+      QCOMPARE(model_->index(1, column).data(Qt::ToolTipRole).toString(), pathsB + QStringLiteral("\noutput unreadable"));
     model_->setStatus(1, RowStatus::Stopped);
     QCOMPARE(Status(*model_, 1), QStringLiteral("Stopped"));
-    QVERIFY(model_->index(1, 0).data(Qt::ToolTipRole).toString().isEmpty());
+    QCOMPARE(model_->index(1, 0).data(Qt::ToolTipRole).toString(), pathsB);
 
     // Updates for rows that are gone change nothing.
     model_->setConverting(2, 1, 2, std::nullopt);

@@ -75,6 +75,7 @@ class SettingsTest : public QObject {
     settings.overwrite = false;
     settings.shutdownAfterCompleted = true;
     settings.fastDecoding = false;
+    settings.lastAddFolder = QStringLiteral("/home/ann/Videos");
     QString error;
     QVERIFY2(WriteSettings(settings, SettingsFilePath(), &error), qPrintable(error));
 
@@ -83,7 +84,8 @@ class SettingsTest : public QObject {
     QCOMPARE(QString::fromUtf8(in.readAll()),
              QStringLiteral("[Options]\nOutputPath=/srv/phone clips/\nProfile=3\nVideoSize=5\nAudioChannels=0\n"
                             "VideoBitrate=0\nAudioBitrate=7\nFrameRate=9\nAudioSampleRate=0\nThread=4\n"
-                            "Overwrite=False\nShutdownAfterCompleted=True\nFastDecoding=False\n"));
+                            "Overwrite=False\nShutdownAfterCompleted=True\nFastDecoding=False\n"
+                            "LastAddFolder=/home/ann/Videos\n"));
     QCOMPARE(ReadSettings(SettingsFilePath()), settings);
 
     // A folder with blanks at its ends survives the trip too.

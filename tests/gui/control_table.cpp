@@ -14,7 +14,7 @@ enum Busy { StaysOn, TurnsOff, ShownOnlyBusy };
 struct ControlRow {
   const char* name;
   Kind kind;
-  const char* text;    // nullptr: not compared here
+  const char* text;    // without its "&" key; nullptr: not compared here
   const char* parent;  // object name of the parent
   int left, top, width, height;  // -1: taken from the content
   Busy busy;
@@ -22,6 +22,7 @@ struct ControlRow {
 
 // Left, top, width and height in pixels of the parent's client area.
 constexpr ControlRow kControls[] = {
+    {"LblSummary", Label, nullptr, "Form1", 8, 12, 553, 17, StaysOn},
     {"Lvw", List, nullptr, "Form1", 8, 40, 553, 177, StaysOn},
     {"BtnAdd", Button, "Add", "Form1", 568, 40, 80, 27, TurnsOff},
     {"BtnRemove", Button, "Remove", "Form1", 568, 72, 80, 27, TurnsOff},
@@ -78,11 +79,13 @@ const char* KindClass(Kind kind) {
   return "QTableView";
 }
 
+// The text as the user reads it: the "&" that marks the key is not shown.
 QString TextOf(QWidget* widget) {
-  if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
-  if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
-  if (auto* group = qobject_cast<QGroupBox*>(widget)) return group->title();
-  return {};
+  QString text;
+  if (auto* button = qobject_cast<QAbstractButton*>(widget)) text = button->text();
+  if (auto* label = qobject_cast<QLabel*>(widget)) text = label->text();
+  if (auto* group = qobject_cast<QGroupBox*>(widget)) text = group->title();
+  return text.remove(QLatin1Char('&'));
 }
 
 void CheckRow(QWidget& window, const ControlRow& row, bool busy) {

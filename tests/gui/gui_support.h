@@ -2,6 +2,7 @@
 // and a window opened as the program opens it.
 #pragma once
 
+#include <QFileInfo>
 #include <QList>
 #include <QStringList>
 #include <QTest>
@@ -18,7 +19,12 @@ class FakeDialogs final : public WindowDialogs {
  public:
   void showMessage(QWidget*, const MessageBoxText& box) override { messages.append(box); }
   void showCompletion(QWidget*) override { ++completions; }
-  QStringList chooseFiles(QWidget*) override { return filesToChoose; }
+  // Left in the folder of the first file, as the real dialog would be.
+  ChosenFiles chooseFiles(QWidget*, const QString& startFolder) override {
+    ++filesAsked;
+    filesAskedIn = startFolder;
+    return {filesToChoose, filesToChoose.isEmpty() ? startFolder : QFileInfo(filesToChoose.first()).absolutePath()};
+  }
   QString chooseFolder(QWidget*, const QString& current) override {
     folderAskedWith = current;
     return folderToChoose;
@@ -27,6 +33,8 @@ class FakeDialogs final : public WindowDialogs {
   QList<MessageBoxText> messages;
   int completions = 0;
   QStringList filesToChoose;
+  int filesAsked = 0;
+  QString filesAskedIn;
   QString folderToChoose;  // empty: the user cancels
   QString folderAskedWith;
 };

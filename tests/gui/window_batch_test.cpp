@@ -130,6 +130,9 @@ class WindowBatchTest : public QObject {
     add({Fixture("avi_mpeg4.avi"), text, Fixture("mp4.mp4")});
     QCOMPARE(names(), (QStringList{QStringLiteral("avi_mpeg4"), QStringLiteral("mp4")}));
     QCOMPARE(dialogs_.messages.size(), 1);
+    const QString summary = Control<QLabel>(*window_, "LblSummary")->text();
+    QVERIFY2(summary.startsWith(QStringLiteral("2 files, 00:00:")) && summary.contains(QStringLiteral(" of output")),
+             qPrintable(summary));
     QCOMPARE(dialogs_.messages[0],
              (MessageBoxText{QStringLiteral("Error"),
                              QStringLiteral("Convertion of file \"") + text +
@@ -256,7 +259,19 @@ class WindowBatchTest : public QObject {
     QTRY_VERIFY2_WITH_TIMEOUT(rowStatus(1) == RowStatus::Converting, qPrintable(statuses()), kStepTimeoutMs);
     QVERIFY(Control<QLabel>(*window_, "LblProgress")->text().startsWith(QStringLiteral("Current Frame=")));
     QVERIFY(status(1).endsWith(QStringLiteral("% Completed")));
-    click("BtnStart");
+    // The keys of the buttons a batch switches off do nothing; Ctrl+Return
+    // is Stop.
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    select(1);
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> idle[] = {
+        {Qt::Key_Insert, Qt::NoModifier}, {Qt::Key_O, Qt::ControlModifier}, {Qt::Key_Delete, Qt::NoModifier},
+        {Qt::Key_Up, Qt::AltModifier},    {Qt::Key_L, Qt::AltModifier}};
+    for (const auto& [key, modifiers] : idle) QTest::keyClick(window_.get(), key, modifiers);
+    QTest::qWait(200);  // a mnemonic presses its button after a short delay
+    QCOMPARE(dialogs_.filesAsked, 1);
+    QCOMPARE(names(), (QStringList{QStringLiteral("avi_mpeg4"), QStringLiteral("fps25_40s"), QStringLiteral("fps25_40s")}));
+    QVERIFY(window_->busy());
+    QTest::keyClick(window_.get(), Qt::Key_Return, Qt::ControlModifier);
     QVERIFY(!window_->busy());
     CheckControlTable(*window_, false);
     if (QTest::currentTestFailed()) return;
@@ -358,11 +373,11 @@ class WindowBatchTest : public QObject {
     Control<QCheckBox>(*window_, "ChkOverwrite")->setChecked(false);
     Control<QCheckBox>(*window_, "ChkShutdown")->setChecked(true);
     Control<QCheckBox>(*window_, "ChkFastDecoding")->setChecked(false);
+    add({Fixture("fps25_40s.avi")});
     const Settings chosen = window_->currentSettings();
     QVERIFY(!chosen.fastDecoding);
     QCOMPARE(chosen.outputFolder, outFolder());
-
-    add({Fixture("fps25_40s.avi")});
+    QCOMPARE(chosen.lastAddFolder, QFileInfo(Fixture("fps25_40s.avi")).absolutePath());
     // Closed from the event loop's next turn once the row converts: a
     // short file on a fast machine may be done before a polling wait looks,
     // and even before the window has closed.

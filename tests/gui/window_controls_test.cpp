@@ -5,7 +5,9 @@
 #include <QComboBox>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QGroupBox>
 #include <QDir>
+#include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFile>
 #include <QGuiApplication>
@@ -15,6 +17,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScrollBar>
 #include <QScreen>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -110,15 +113,16 @@ class WindowControlsTest : public QObject {
   }
 
   // A first start: every control where users expect it, the defaults of a
-  // missing settings file, the list view's columns, a fixed centred window.
+  // missing settings file, the list view's columns, a centred window at its
+  // minimum size.
   void firstStartShowsTheDefaults() {
     openWindow();
     TForm1& w = *window_;
     CheckControlTable(w, false);
     QCOMPARE(w.windowTitle(), QStringLiteral("Vantrel 3.6"));
     QCOMPARE(w.size(), QSize(653, 448));
-    QCOMPARE(w.minimumSize(), w.maximumSize());
-    QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(w.minimumSize(), QSize(653, 448));
+    QVERIFY(w.maximumSize().width() > 653 && w.maximumSize().height() > 448);
     const QPoint offCentre = w.frameGeometry().center() - w.screen()->availableGeometry().center();
     QVERIFY2(offCentre.manhattanLength() <= 2, qPrintable(QStringLiteral("%1 %2 / %3 %4").arg(offCentre.x()).arg(offCentre.y()).arg(w.frameGeometry().center().x()).arg(w.screen()->availableGeometry().width())));
 
@@ -158,9 +162,13 @@ class WindowControlsTest : public QObject {
     QCOMPARE(lvw->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(lvw->selectionMode(), QAbstractItemView::SingleSelection);
     QCOMPARE(lvw->editTriggers(), QAbstractItemView::NoEditTriggers);
-    const int widths[] = {150, 80, 80, 150, 93, 0};
+    // Status takes the rest of the list's width, about its 93 pixels.
+    const int rest = lvw->viewport()->width() - (150 + 80 + 80 + 150);
+    QVERIFY2(rest >= 85 && rest <= 93, qPrintable(QString::number(rest)));
+    const int widths[] = {150, 80, 80, 150, rest, 0};
     const char* titles[] = {"Input Filename", "Duration", "Type", "Output Filename", "Status", "Path"};
     QCOMPARE(lvw->model()->columnCount(), 6);
+    QVERIFY(!lvw->horizontalScrollBar()->isVisible());
     for (int column = 0; column < 6; ++column) {
       QCOMPARE(lvw->columnWidth(column), widths[column]);
       QVERIFY(!lvw->isColumnHidden(column));
@@ -226,22 +234,26 @@ class WindowControlsTest : public QObject {
     QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
     QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
     const QStringList filters = dialog->nameFilters();
-    QCOMPARE(filters.size(), 12);
+    QCOMPARE(filters.size(), 13);
+    const QString todays = QStringLiteral("*.mp4 *.m4v *.mkv *.webm *.flv *.ts *.m2ts *.mts *.3gp *.3g2 *.ogv *.vob");
     QCOMPARE(filters.first(), QStringLiteral("All supported Media Format (*.avi *.divX *.div *.xvid *.mpeg *.mpg "
-                                             "*.wmv *.asf *.rm *.rmvb *.dat *.mov *.swf)"));
+                                             "*.wmv *.asf *.rm *.rmvb *.dat *.mov *.swf ") + todays + u')');
     QCOMPARE(filters[2], QStringLiteral("DivX(*.divx *.div)"));
     QCOMPARE(filters[7], QStringLiteral("Real Video(*.rm *.rmvb)"));
-    QCOMPARE(filters.last(), QStringLiteral("All Files(*)"));
+    QCOMPARE(filters[11], QStringLiteral("All Files(*)"));
+    QCOMPARE(filters.last(), QStringLiteral("MP4, MKV, WebM and other containers(") + todays + u')');
     QCOMPARE(dialog->selectedNameFilter(), filters.first());
 
     QTemporaryDir dir;
     QVERIFY(QFile::copy(Fixture("avi_mpeg4.avi"), dir.filePath(QStringLiteral("CLIP.AVI"))));
     QVERIFY(QFile::copy(Fixture("mp4.mp4"), dir.filePath(QStringLiteral("b.MoV"))));
     QVERIFY(QFile::copy(Fixture("mp4.mp4"), dir.filePath(QStringLiteral("notes.txt"))));
+    QVERIFY(QFile::copy(Fixture("mp4.mp4"), dir.filePath(QStringLiteral("phone.MP4"))));
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("sub.avi")));
     QVERIFY(QFile::copy(Fixture("mp4.mp4"), dir.filePath(QStringLiteral("sub.avi/inner.avi"))));
     QCOMPARE(ExpandDroppedPaths({dir.path()}),
-             (QStringList{dir.filePath(QStringLiteral("b.MoV")), dir.filePath(QStringLiteral("CLIP.AVI"))}));
+             (QStringList{dir.filePath(QStringLiteral("b.MoV")), dir.filePath(QStringLiteral("CLIP.AVI")),
+                          dir.filePath(QStringLiteral("phone.MP4"))}));
 
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(dir.path()), QUrl::fromLocalFile(Fixture("xvid.avi"))});
@@ -252,21 +264,272 @@ class WindowControlsTest : public QObject {
     QCoreApplication::sendEvent(window_.get(), &drop);
     QTRY_VERIFY(!window_->adding());
     FileListModel& model = window_->model();
-    QCOMPARE(model.size(), 3);
+    QCOMPARE(model.size(), 4);
     QCOMPARE(model.fileRow(0).inputName, QStringLiteral("b"));
     QCOMPARE(model.fileRow(0).type, QStringLiteral("MOV"));
     QCOMPARE(model.fileRow(1).inputName, QStringLiteral("CLIP"));
-    QCOMPARE(model.fileRow(2).path, Fixture("xvid.avi"));
+    QCOMPARE(model.fileRow(2).type, QStringLiteral("MP4"));
+    QCOMPARE(model.fileRow(3).path, Fixture("xvid.avi"));
     QVERIFY(dialogs_.messages.isEmpty());
 
     // The Add button takes what the dialog gives, in its order.
     dialogs_.filesToChoose = {Fixture("mp4.mp4")};
     Control<QPushButton>(*window_, "BtnAdd")->click();
     QTRY_VERIFY(!window_->adding());
-    QCOMPARE(model.size(), 4);
+    QCOMPARE(model.size(), 5);
     dialogs_.filesToChoose.clear();
     Control<QPushButton>(*window_, "BtnAdd")->click();
-    QCOMPARE(model.size(), 4);
+    QCOMPARE(model.size(), 5);
+  }
+
+  // The list at its smallest shows its five columns without a scroll bar;
+  // a widened column brings one. A larger window gives its room to the list
+  // and the folder and keeps the buttons at the right and the bottom; back
+  // at its minimum every control is where users know it. Every cell's
+  // tooltip names the row's input and output files in full, following the
+  // folder and the profile.
+  void listGrowsScrollsAndNamesItsFiles() {
+    openWindow();
+    TForm1& w = *window_;
+    dialogs_.filesToChoose = {Fixture("avi_mpeg4.avi")};
+    Control<QPushButton>(w, "BtnAdd")->click();
+    QTRY_VERIFY(!w.adding());
+    auto* lvw = Control<QTableView>(w, "Lvw");
+    const QScrollBar* bar = lvw->horizontalScrollBar();
+    QTest::qWait(50);
+    QVERIFY(!bar->isVisible());
+    lvw->horizontalHeader()->resizeSection(FileListModel::InputNameColumn, 400);
+    QTRY_VERIFY(bar->isVisible());
+    // Status keeps enough of its width to be read once scrolled to.
+    QVERIFY(lvw->columnWidth(FileListModel::StatusColumn) >= lvw->fontMetrics().horizontalAdvance(
+                                                                QStringLiteral("Completed")));
+    lvw->horizontalHeader()->resizeSection(FileListModel::InputNameColumn, 150);
+    QTRY_VERIFY(!bar->isVisible());
+
+    const FileListModel& model = w.model();
+    auto tip = [&model](int column) { return model.index(0, column).data(Qt::ToolTipRole).toString(); };
+    const QString folder = Control<QLineEdit>(w, "EdtOutputFolder")->text();
+    for (int column = 0; column < FileListModel::PathColumn; ++column) {
+      const QStringList lines = tip(column).split(u'\n');
+      QVERIFY2(lines.size() >= 2, qPrintable(tip(column)));
+      QCOMPARE(lines[0], QStringLiteral("Input: ") + Fixture("avi_mpeg4.avi"));
+      QCOMPARE(lines[1], QStringLiteral("Output: ") + folder + QStringLiteral("avi_mpeg4.3gp"));
+    }
+    // What the tooltips said before, after the paths.
+    QVERIFY(!model.fileRow(0).decodingNote.isEmpty());
+    QVERIFY(tip(FileListModel::InputNameColumn).endsWith(u'\n' + model.fileRow(0).decodingNote));
+    QVERIFY2(tip(FileListModel::OutputNameColumn).contains(QStringLiteral("\nExpected size: about ")),
+             qPrintable(tip(FileListModel::OutputNameColumn)));
+    dialogs_.folderToChoose = QStringLiteral("/tmp/Clips");
+    Control<QPushButton>(w, "BtnChangeOutputFolder")->click();
+    auto* profiles = Control<QComboBox>(w, "CboProfiles");
+    profiles->setCurrentIndex(4);
+    emit profiles->activated(4);
+    QCOMPARE(tip(FileListModel::StatusColumn).split(u'\n').value(1),
+             QStringLiteral("Output: /tmp/Clips/avi_mpeg4.mp4"));
+
+    const int dx = 247, dy = 152;
+    w.resize(653 + dx, 448 + dy);
+    QTRY_COMPARE(w.size(), QSize(653 + dx, 448 + dy));
+    QTRY_COMPARE(lvw->geometry(), QRect(8, 40, 553 + dx, 177 + dy));
+    // The room goes to Status; the other columns keep their widths.
+    QTRY_COMPARE(lvw->columnWidth(FileListModel::StatusColumn), lvw->viewport()->width() - 460);
+    QCOMPARE(lvw->columnWidth(FileListModel::InputNameColumn), 150);
+    QCOMPARE(Control<QLabel>(w, "LblSummary")->geometry(), QRect(8, 12, 553 + dx, 17));
+    QCOMPARE(Control<QPushButton>(w, "BtnMoveDown")->geometry(), QRect(568 + dx, 184, 80, 27));
+    QCOMPARE(Control<QLabel>(w, "Label1")->pos(), QPoint(8, 234 + dy));
+    QCOMPARE(Control<QLineEdit>(w, "EdtOutputFolder")->geometry(), QRect(80, 232 + dy, 537 + dx, 19));
+    QCOMPARE(Control<QPushButton>(w, "BtnChangeOutputFolder")->geometry(), QRect(624 + dx, 232 + dy, 25, 19));
+    QCOMPARE(Control<QGroupBox>(w, "GBOutput")->geometry(), QRect(8, 264 + dy, 417, 145));
+    QCOMPARE(Control<QGroupBox>(w, "GBOther")->geometry(), QRect(432 + dx, 264 + dy, 217, 145));
+    QCOMPARE(Control<QLabel>(w, "LblProgress")->pos(), QPoint(11, 424 + dy));
+    QCOMPARE(Control<QPushButton>(w, "BtnStart")->geometry(), QRect(392 + dx, 414 + dy, 80, 27));
+    QCOMPARE(Control<QPushButton>(w, "BtnHelp")->geometry(), QRect(568 + dx, 414 + dy, 80, 27));
+    w.resize(300, 200);  // held at the minimum
+    QTRY_COMPARE(w.size(), QSize(653, 448));
+    QTRY_COMPARE(lvw->geometry(), QRect(8, 40, 553, 177));
+    CheckControlTable(w, false);
+  }
+
+  // The file-name field of the real dialog: quoted and unquoted names,
+  // relative and absolute, whatever the filter shows; a folder typed alone
+  // is opened; a name that does not exist reaches Add, which says why it
+  // cannot take it. The dialog opens where it was left, also in the next
+  // run of the program.
+  void addDialogTakesTypedNames() {
+    openWindow();
+    QTemporaryDir dir, other;
+    QVERIFY(QFile::copy(Fixture("mp4.mp4"), dir.filePath(QStringLiteral("hd.mp4"))));
+    QVERIFY(QFile::copy(Fixture("avi_mpeg4.avi"), dir.filePath(QStringLiteral("long.avi"))));
+    const QString far = other.filePath(QStringLiteral("far away.mp4"));
+    QVERIFY(QFile::copy(Fixture("mp4.mp4"), far));
+    const QString missing = dir.filePath(QStringLiteral("missing.avi"));
+
+    // Each step types into the dialog on screen and presses Open.
+    QStringList typed = {QStringLiteral("\"hd.mp4\" long.avi \"") + far + QStringLiteral("\" missing.avi")};
+    QList<bool> openEnabled;
+    QTimer driver;
+    int ticks = 0;
+    connect(&driver, &QTimer::timeout, this, [&] {
+      auto* dialog = qobject_cast<OpenFilesDialog*>(QApplication::activeModalWidget());
+      if (!dialog || typed.isEmpty()) return;
+      if (++ticks > 250) dialog->reject();  // a failure, not a hang
+      dialog->selectNameFilter(dialog->nameFilters().at(1));  // AVI only
+      // Typed, so with the focus: the dialog rewrites the field with what
+      // it selects while the field has none.
+      auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      dialog->activateWindow();
+      edit->setFocus();
+      if (!edit->hasFocus()) return;  // on the next tick
+      edit->setText(typed.takeFirst());
+      auto* open = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open);
+      openEnabled.append(open->isEnabled());
+      open->click();
+    });
+    driver.start(20);
+    QtWindowDialogs real;
+    ChosenFiles chosen = real.chooseFiles(window_.get(), dir.path());
+    QCOMPARE(chosen.files, (QStringList{dir.filePath(QStringLiteral("hd.mp4")), dir.filePath(QStringLiteral("long.avi")),
+                                        far, missing}));
+    QCOMPARE(chosen.folder, dir.path());
+    QCOMPARE(openEnabled, QList<bool>{true});
+    window_->addFiles(chosen.files);
+    QTRY_VERIFY(!window_->adding());
+    QCOMPARE(window_->model().size(), 3);
+    QCOMPARE(dialogs_.messages.size(), 1);
+    QVERIFY2(dialogs_.messages[0].text.contains(missing), qPrintable(dialogs_.messages[0].text));
+
+    typed = {other.path(), QStringLiteral("far away.mp4")};
+    chosen = real.chooseFiles(window_.get(), dir.path());
+    driver.stop();
+    QCOMPARE(chosen.files, QStringList{far});
+    QCOMPARE(chosen.folder, other.path());
+
+    // Through the window: the folder is kept in the settings file.
+    dialogs_.filesToChoose = {far};
+    Control<QPushButton>(*window_, "BtnAdd")->click();
+    QCOMPARE(dialogs_.filesAskedIn, QString());  // none yet
+    QTRY_VERIFY(!window_->adding());
+    window_->close();
+    QCOMPARE(ReadSettings(SettingsFilePath()).lastAddFolder, other.path());
+    openWindow();
+    dialogs_.filesToChoose.clear();
+    Control<QPushButton>(*window_, "BtnAdd")->click();
+    QCOMPARE(dialogs_.filesAskedIn, other.path());
+  }
+
+  // Tab starts at the list and goes round the controls in reading order.
+  // Each button has its key and its "&" letter, a label's letter puts the
+  // focus on its list; a combo box keeps Alt+Down for its own list. (A
+  // batch leaves only Stop and closing: see the batch tests.)
+  void keysAndTabOrder() {
+    openWindow();
+    TForm1& w = *window_;
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    auto* lvw = Control<QTableView>(w, "Lvw");
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(lvw));
+    QStringList order;
+    for (int i = 0; i < 22; ++i) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      order << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(order, QStringLiteral("BtnAdd BtnRemove BtnClear BtnMoveUp BtnMoveDown EdtOutputFolder "
+                                   "BtnChangeOutputFolder CboProfiles CboVideoSize CboAudioChannels CboVideoBitrate "
+                                   "CboAudioBitrate CboFrameRate CboAudioSampleRate ChkOverwrite ChkShutdown CboThread "
+                                   "ChkFastDecoding BtnStart BtnAbout BtnHelp Lvw")
+                        .split(u' '));
+
+    const FileListModel& model = w.model();
+    auto names = [&model] {
+      QStringList list;
+      for (int row = 0; row < model.size(); ++row) list << model.fileRow(row).inputName;
+      return list.join(u' ');
+    };
+    dialogs_.filesToChoose = {Fixture("avi_mpeg4.avi"), Fixture("mp4.mp4")};
+    QTest::keyClick(&w, Qt::Key_Insert);
+    QCOMPARE(dialogs_.filesAsked, 1);
+    QTRY_VERIFY(!w.adding());
+    dialogs_.filesToChoose = {Fixture("xvid.avi")};
+    QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(dialogs_.filesAsked, 2);
+    QTRY_VERIFY(!w.adding());
+    QCOMPARE(names(), QStringLiteral("avi_mpeg4 mp4 xvid"));
+    lvw->selectRow(0);
+    QTest::keyClick(&w, Qt::Key_Down, Qt::AltModifier);
+    QTest::keyClick(&w, Qt::Key_Down, Qt::AltModifier);
+    QCOMPARE(names(), QStringLiteral("mp4 xvid avi_mpeg4"));
+    QTest::keyClick(&w, Qt::Key_Up, Qt::AltModifier);
+    QCOMPARE(names(), QStringLiteral("mp4 avi_mpeg4 xvid"));
+    QTest::keyClick(&w, Qt::Key_Delete);
+    QCOMPARE(names(), QStringLiteral("mp4 xvid"));
+
+    auto* size = Control<QComboBox>(w, "CboVideoSize");
+    QTest::keyClick(&w, Qt::Key_Z, Qt::AltModifier);  // "Video Si&ze: "
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(size));
+    lvw->selectRow(0);
+    QTest::keyClick(size, Qt::Key_Down, Qt::AltModifier);
+    QTRY_VERIFY(size->view()->isVisible());
+    size->hidePopup();
+    w.activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&w));
+    QCOMPARE(names(), QStringLiteral("mp4 xvid"));
+
+    QTest::keyClick(&w, Qt::Key_L, Qt::AltModifier);  // "C&lear"
+    QTRY_COMPARE(model.size(), 0);
+    QTest::keyClick(&w, Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyClick(&w, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+    QCOMPARE(dialogs_.messages.size(), 2);
+    QCOMPARE(dialogs_.messages[0].text, QStringLiteral("Please select files to be converted."));
+
+    UrlRecorder recorder;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
+    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+    QTest::keyClick(&w, Qt::Key_F1);
+    QCOMPARE(recorder.urls, QList<QUrl>{QUrl::fromLocalFile(HelpPagePath(QCoreApplication::applicationDirPath()))});
+
+    QVERIFY(!QFileInfo::exists(SettingsFilePath()));
+    QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!w.isVisible());
+    QVERIFY(QFileInfo::exists(SettingsFilePath()));
+  }
+
+  // An H.263 profile greys out the sizes it cannot encode and says why; the
+  // items keep their places, the keys of the closed list pass over them,
+  // and a stored choice of one falls back to the default size.
+  void h263SizesCannotBePicked() {
+    QVERIFY(QDir().mkpath(QFileInfo(SettingsFilePath()).absolutePath()));
+    QFile file(SettingsFilePath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Options]\nProfile=3\nVideoSize=3\n");
+    file.close();
+    openWindow();
+    auto* size = Control<QComboBox>(*window_, "CboVideoSize");
+    QCOMPARE(Control<QComboBox>(*window_, "CboProfiles")->currentIndex(), 3);
+    QCOMPARE(size->currentText(), QStringLiteral("176x144"));
+    auto greyed = [size] {
+      QStringList items;
+      for (int i = 0; i < size->count(); ++i)
+        if (!(size->model()->flags(size->model()->index(i, 0)) & Qt::ItemIsEnabled)) items << size->itemText(i);
+      return items;
+    };
+    QCOMPARE(ComboItems(size), QStringLiteral("128x96 176x144 352x288 320x240 160x120 704x576").split(u' '));
+    QCOMPARE(greyed(), (QStringList{QStringLiteral("320x240"), QStringLiteral("160x120")}));
+    QCOMPARE(size->itemData(3, Qt::ToolTipRole).toString(),
+             QStringLiteral("H.263 only encodes 128x96, 176x144, 352x288, 704x576 and 1408x1152"));
+    QVERIFY(!size->itemData(2, Qt::ToolTipRole).isValid());
+    size->setFocus();
+    size->setCurrentIndex(2);
+    QTest::keyClick(size, Qt::Key_Down);
+    QCOMPARE(size->currentText(), QStringLiteral("704x576"));
+
+    auto* profiles = Control<QComboBox>(*window_, "CboProfiles");
+    profiles->setCurrentIndex(0);
+    emit profiles->activated(0);
+    QVERIFY(greyed().isEmpty());
+    QVERIFY(!size->itemData(3, Qt::ToolTipRole).isValid());
+    profiles->setCurrentIndex(1);
+    emit profiles->activated(1);
+    QCOMPARE(greyed().size(), 2);
   }
 
   // Cancel leaves the folder as it was; a chosen folder gets its "/".
