@@ -1,5 +1,6 @@
 #include "app/window_messages.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 
 #include "app/completion_dialog.h"
@@ -45,5 +46,9 @@ QString QtWindowDialogs::chooseFolder(QWidget* parent, const QString& current) {
   return QFileDialog::getExistingDirectory(parent, QStringLiteral("Please select output folder"), current,
                                            QFileDialog::ShowDirsOnly);
 }
+
+// Qt answers false when it finds no launcher at all (no xdg-open, no
+// browser it knows), the usual case on a machine without a desktop.
+bool QtWindowDialogs::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 }  // namespace vantrel::app

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include "app/message_reporter.h"
 
@@ -41,6 +42,9 @@ class WindowDialogs {
   virtual QStringList chooseFiles(QWidget* parent) = 0;
   // The folder chooser; empty when cancelled.
   virtual QString chooseFolder(QWidget* parent, const QString& current) = 0;
+  // Hands url to the desktop's handler (browser, mail program); false when
+  // the desktop has none for it.
+  virtual bool openUrl(const QUrl& url) = 0;
 };
 
 // The dialogs the program shows on screen.
@@ -50,6 +54,7 @@ class QtWindowDialogs final : public WindowDialogs {
   void showCompletion(QWidget* parent) override;
   QStringList chooseFiles(QWidget* parent) override;
   QString chooseFolder(QWidget* parent, const QString& current) override;
+  bool openUrl(const QUrl& url) override;
 };
 
 }  // namespace vantrel::app

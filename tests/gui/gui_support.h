@@ -23,12 +23,18 @@ class FakeDialogs final : public WindowDialogs {
     folderAskedWith = current;
     return folderToChoose;
   }
+  bool openUrl(const QUrl& url) override {
+    urlsOpened.append(url);
+    return desktopOpensUrls;
+  }
 
   QList<MessageBoxText> messages;
   int completions = 0;
   QStringList filesToChoose;
   QString folderToChoose;  // empty: the user cancels
   QString folderAskedWith;
+  QList<QUrl> urlsOpened;
+  bool desktopOpensUrls = true;  // false: a desktop without a browser or mail program
 };
 
 inline std::unique_ptr<TForm1> MakeWindow(FakeDialogs& dialogs, ShutdownRequester* powerOff = nullptr,
