@@ -117,6 +117,12 @@ int main(int argc, char** argv) {
     Child<QTableView>(window, "Lvw")->selectRow(1);
     saved = Save(window, pictures.filePath(QStringLiteral("main-window.png")));
   });
+  // Files are added in the background, and Convert does nothing until they
+  // all have been looked at.
+  if (!WaitFor([&] { return !window.adding() && model.size() == int(std::size(inputs)); }, 60000)) {
+    std::fprintf(stderr, "the files were not added\n");
+    return 1;
+  }
   Child<QPushButton>(window, "BtnStart")->click();
   if (!WaitFor([&] { return caught; }, 240000)) {
     std::fprintf(stderr, "the batch did not reach the second file\n");
