@@ -1,5 +1,7 @@
-// Everything the window shows modally goes through WindowDialogs, so that
-// tests can record what the user would have seen and go on at once. The
+// Everything the window shows modally, and every address it hands to the
+// desktop, goes through WindowDialogs, so that tests can record what the
+// user would have seen (or which program the desktop would have started)
+// and go on at once. The
 // texts, captions and icons are decided by the window; the dialogs only
 // show them.
 #pragma once

@@ -38,25 +38,39 @@ generator=()
 if [[ ! -f $build/CMakeCache.txt ]] && command -v ninja >/dev/null; then generator=(-G Ninja); fi
 cmake -S "$top" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF >/dev/null
 
-# The steps of a build, one a line: "Building CXX object ..." and
-# "Linking ...", each named once. Nothing to build is no failure.
-steps() {
-    { grep --line-buffered -o -E '(Building (C|CXX) object|Linking) [^"]*' || true; } | awk '!seen[$0]++ { print; fflush() }'
-}
-
-# One line that counts the build's steps against the total a dry run
-# announced, so that the first build (a few minutes) does not look hung.
-# cmake's own percentages start again for every target; this count never
-# goes back, and the total grows should the build make more steps than the
-# dry run foresaw. The whole output is shown only when the build fails.
+# One line that counts the build's steps, so that the first build (a few
+# minutes) does not look hung; cmake's own percentages start again for every
+# target, this count never goes back. Ninja numbers its steps itself
+# ("[37/180] ..."). Make's steps ("Building CXX object ...", "Linking ...")
+# are counted against the total its dry run announced, which grows should
+# the build make more. The whole output is shown only when the build fails.
+step_pattern='(Building (C|CXX) object|Linking) [^"]*'
 log=$build/build.log
-total=$(cmake --build "$build" --target "$target" -- -n 2>/dev/null | steps | wc -l)
+total=0
+if [[ ! -f $build/build.ninja ]]; then
+    total=$(cmake --build "$build" --target "$target" -- -n 2>/dev/null | { grep -o -E "$step_pattern" || true; } | sort -u | wc -l)
+fi
+# Read line by line in the shell: awk would wait for a full buffer of the
+# build's output before counting any of it.
 progress() {
-    steps | awk -v total="$total" '{
-        if (NR > total) total = NR
-        printf "\rBuilding Vantrel... %d of %d", NR, total > "/dev/stderr"
-        fflush("/dev/stderr")
-    }'
+    local line count=0 shown=0
+    local -A seen=()
+    while IFS= read -r line; do
+        if [[ $line =~ ^\[([0-9]+)/([0-9]+)\]\ (.*) ]]; then
+            local step=${BASH_REMATCH[1]} steps=${BASH_REMATCH[2]}
+            # Ninja first checks whether cmake must run again, then starts
+            # counting the build proper from 1.
+            [[ ${BASH_REMATCH[3]} == Re-checking* || ${BASH_REMATCH[3]} == Re-running* ]] && continue
+            count=$step total=$steps
+        elif [[ $line =~ $step_pattern && -z ${seen[${BASH_REMATCH[0]}]:-} ]]; then
+            seen[${BASH_REMATCH[0]}]=1
+            count=$((count + 1))
+        fi
+        ((count > shown)) || continue
+        shown=$count
+        ((shown <= total)) || total=$shown
+        printf '\rBuilding Vantrel... %d of %d' "$shown" "$total" >&2
+    done
 }
 printf 'Building Vantrel...' >&2
 if ! cmake --build "$build" -j "${VANTREL_JOBS:-2}" --target "$target" 2>&1 | tee "$log" | progress; then
