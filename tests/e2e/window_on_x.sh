@@ -2,17 +2,18 @@
 # The real program on a real X server, as a user drives it: Xvfb with the
 # openbox window manager, the keyboard and mouse through xdotool.
 #   window_on_x.sh VANTREL VANTREL_CLI FIXTURES_DIR
-# Two files are added through the Add dialog by keyboard and converted;
-# the outputs are probed. With "Shut down computer when completed" on, the
-# countdown that follows a completed batch must be the active window: run
-# out, it asks for the power-off once; converted again and closed with
-# Escape, it asks for nothing. The power-off goes to a log file
+# Help (F1) shows the program's own help window. Two files are added through
+# the Add dialog by keyboard and converted; the outputs are probed. With
+# "Shut down computer when completed" on, the countdown that follows a
+# completed batch must be the active window: run out, it asks for the
+# power-off once; converted again and closed with Escape, it asks for
+# nothing. The power-off goes to a log file
 # (VANTREL_POWER_OFF_LOG), never to the system.
 # Exits 77 (skipped) when Xvfb, openbox or xdotool is missing.
 #
 # VANTREL_E2E_BUTTONS=1 drives the window as it was before it had shortcuts
-# and before the countdown took the keyboard: it clicks Add and Convert
-# instead of pressing Ctrl+O and Ctrl+Return, answers the completion box
+# and before the countdown took the keyboard: it clicks Help, Add and Convert
+# instead of pressing F1, Ctrl+O and Ctrl+Return, answers the completion box
 # and activates the countdown itself, so that the countdown being the active
 # window is then not checked.
 set -euo pipefail
@@ -150,6 +151,7 @@ probe() {
 # The countdown: a window titled "Vantrel" alone (the main window's title
 # goes on), the active one, with no other box before it.
 countdown_window() { xdotool search --onlyvisible --name '^Vantrel$' 2>/dev/null | head -n 1; }
+help_gone() { [[ -z $(xdotool search --onlyvisible --name '^Vantrel Help' 2>/dev/null) ]]; }
 has_countdown() { [[ -n $(countdown_window) ]]; }
 no_countdown() { [[ -z $(countdown_window) ]]; }
 await_countdown() {
@@ -170,6 +172,15 @@ await_countdown() {
 }
 log_has() { [[ $(wc -l <"$power_log") -eq $1 ]]; }
 program_ended() { ! kill -0 "$vantrel_pid" 2>/dev/null; }
+
+# ---- Help: the program's own window, no browser needed ----
+focus_window "$window"
+if ((buttons)); then click_in_window 608 427; else xdotool key F1; fi
+help=$(timeout 10 xdotool search --sync --onlyvisible --name '^Vantrel Help' | head -n 1) || fail "Help showed no help window"
+wait_for 5 is_active "$help" || fail "the help window is not the active window"
+xdotool key Escape
+wait_for 5 help_gone || fail "Escape did not close the help window"
+step "Help showed its window; Escape closed it"
 
 # ---- first batch: converted, probed; the countdown runs out ----
 add_files
