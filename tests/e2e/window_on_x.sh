@@ -191,9 +191,11 @@ touch "$work/before-first"
 convert
 wait_for 60 both_written_after "$work/before-first" || fail "the outputs did not appear: $(ls -a "$out")"
 step "both files converted"
-for output in "${outputs[@]}"; do probe "$output"; done
+# Looked at before the probes: the short countdown does not wait for them.
 await_countdown
 step "the countdown is the active window"
+for output in "${outputs[@]}"; do probe "$output"; done
+step "both outputs probed"
 wait_for $((countdown + 5)) log_has 1 || fail "no power-off was asked for when the countdown ran out"
 [[ $(cat "$power_log") == "power-off requested" ]] || fail "the power-off log says: $(cat "$power_log")"
 wait_for 5 no_countdown || fail "the countdown stayed after running out"
@@ -204,11 +206,11 @@ touch "$work/before-second"
 convert
 wait_for 60 both_written_after "$work/before-second" || fail "the second batch did not overwrite the outputs"
 step "both files converted again"
-for output in "${outputs[@]}"; do probe "$output"; done
 await_countdown
 xdotool key Escape
 wait_for 5 no_countdown || fail "Escape did not close the countdown"
 step "Escape closed the countdown"
+for output in "${outputs[@]}"; do probe "$output"; done
 sleep $((countdown + 2))
 log_has 1 || fail "a cancelled countdown asked for a power-off"
 kill -0 "$vantrel_pid" 2>/dev/null || fail "the program ended"
