@@ -1,8 +1,8 @@
 #include "app/about_box.h"
 
+#include "app/desktop_links.h"
 #include "app/main_window.h"
 
-#include <QDesktopServices>
 #include <QLabel>
 #include <QPushButton>
 
@@ -47,7 +47,7 @@ QLabel* Place(QLabel* label, const char* name, QRect geometry, Qt::Alignment ali
 
 }  // namespace
 
-TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent) {
+TFrmAbout::TFrmAbout(WindowDialogs& dialogs, QWidget* parent) : QDialog(parent), dialogs_(dialogs) {
   setObjectName(QStringLiteral("FrmAbout"));
   setWindowTitle(QStringLiteral("About Vantrel"));
   setFixedSize(301, 233);
@@ -79,10 +79,10 @@ TFrmAbout::TFrmAbout(QWidget* parent) : QDialog(parent) {
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void TFrmAbout::openWebsite() { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kWebsite))); }
+void TFrmAbout::openWebsite() { OpenWithDesktop(dialogs_, this, QUrl(QString::fromLatin1(kWebsite))); }
 
 void TFrmAbout::writeEmail() {
-  QDesktopServices::openUrl(QUrl(QStringLiteral("mailto:") + QString::fromLatin1(kSupportEmail)));
+  OpenWithDesktop(dialogs_, this, QUrl(QStringLiteral("mailto:") + QString::fromLatin1(kSupportEmail)));
 }
 
 }  // namespace vantrel::app

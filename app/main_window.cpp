@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -25,6 +24,7 @@
 #include "app/completion_dialog.h"
 #include "app/file_list_model.h"
 #include "app/guarded_application.h"
+#include "app/help_window.h"
 #include "app/open_dialog.h"
 #include "app/qt_main_loop.h"
 #include "converter/bront_converter.h"
@@ -364,7 +364,7 @@ void TForm1::batchCompleted(bool poweringOff) {
 // ---- about and help ----
 
 void TForm1::about() {
-  TFrmAbout box(this);
+  TFrmAbout box(*services_.dialogs, this);
   box.exec();
 }
 
@@ -374,7 +374,17 @@ QString HelpPagePath(const QString& programFolder) {
   return QDir::cleanPath(programFolder + QStringLiteral("/../share/vantrel/help/index.html"));
 }
 
-void TForm1::help() { QDesktopServices::openUrl(QUrl::fromLocalFile(HelpPagePath(QCoreApplication::applicationDirPath()))); }
+// One help window, kept where the user left it: Help again only brings it
+// to the front.
+void TForm1::help() {
+  if (!helpWindow_) {
+    helpWindow_ = new HelpWindow(*services_.dialogs, this);
+    helpWindow_->showPage(HelpPagePath(QCoreApplication::applicationDirPath()));
+  }
+  helpWindow_->show();
+  helpWindow_->raise();
+  helpWindow_->activateWindow();
+}
 
 // ---- drops ----
 

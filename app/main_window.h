@@ -33,6 +33,7 @@ class TBrontConverter;
 namespace vantrel::app {
 
 class FileListModel;
+class HelpWindow;
 class QtMainLoop;
 
 inline constexpr char kWindowCaption[] = "Vantrel 3.6";
@@ -165,6 +166,7 @@ class TForm1 final : public QWidget, private MessageReporter {
   QPushButton* btnStart_ = nullptr;
   QPushButton* btnAbout_ = nullptr;
   QPushButton* btnHelp_ = nullptr;
+  HelpWindow* helpWindow_ = nullptr;  // made by the first Help, then reused
 };
 
 // The font of the window and its boxes.

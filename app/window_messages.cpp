@@ -1,6 +1,7 @@
 #include "app/window_messages.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QSpacerItem>
@@ -63,5 +64,9 @@ QString QtWindowDialogs::chooseFolder(QWidget* parent, const QString& current) {
   return QFileDialog::getExistingDirectory(parent, QStringLiteral("Please select output folder"), current,
                                            QFileDialog::ShowDirsOnly);
 }
+
+// Qt answers false when it finds no launcher at all (no xdg-open, no
+// browser it knows), the usual case on a machine without a desktop.
+bool QtWindowDialogs::openUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 }  // namespace vantrel::app

@@ -1,5 +1,7 @@
-// Everything the window shows modally goes through WindowDialogs, so that
-// tests can record what the user would have seen and go on at once. The
+// Everything the window shows modally, and every address it hands to the
+// desktop, goes through WindowDialogs, so that tests can record what the
+// user would have seen (or which program the desktop would have started)
+// and go on at once. The
 // texts, captions and icons are decided by the window; the dialogs only
 // show them.
 #pragma once
@@ -7,6 +9,7 @@
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include "app/message_reporter.h"
 
@@ -52,6 +55,9 @@ class WindowDialogs {
   virtual ChosenFiles chooseFiles(QWidget* parent, const QString& startFolder) = 0;
   // The folder chooser; empty when cancelled.
   virtual QString chooseFolder(QWidget* parent, const QString& current) = 0;
+  // Hands url to the desktop's handler (browser, mail program); false when
+  // the desktop has none for it.
+  virtual bool openUrl(const QUrl& url) = 0;
 };
 
 // The dialogs the program shows on screen.
@@ -61,6 +67,7 @@ class QtWindowDialogs final : public WindowDialogs {
   void showCompletion(QWidget* parent) override;
   ChosenFiles chooseFiles(QWidget* parent, const QString& startFolder) override;
   QString chooseFolder(QWidget* parent, const QString& current) override;
+  bool openUrl(const QUrl& url) override;
 };
 
 }  // namespace vantrel::app

@@ -4,13 +4,15 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake ninja-build pkg-config
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libavfilter-dev libswresample-dev
   libavcodec-extra ffmpeg
   qt6-base-dev libqt6svg6
   libgtest-dev libgmock-dev
   time python3 ccache
   dbus-daemon
+  # The end-to-end test of the window on a real X server.
+  xvfb openbox xdotool x11-utils
 )
 if [ "${VANTREL_WITH_FUZZ:-0}" = 1 ]; then packages+=(clang); fi
 

@@ -1,5 +1,6 @@
-// Pictures of the main window in the middle of a batch and of the About
-// box, drawn off screen into PNG files:
+// Pictures of the main window in the middle of a batch, of the About box,
+// the help window and the power-off countdown, drawn off screen into PNG
+// files:
 //   vantrel_screenshots MEDIA_FOLDER WORK_FOLDER PICTURE_FOLDER
 // MEDIA_FOLDER holds the test fixtures; their copies under friendlier names
 // are converted into WORK_FOLDER. Run with a throw-away HOME and
@@ -17,7 +18,9 @@
 #include "app/about_box.h"
 #include "app/file_list_model.h"
 #include "app/guarded_application.h"
+#include "app/help_window.h"
 #include "app/main_window.h"
+#include "app/shutdown_countdown.h"
 
 using namespace vantrel::app;
 
@@ -32,6 +35,10 @@ class PrintingDialogs final : public WindowDialogs {
   void showCompletion(QWidget*) override {}
   ChosenFiles chooseFiles(QWidget*, const QString& startFolder) override { return {files, startFolder}; }
   QString chooseFolder(QWidget*, const QString&) override { return folder; }
+  bool openUrl(const QUrl& url) override {
+    std::fprintf(stderr, "open %s\n", qPrintable(url.toString()));
+    return true;
+  }
   QStringList files;
   QString folder;
 };
@@ -110,6 +117,12 @@ int main(int argc, char** argv) {
     Child<QTableView>(window, "Lvw")->selectRow(1);
     saved = Save(window, pictures.filePath(QStringLiteral("main-window.png")));
   });
+  // Files are added in the background, and Convert does nothing until they
+  // all have been looked at.
+  if (!WaitFor([&] { return !window.adding() && model.size() == int(std::size(inputs)); }, 60000)) {
+    std::fprintf(stderr, "the files were not added\n");
+    return 1;
+  }
   Child<QPushButton>(window, "BtnStart")->click();
   if (!WaitFor([&] { return caught; }, 240000)) {
     std::fprintf(stderr, "the batch did not reach the second file\n");
@@ -117,11 +130,22 @@ int main(int argc, char** argv) {
   }
   // The batch may still run; closing the window stops it.
 
-  TFrmAbout about(&window);
+  TFrmAbout about(dialogs, &window);
   about.show();
   QCoreApplication::processEvents();
   saved = Save(about, pictures.filePath(QStringLiteral("about.png"))) && saved;
   about.close();
+
+  window.help();
+  QCoreApplication::processEvents();
+  saved = Save(*Child<HelpWindow>(window, "FrmHelp"), pictures.filePath(QStringLiteral("help-window.png"))) && saved;
+
+  // The count a user sees a few seconds after the batch completed.
+  ShutdownCountdown countdown(57, &window);
+  countdown.show();
+  QCoreApplication::processEvents();
+  saved = Save(countdown, pictures.filePath(QStringLiteral("shutdown-countdown.png"))) && saved;
+  countdown.reject();
   window.close();
   return saved ? 0 : 1;
 }

@@ -29,6 +29,10 @@ class FakeDialogs final : public WindowDialogs {
     folderAskedWith = current;
     return folderToChoose;
   }
+  bool openUrl(const QUrl& url) override {
+    urlsOpened.append(url);
+    return desktopOpensUrls;
+  }
 
   QList<MessageBoxText> messages;
   int completions = 0;
@@ -37,6 +41,8 @@ class FakeDialogs final : public WindowDialogs {
   QString filesAskedIn;
   QString folderToChoose;  // empty: the user cancels
   QString folderAskedWith;
+  QList<QUrl> urlsOpened;
+  bool desktopOpensUrls = true;  // false: a desktop without a browser or mail program
 };
 
 // Records the desktop notifications instead of sending them.

@@ -19,6 +19,7 @@
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -26,6 +27,7 @@
 #include <stdexcept>
 
 #include "app/about_box.h"
+#include "app/help_window.h"
 #include "app/completion_dialog.h"
 #include "app/file_list_model.h"
 #include "app/open_dialog.h"
@@ -58,16 +60,6 @@ QStringList ComboItems(QComboBox* combo) {
 }
 
 }  // namespace
-
-// Receives the addresses the window asks the desktop to open.
-class UrlRecorder : public QObject {
-  Q_OBJECT
-
- public:
-  QList<QUrl> urls;
- public slots:
-  void open(const QUrl& url) { urls.append(url); }
-};
 
 class WindowControlsTest : public QObject {
   Q_OBJECT
@@ -609,18 +601,16 @@ class WindowControlsTest : public QObject {
                  QStringLiteral("\r\nYes   No\r\n") + dashes);
   }
 
-  // About opens a fresh box each time and leaves none behind; its links and
-  // Help go to the desktop: the help page exists and explains the statuses.
-  void aboutAndHelp() {
+  // About opens a fresh box each time and leaves none behind. Its links go
+  // to the desktop; where the desktop has no program for them, the user is
+  // told so and finds the address on the clipboard.
+  void aboutLinks() {
     openWindow();
-    UrlRecorder recorder;
-    for (const char* scheme : {"file", "https", "mailto"})
-      QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &recorder, "open");
-    const auto unset = qScopeGuard([] {
-      for (const char* scheme : {"file", "https", "mailto"}) QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
-    });
+    const QUrl website(QString::fromLatin1(kWebsite));
+    const QUrl email(QStringLiteral("mailto:") + QString::fromLatin1(kSupportEmail));
     QStringList seen;
-    for (int round = 0; round < 2; ++round) {
+    for (bool desktopOpens : {true, false}) {
+      dialogs_.desktopOpensUrls = desktopOpens;
       QTimer::singleShot(0, this, [&] {
         QWidget* box = QApplication::activeModalWidget();
         if (!box) return;
@@ -629,24 +619,102 @@ class WindowControlsTest : public QObject {
         QCOMPARE(Control<QLabel>(*box, "Label1")->text(), QStringLiteral("Vantrel V3.6"));
         QCOMPARE(Control<QLabel>(*box, "Label1")->geometry(), QRect(56, 32, 209, 17));
         QVERIFY(!Control<QLabel>(*box, "Image1")->pixmap().isNull());
-        auto* website = Control<QLabel>(*box, "LblWebsite");
-        QVERIFY(website->text().startsWith(QStringLiteral("Website: ")));
-        QCOMPARE(website->cursor().shape(), Qt::PointingHandCursor);
-        QTest::mouseClick(website, Qt::LeftButton);
+        auto* websiteLine = Control<QLabel>(*box, "LblWebsite");
+        QVERIFY(websiteLine->text().startsWith(QStringLiteral("Website: ")));
+        QCOMPARE(websiteLine->cursor().shape(), Qt::PointingHandCursor);
+        QTest::mouseClick(websiteLine, Qt::LeftButton);
+        if (!desktopOpens) QCOMPARE(QGuiApplication::clipboard()->text(), website.toString());
         QTest::mouseClick(Control<QLabel>(*box, "LblEmail"), Qt::LeftButton);
+        if (!desktopOpens) QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(kSupportEmail));
         Control<QPushButton>(*box, "BtnOk")->click();
       });
       Control<QPushButton>(*window_, "BtnAbout")->click();
+      QCOMPARE(dialogs_.urlsOpened, (QList<QUrl>{website, email}));
+      dialogs_.urlsOpened.clear();
     }
     QCOMPARE(seen, (QStringList{QStringLiteral("About Vantrel"), QStringLiteral("About Vantrel")}));
     QVERIFY(window_->findChildren<TFrmAbout*>().isEmpty());
-    QCOMPARE(recorder.urls.size(), 4);
-    QCOMPARE(recorder.urls[0], QUrl(QString::fromLatin1(kWebsite)));
-    QCOMPARE(recorder.urls[1].toString(), QStringLiteral("mailto:") + QString::fromLatin1(kSupportEmail));
+    const MessageBoxText noBrowser{
+        QStringLiteral("Vantrel"),
+        QStringLiteral("No web browser was found. The address https://vantrel.example.org/ has been copied to the "
+                       "clipboard."),
+        QMessageBox::Information};
+    const MessageBoxText noMailProgram{
+        QStringLiteral("Vantrel"),
+        QStringLiteral("No e-mail program was found. The address support@vantrel.example.org has been copied to "
+                       "the clipboard."),
+        QMessageBox::Information};
+    QCOMPARE(dialogs_.messages, (QList<MessageBoxText>{noBrowser, noMailProgram}));
+  }
+
+  // Help shows the page in a window of the program's own, not modal and
+  // never more than one: Help again brings back the same window where the
+  // user left it. Links are followed by keyboard as by mouse: anchors and
+  // local pages inside the window, web and e-mail links on the desktop.
+  void helpWindow() {
+    openWindow();
+    Control<QPushButton>(*window_, "BtnHelp")->click();
+    auto* help = window_->findChild<HelpWindow*>();
+    QVERIFY(help);
+    QVERIFY(help->isVisible());
+    QVERIFY(help->isWindow());
+    QVERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(help->windowTitle(), QStringLiteral("Vantrel Help"));
+    // The test program has no help page beside it: said plainly, in the window.
+    const QString missing = HelpPagePath(QCoreApplication::applicationDirPath());
+    QVERIFY(!QFileInfo::exists(missing));
+    QCOMPARE(help->toPlainText(), QStringLiteral("The help page %1 is missing. Please re-install the program and try "
+                                                 "it again.").arg(missing));
+    // The program's own page, as the program finds it beside itself.
+    help->showPage(HelpPagePath(QStringLiteral(VANTREL_PROGRAM_DIR)));
+    QCOMPARE(help->windowTitle(), QStringLiteral("Vantrel Help"));
+    QVERIFY(help->toPlainText().contains(QStringLiteral("What the Status column says")));
+    // The page's first link leads to its "Other Settings" part.
+    QCOMPARE(help->verticalScrollBar()->value(), 0);
+    followLink(*help, 1);
+    QCOMPARE(help->source().fragment(), QStringLiteral("other"));
+    QVERIFY(help->verticalScrollBar()->value() > 0);
+    QVERIFY(dialogs_.urlsOpened.isEmpty());
 
     Control<QPushButton>(*window_, "BtnHelp")->click();
-    QCOMPARE(recorder.urls.size(), 5);
-    QCOMPARE(recorder.urls[4], QUrl::fromLocalFile(HelpPagePath(QCoreApplication::applicationDirPath())));
+    QCOMPARE(window_->findChildren<HelpWindow*>(), QList<HelpWindow*>{help});
+    QCOMPARE(help->source().fragment(), QStringLiteral("other"));
+    QTest::keyClick(help, Qt::Key_Escape);
+    QVERIFY(!help->isVisible());
+    Control<QPushButton>(*window_, "BtnHelp")->click();
+    QCOMPARE(window_->findChildren<HelpWindow*>(), QList<HelpWindow*>{help});
+    QVERIFY(help->isVisible());
+
+    QTemporaryDir pages;
+    const QString index = pages.filePath(QStringLiteral("index.html"));
+    writePage(index, "Contents", "<a href=\"second.html#b\">Second</a> "
+                     "<a href=\"https://example.org/more\">Web</a> <a href=\"mailto:help@example.org\">Mail</a> "
+                     "<a href=\"gone.html\">Gone</a>");
+    writePage(pages.filePath(QStringLiteral("second.html")), "Second page", "<p id=\"b\">B</p>");
+    help->showPage(index);
+    QCOMPARE(help->windowTitle(), QStringLiteral("Contents"));
+    followLink(*help, 1);
+    QUrl second = QUrl::fromLocalFile(pages.filePath(QStringLiteral("second.html")));
+    second.setFragment(QStringLiteral("b"));
+    QCOMPARE(help->source(), second);
+    QCOMPARE(help->windowTitle(), QStringLiteral("Second page"));
+    help->showPage(index);
+    followLink(*help, 2);
+    dialogs_.desktopOpensUrls = false;
+    followLink(*help, 3);
+    QCOMPARE(dialogs_.urlsOpened,
+             (QList<QUrl>{QUrl(QStringLiteral("https://example.org/more")), QUrl(QStringLiteral("mailto:help@example.org"))}));
+    QCOMPARE(help->source(), QUrl::fromLocalFile(index));
+    QCOMPARE(dialogs_.messages.size(), 1);
+    QCOMPARE(dialogs_.messages[0].text, QStringLiteral("No e-mail program was found. The address help@example.org has "
+                                                       "been copied to the clipboard."));
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("help@example.org"));
+    // So is a linked page that is not there.
+    followLink(*help, 4);
+    QCOMPARE(help->toPlainText(), QStringLiteral("The help page %1 is missing. Please re-install the program and try "
+                                                 "it again.").arg(pages.filePath(QStringLiteral("gone.html"))));
+    QCOMPARE(help->windowTitle(), QStringLiteral("Vantrel Help"));
+
     QCOMPARE(HelpPagePath(QStringLiteral("/opt/nowhere/bin")), QStringLiteral("/opt/nowhere/share/vantrel/help/index.html"));
     // The page the program finds beside itself says what users need.
     const QString page = HelpPagePath(QStringLiteral(VANTREL_PROGRAM_DIR));
@@ -657,6 +725,20 @@ class WindowControlsTest : public QObject {
     for (const char* word : {"Add", "Completed", "Stopped", "Failed", "% Completed", "Shut down computer",
                              "Overwrite existing files", "MPEG4 - Video codec"})
       QVERIFY2(html.contains(QString::fromLatin1(word)), word);
+  }
+
+ private:
+  // The nth link from the top of the page, reached with Tab and followed
+  // with Return, as a keyboard user does.
+  static void followLink(HelpWindow& help, int nth) {
+    help.moveCursor(QTextCursor::Start);
+    for (int i = 0; i < nth; ++i) QTest::keyClick(&help, Qt::Key_Tab);
+    QTest::keyClick(&help, Qt::Key_Return);
+  }
+  static void writePage(const QString& path, const char* title, const char* body) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("<html><head><title>") + title + "</title></head><body>" + body + "</body></html>");
   }
 };
 
