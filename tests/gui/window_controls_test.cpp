@@ -473,11 +473,13 @@ class WindowControlsTest : public QObject {
     QCOMPARE(dialogs_.messages.size(), 2);
     QCOMPARE(dialogs_.messages[0].text, QStringLiteral("Please select files to be converted."));
 
-    UrlRecorder recorder;
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
-    const auto unset = qScopeGuard([] { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); });
+    QVERIFY(w.findChildren<HelpWindow*>().isEmpty());
     QTest::keyClick(&w, Qt::Key_F1);
-    QCOMPARE(recorder.urls, QList<QUrl>{QUrl::fromLocalFile(HelpPagePath(QCoreApplication::applicationDirPath()))});
+    QCOMPARE(w.findChildren<HelpWindow*>().size(), 1);
+    QVERIFY(w.findChild<HelpWindow*>()->isVisible());
+    w.findChild<HelpWindow*>()->close();
+    w.activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&w));
 
     QVERIFY(!QFileInfo::exists(SettingsFilePath()));
     QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
