@@ -34,8 +34,6 @@ namespace vantrel::app {
 class FileListModel;
 class QtMainLoop;
 
-inline constexpr char kWindowCaption[] = "Vantrel 3.6";
-
 struct WindowServices {
   WindowDialogs* dialogs = nullptr;       // must outlive the window
   ShutdownRequester* powerOff = nullptr;  // asked when the countdown runs out; may be null

@@ -71,7 +71,7 @@ QFont WindowFont() {
 void TForm1::createControls() {
   InitWindowResources();
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QString::fromLatin1(kWindowCaption));
+  setWindowTitle(QStringLiteral("Vantrel " VANTREL_VERSION));
   setWindowIcon(QIcon(QStringLiteral(":/vantrel/vantrel.svg")));
   // Minimize and close, no maximize: the client area is fixed.
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |

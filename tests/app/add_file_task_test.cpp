@@ -50,6 +50,7 @@ class AddFileTaskTest : public QObject {
  private slots:
   void initTestCase() { LoadCodecLibraries(); }
   void init() {
+    VANTREL_REQUIRE_FIXTURES();
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
     QVERIFY(QDir().mkpath(outputFolder()));
