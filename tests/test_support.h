@@ -26,7 +26,8 @@ class MissingFixture : public std::runtime_error {
 // made or this one is not among them.
 std::string Fixture(const std::string& name);
 
-// Records a failure of the running test when the fixtures were not made.
+// Records a fatal failure of the running test when the fixtures were not
+// made; ASSERT_TRUE(FixturesAvailable()) in SetUp() or first in the body.
 bool FixturesAvailable();
 
 // A fresh empty folder removed again when the object goes.
