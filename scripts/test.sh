@@ -32,8 +32,8 @@ build build/asan all -DVANTREL_SANITIZE=ON
 cmake --build build/asan --target fixtures
 (cd build/asan && ctest --output-on-failure -j "$jobs")
 
-# The thread tests again under ThreadSanitizer: only the program they are in.
-# The label thread is given by name in tests/thread_labels.cmake.
+# The thread tests (label thread, by name: tests/CMakeLists.txt) again under
+# ThreadSanitizer: only the two programs they are in.
 build build/tsan "vantrel_tests vantrel_unit_tests" -DVANTREL_TSAN=ON
 cmake --build build/tsan --target fixtures
 (cd build/tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/../../tests/tsan.supp \
