@@ -24,9 +24,9 @@ inline QString FixturesDir() {
 inline bool FixturesMade() { return QFileInfo::exists(FixturesDir() + QStringLiteral("/.stamp")); }
 
 // A missing fixture fails the test that needs it (never skips: a green run
-// with the media tests skipped would hide that nothing was tried). In
-// init(), or first in a test function, this stops the test before its body
-// touches a file that is not there.
+// with the media tests skipped would hide that nothing was tried). In the
+// init() of every class that uses fixtures, this stops each test before its
+// body touches a file that is not there.
 #define VANTREL_REQUIRE_FIXTURES() \
   do { \
     if (!::vantrel::app::test::FixturesMade()) \

@@ -102,7 +102,12 @@ class WindowControlsTest : public QObject {
     QVERIFY(!vantrel::LibrariesLoaded());
   }
 
-  void init() { dialogs_ = FakeDialogs(); }
+  // Several tests add fixtures to the list: the whole class needs them, so
+  // that a new test cannot forget to ask.
+  void init() {
+    VANTREL_REQUIRE_FIXTURES();
+    dialogs_ = FakeDialogs();
+  }
   void cleanup() {
     if (window_) window_->close();
     window_.reset();
@@ -171,7 +176,6 @@ class WindowControlsTest : public QObject {
   // Picking a profile rebuilds the audio lists with that profile's
   // defaults, also when it is the profile already shown.
   void profileChoiceRebuildsAudioLists() {
-    VANTREL_REQUIRE_FIXTURES();
     openWindow();
     auto* profiles = Control<QComboBox>(*window_, "CboProfiles");
     auto* channels = Control<QComboBox>(*window_, "CboAudioChannels");
@@ -221,7 +225,6 @@ class WindowControlsTest : public QObject {
   // The open dialog's title and filters; the types match whatever the
   // case; a dropped folder adds the supported files directly inside it.
   void openDialogAndDrops() {
-    VANTREL_REQUIRE_FIXTURES();
     openWindow();
     const std::unique_ptr<QFileDialog> dialog = MakeOpenDialog(window_.get());
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Choose Files to Convert"));
