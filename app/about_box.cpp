@@ -63,7 +63,7 @@ TFrmAbout::TFrmAbout(WindowDialogs& dialogs, QWidget* parent) : QDialog(parent),
   image->setPixmap(QIcon(QStringLiteral(":/vantrel/vantrel.svg")).pixmap(32, 32));
 
   const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignTop;
-  Place(new QLabel(QStringLiteral("Vantrel V3.6"), this), "Label1", {56, 32, 209, 17}, centred);
+  Place(new QLabel(QStringLiteral("Vantrel V" VANTREL_VERSION), this), "Label1", {56, 32, 209, 17}, centred);
   Place(new QLabel(QStringLiteral("Phone video converter"), this), "Label2", {48, 50, 201, 23}, centred);
   Place(new QLabel(QStringLiteral("3GP, 3G2 and MP4 movies"), this), "Label3", {48, 72, 185, 20}, centred);
   Place(new LinkLabel(QStringLiteral("Website: ") + QString::fromLatin1(kWebsite), [this] { openWebsite(); }, this),

@@ -36,8 +36,6 @@ class FileListModel;
 class HelpWindow;
 class QtMainLoop;
 
-inline constexpr char kWindowCaption[] = "Vantrel 3.6";
-
 struct WindowServices {
   WindowDialogs* dialogs = nullptr;       // must outlive the window
   ShutdownRequester* powerOff = nullptr;  // asked when the countdown runs out; may be null

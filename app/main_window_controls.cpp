@@ -133,7 +133,7 @@ QFont WindowFont() {
 void TForm1::createControls() {
   InitWindowResources();
   setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QString::fromLatin1(kWindowCaption));
+  setWindowTitle(QStringLiteral("Vantrel " VANTREL_VERSION));
   setWindowIcon(QIcon(QStringLiteral(":/vantrel/vantrel.svg")));
   setWindowFlags(Qt::Window);
   // The places below are those of the smallest window; resizeEvent moves

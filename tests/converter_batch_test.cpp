@@ -386,12 +386,13 @@ TEST_F(ConverterBatchJob, StoppingAPlannedBatchEndsTheTasksMadeOnly) {
   Batch b;
   std::atomic<int> made{0};
   std::atomic<bool> stopSeen{false};
+  const std::string input = Fixture("fps10.avi");  // the plans are made on the workers
   b.converter.StartPlannedConvert(50, 2, [&](int plan, TPlannedTask& task) -> std::string {
     ++made;
     TInputOptions in;
     InitInputOptions(in);
     in.ExtOptions = "re";  // read in real time: still running when the stop comes
-    if (!task.OpenInput(Fixture("fps10.avi"), &in)) return task.StopRequested() ? "" : task.LastErrMsg();
+    if (!task.OpenInput(input, &in)) return task.StopRequested() ? "" : task.LastErrMsg();
     TOutputOptions o = PhoneProfile();
     if (!task.SetOutputFile(dir / ("out" + std::to_string(plan) + ".3gp"), &o)) return task.LastErrMsg();
     stopSeen = stopSeen || task.StopRequested();

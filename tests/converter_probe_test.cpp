@@ -20,6 +20,7 @@ namespace {
 
 using test::Fixture;
 using test::FixturesAvailable;
+using test::FixturesDir;
 
 struct Counters {
   int streams, programs, audio, video, subtitle, firstAudio, firstVideo, firstSubtitle;
@@ -87,7 +88,7 @@ TEST(ProbeOpen, RefusalsGiveTheirReasonAndLeaveTheProbeEmpty) {
     std::string format;
     std::string message;
   };
-  const std::string missing = Fixture("no_such_file.avi");
+  const std::string missing = FixturesDir() + "/no_such_file.avi";
   const std::vector<Case> cases = {
       {missing, "", missing + ": no such file or directory"},
       // The name is refused before the file is looked at: a missing file

@@ -49,7 +49,7 @@ int Leftovers(const fs::path& folder) {
 // signals to, slow makes a conversion last seconds, and
 // waitwrite waits until a conversion in folder $1 has written pictures.
 std::string Preamble(const test::TempDir& dir) {
-  return "cd '" + dir.path().string() + "' && F='" + test::Fixture("") +
+  return "cd '" + dir.path().string() + "' && F='" + test::FixturesDir() +
          "' && B() { XDG_CONFIG_HOME=\"$PWD/config\" timeout 120 " VANTREL_BATCH_PATH
          " \"$@\" </dev/null; }; "
          "run() { XDG_CONFIG_HOME=\"$PWD/config\" exec " VANTREL_BATCH_PATH " \"$@\" </dev/null; }; "

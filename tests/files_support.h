@@ -18,7 +18,7 @@ class FilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     EnsureLibrariesLoaded();
-    if (!FixturesAvailable()) GTEST_SKIP() << "fixtures not made (cmake --build . --target fixtures)";
+    ASSERT_TRUE(FixturesAvailable());
     savedLevel_ = lav::av_log_get_level();
     lav::av_log_set_level(AV_LOG_QUIET);
     engine.ResetEngine();

@@ -28,7 +28,7 @@ void RecordReports(TCustomFFmpeg& job, std::vector<Report>& reports, std::mutex&
 }
 
 TEST(ProgressTest, AudioOnlyJobReportsNoFramesAndAdvances) {
-  if (!test::FixturesAvailable()) GTEST_SKIP() << "fixtures not built";
+  ASSERT_TRUE(test::FixturesAvailable());
   test::TempDir dir;
   HandMadeJob job;
   job.AddInput(test::Fixture("audio_only.wav"), true);
@@ -63,7 +63,7 @@ TEST(ProgressTest, AudioOnlyJobReportsNoFramesAndAdvances) {
 }
 
 TEST(ProgressTest, LogShowsTheLineAndTheSummaryOnce) {
-  if (!test::FixturesAvailable()) GTEST_SKIP() << "fixtures not built";
+  ASSERT_TRUE(test::FixturesAvailable());
   test::TempDir dir;
   HandMadeJob job;
   job.AddInput(test::Fixture("avi_mpeg4.avi"));
@@ -78,7 +78,7 @@ TEST(ProgressTest, LogShowsTheLineAndTheSummaryOnce) {
 }
 
 TEST(ProgressTest, ProgressLineHookTakesTheLineInsteadOfTheLog) {
-  if (!test::FixturesAvailable()) GTEST_SKIP() << "fixtures not built";
+  ASSERT_TRUE(test::FixturesAvailable());
   test::TempDir dir;
   HandMadeJob job;
   job.AddInput(test::Fixture("avi_mpeg4.avi"));

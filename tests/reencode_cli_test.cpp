@@ -95,7 +95,7 @@ int Convert(const std::string& input, const std::string& options, const std::str
 class ProfileConversion : public ::testing::TestWithParam<std::tuple<int, int>> {};
 
 TEST_P(ProfileConversion, DecodesCleanlyWithTheRequestedStreams) {
-  if (!FixturesAvailable()) GTEST_SKIP() << "fixtures not built";
+  ASSERT_TRUE(FixturesAvailable());
   const TProfile& p = kProfiles[std::get<0>(GetParam())];
   const std::string input = Fixture(kInputs[std::get<1>(GetParam())]);
   TempDir dir;
@@ -147,7 +147,7 @@ struct TRate {
 class FrameRateConversion : public ::testing::TestWithParam<TRate> {};
 
 TEST_P(FrameRateConversion, FrameCountMatchesTheRate) {
-  if (!FixturesAvailable()) GTEST_SKIP() << "fixtures not built";
+  ASSERT_TRUE(FixturesAvailable());
   const std::string input = Fixture("fps25_10s.avi");
   TempDir dir;
   const std::string output = dir / "out.mp4";
@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(Rates, FrameRateConversion,
                          });
 
 TEST(ReencodeRefusal, H263At320x240FailsCleanly) {
-  if (!FixturesAvailable()) GTEST_SKIP() << "fixtures not built";
+  ASSERT_TRUE(FixturesAvailable());
   TempDir dir;
   const std::string output = dir / "out.3gp";
   std::string log;

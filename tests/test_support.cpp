@@ -10,18 +10,6 @@
 
 namespace vantrel::test {
 
-std::string Fixture(const std::string& name) {
-  return (std::filesystem::path(VANTREL_FIXTURES_DIR) / name).string();
-}
-
-bool FixturesAvailable() {
-  // Missing fixtures fail the test that needs them rather than skip it: a
-  // green run with the media tests skipped would hide that nothing was tried.
-  const bool made = std::filesystem::exists(std::filesystem::path(VANTREL_FIXTURES_DIR) / ".stamp");
-  if (!made) ADD_FAILURE() << "media fixtures not made: cmake --build BUILD_DIR --target fixtures";
-  return made;
-}
-
 TempDir::TempDir() {
   std::random_device rd;
   for (;;) {

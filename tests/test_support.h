@@ -2,13 +2,32 @@
 #pragma once
 
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 
 namespace vantrel::test {
 
-// The media fixtures made by tests/make_fixtures.sh. FixturesAvailable()
-// records a failure of the running test when they were not made.
+// The media fixtures made by tests/make_fixtures.sh, in the folder named by
+// $VANTREL_FIXTURES_DIR when set, else in the build tree's. Defined in
+// fixtures.cpp, which only the media test program has.
+std::string FixturesDir();
+
+// Thrown by Fixture() for a fixture that is not there. gtest reports the
+// exception as the test's failure and runs nothing more of the test, so a
+// test cannot go on to use an engine its set-up never reached. Call
+// Fixture() on the test's own thread: a callback on a worker thread gets
+// the path from a variable instead.
+class MissingFixture : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The path of a fixture; throws MissingFixture when the fixtures were not
+// made or this one is not among them.
 std::string Fixture(const std::string& name);
+
+// Records a fatal failure of the running test when the fixtures were not
+// made; ASSERT_TRUE(FixturesAvailable()) in SetUp() or first in the body.
 bool FixturesAvailable();
 
 // A fresh empty folder removed again when the object goes.

@@ -14,7 +14,7 @@ std::string Cli() { return VANTREL_CLI_PATH; }
 class TranscodeCliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!test::FixturesAvailable()) GTEST_SKIP() << "fixtures not built";
+    ASSERT_TRUE(test::FixturesAvailable());
   }
   test::TempDir dir;
 };

@@ -21,7 +21,7 @@ struct CopyCase {
 class StreamCopyTest : public ::testing::TestWithParam<CopyCase> {};
 
 TEST_P(StreamCopyTest, KeepsCodecsPacketsAndDuration) {
-  if (!test::FixturesAvailable()) GTEST_SKIP() << "fixtures not built";
+  ASSERT_TRUE(test::FixturesAvailable());
   const std::string in = test::Fixture(GetParam().input);
   test::TempDir dir;
   const std::string out = dir / GetParam().output;

@@ -19,7 +19,7 @@ constexpr auto A = AVMEDIA_TYPE_AUDIO;
 class TranscodeLoopTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!test::FixturesAvailable()) GTEST_SKIP() << "fixtures not built";
+    ASSERT_TRUE(test::FixturesAvailable());
   }
   void RunOk(HandMadeJob& job) {
     job.Run();

@@ -19,7 +19,7 @@ constexpr auto A = AVMEDIA_TYPE_AUDIO;
 class TranscodeSetUpTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!test::FixturesAvailable()) GTEST_SKIP() << "fixtures not built";
+    ASSERT_TRUE(test::FixturesAvailable());
   }
   // Runs the job and expects it to end with Message, with no codec left
   // open and no output file on disk.

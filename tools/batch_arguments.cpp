@@ -92,6 +92,8 @@ BatchArguments ParseBatchArguments(const std::vector<std::string>& args, const Q
       optionsEnded = true;
     } else if (arg == "--help" || arg == "-h") {
       parsed.help = true;
+    } else if (arg == "--version") {
+      parsed.version = true;
     } else if (arg == "--quiet" || arg == "-q") {
       parsed.quiet = true;
     } else if (arg == "--verbose" || arg == "-v") {
@@ -119,7 +121,7 @@ BatchArguments ParseBatchArguments(const std::vector<std::string>& args, const Q
         given.values.emplace_back(*list, value);
     }
   }
-  if (parsed.help) return parsed;
+  if (parsed.help || parsed.version) return parsed;
   if (parsed.files.isEmpty()) throw UsageError("no file to convert");
   parsed.settings.output = ResolveChoice(given, file, parsed.sources);
   return parsed;
@@ -130,7 +132,8 @@ std::string UsageText(bool full) {
       "usage: vantrel-batch [--profile N] [--size WxH] [--video-bitrate B] [--frame-rate R]\n"
       "                     [--audio-channels C] [--audio-bitrate A] [--sample-rate F]\n"
       "                     [--output-folder DIR] [--overwrite|--no-overwrite] [--parallel N]\n"
-      "                     [--fast-decoding on|off] [--quiet] [--verbose] FILE...\n";
+      "                     [--fast-decoding on|off] [--quiet] [--verbose] FILE...\n"
+      "       vantrel-batch --help | --version\n";
   if (!full) return text;
   text +=
       "\nConverts each FILE for a mobile phone into the output folder, several at once.\n"

@@ -22,6 +22,7 @@ struct BatchArguments {
   bool quiet = false;
   bool verbose = false;  // says how each file is decoded
   bool help = false;
+  bool version = false;
 };
 
 // Thrown for a command line that cannot be run; what() says why.
@@ -34,7 +35,7 @@ inline constexpr int kMaxParallel = 8;
 
 // The settings file gives the defaults; throws UsageError for the command
 // line, then SettingsError for a value of the file that cannot be used.
-// --help is never refused for the file's sake.
+// --help and --version are never refused for the file's sake.
 BatchArguments ParseBatchArguments(const std::vector<std::string>& args, const QString& settingsFile);
 
 // The usage line, and with full the profiles and every allowed value.

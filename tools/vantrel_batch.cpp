@@ -125,6 +125,10 @@ int main(int argc, char** argv) {
     std::fputs(UsageText(true).c_str(), stdout);
     return kExitOk;
   }
+  if (args.version) {
+    std::printf("vantrel-batch %s\n", VANTREL_VERSION);  // as vantrel-cli's first line
+    return kExitOk;
+  }
   if (args.verbose) PrintChoices(args.settings, args.sources, stdout);
   if (!LoadLibraries("", true)) {
     std::fprintf(stderr, "vantrel-batch: %s\n", GetLoadError().c_str());

@@ -24,6 +24,8 @@ void TCustomBrontConverter::Shutdown() {
   ClearTasks();
 }
 
+std::string TCustomBrontConverter::Version() { return VANTREL_VERSION; }
+
 // ---- libraries ----
 
 bool TCustomBrontConverter::LoadAVLib(const std::string& APath, bool AVersioned) {

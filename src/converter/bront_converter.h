@@ -93,7 +93,7 @@ class TCustomBrontConverter : protected TLogRoute {
   // Values of 100 ms or less are stored as 100.
   void SetProgressInterval(int Value);
   TConvertPriority ThreadPriority = tpNormal;
-  static std::string Version() { return "2.2"; }
+  static std::string Version();  // the program's, as "3.6"
 
   // ---- events, raised on the thread that runs the task ----
   TBeforeHookEvent OnBeforeHook;

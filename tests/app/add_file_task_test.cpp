@@ -81,6 +81,7 @@ class AddFileTaskTest : public QObject {
 
   void initTestCase() { LoadCodecLibraries(); }
   void init() {
+    VANTREL_REQUIRE_FIXTURES();
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
     QVERIFY(QDir().mkpath(outputFolder()));

@@ -14,9 +14,29 @@
 
 namespace vantrel::app::test {
 
-// A missing fixture fails the test that needs it (never skips).
+// The media fixtures: in the folder named by $VANTREL_FIXTURES_DIR when
+// set, else in the build tree's.
+inline QString FixturesDir() {
+  const QString dir = qEnvironmentVariable("VANTREL_FIXTURES_DIR");
+  return dir.isEmpty() ? QStringLiteral(VANTREL_FIXTURES_DIR) : dir;
+}
+
+inline bool FixturesMade() { return QFileInfo::exists(FixturesDir() + QStringLiteral("/.stamp")); }
+
+// A missing fixture fails the test that needs it (never skips: a green run
+// with the media tests skipped would hide that nothing was tried). In the
+// init() of every class that uses fixtures, this stops each test before its
+// body touches a file that is not there.
+#define VANTREL_REQUIRE_FIXTURES() \
+  do { \
+    if (!::vantrel::app::test::FixturesMade()) \
+      QFAIL("media fixtures not made: cmake --build BUILD_DIR --target fixtures"); \
+  } while (false)
+
+// A test that forgot VANTREL_REQUIRE_FIXTURES ends the program here, saying
+// why, rather than going on with a path to nothing.
 inline QString Fixture(const char* name) {
-  const QString path = QStringLiteral(VANTREL_FIXTURES_DIR "/") + QString::fromUtf8(name);
+  const QString path = FixturesDir() + QLatin1Char('/') + QString::fromUtf8(name);
   if (!QFileInfo::exists(path)) qFatal("missing fixture %s (build the fixtures target)", qPrintable(path));
   return path;
 }

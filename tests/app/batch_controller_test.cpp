@@ -80,6 +80,7 @@ class BatchControllerTest : public QObject {
  private slots:
   void initTestCase() { LoadCodecLibraries(); }
   void init() {
+    VANTREL_REQUIRE_FIXTURES();
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
     QVERIFY(QDir().mkpath(dir_->filePath(QStringLiteral("out"))));

@@ -110,6 +110,7 @@ class WindowBatchTest : public QObject {
     QVERIFY(dir_->isValid());
   }
   void init() {
+    VANTREL_REQUIRE_FIXTURES();
     QFile::remove(SettingsFilePath());
     QDir(outFolder()).removeRecursively();
     QVERIFY(QDir().mkpath(outFolder()));

@@ -97,7 +97,12 @@ class WindowControlsTest : public QObject {
     QVERIFY(!vantrel::LibrariesLoaded());
   }
 
-  void init() { dialogs_ = FakeDialogs(); }
+  // Several tests add fixtures to the list: the whole class needs them, so
+  // that a new test cannot forget to ask.
+  void init() {
+    VANTREL_REQUIRE_FIXTURES();
+    dialogs_ = FakeDialogs();
+  }
   void cleanup() {
     if (window_) window_->close();
     window_.reset();
