@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "test_support.h"
+#include "build_paths.h"
 
 namespace vantrel {
 namespace {

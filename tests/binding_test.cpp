@@ -6,6 +6,7 @@
 #include "binding/av_binding.h"
 #include "binding/elf_needed.h"
 #include "test_support.h"
+#include "build_paths.h"
 
 namespace vantrel {
 namespace {

@@ -15,6 +15,7 @@
 
 #include "engine/engine.h"
 #include "test_support.h"
+#include "build_paths.h"
 
 extern char** environ;
 

@@ -12,6 +12,7 @@
 #include "cli_arguments.h"
 #include "library_log.h"
 #include "test_support.h"
+#include "build_paths.h"
 
 namespace vantrel {
 namespace {

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "test_support.h"
+#include "build_paths.h"
 
 namespace vantrel {
 namespace {

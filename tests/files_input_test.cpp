@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "files_support.h"
+#include "build_paths.h"
 
 namespace vantrel::test {
 

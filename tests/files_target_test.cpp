@@ -1,5 +1,6 @@
 // The "target" presets and vantrel-cli's handling of files.
 #include "files_support.h"
+#include "build_paths.h"
 
 namespace vantrel::test {
 namespace {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "test_support.h"
+#include "build_paths.h"
 
 namespace vantrel::test {
 

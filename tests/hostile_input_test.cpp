@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "transcode_job_support.h"
+#include "build_paths.h"
 
 namespace vantrel::test {
 namespace {

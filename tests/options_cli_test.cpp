@@ -6,6 +6,7 @@
 
 #include "options_test_engine.h"
 #include "test_support.h"
+#include "build_paths.h"
 
 namespace vantrel {
 namespace {

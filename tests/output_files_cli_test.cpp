@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "transcode_job_support.h"
+#include "build_paths.h"
 
 namespace vantrel {
 namespace {

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "test_support.h"
+#include "build_paths.h"
 
 namespace vantrel::test {
 namespace {

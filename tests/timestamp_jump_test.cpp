@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "output_rig.h"
+#include "build_paths.h"
 
 namespace vantrel::test {
 namespace {

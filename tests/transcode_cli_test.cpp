@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "transcode_job_support.h"
+#include "build_paths.h"
 
 namespace vantrel {
 namespace {

@@ -11,6 +11,7 @@
 #include "engine/hook_bitmap.h"
 #include "test_support.h"
 #include "video_frames.h"
+#include "build_paths.h"
 
 namespace vantrel {
 namespace {

@@ -11,6 +11,7 @@
 #include "app/message_reporter.h"
 #include "app/shutdown_requester.h"
 #include "binding/av_binding.h"
+#include "build_paths.h"
 
 namespace vantrel::app::test {
 

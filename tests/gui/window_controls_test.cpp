@@ -28,6 +28,7 @@
 
 #include "app/about_box.h"
 #include "app/help_window.h"
+#include "build_paths.h"
 #include "app/completion_dialog.h"
 #include "app/file_list_model.h"
 #include "app/open_dialog.h"
