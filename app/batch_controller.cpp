@@ -188,16 +188,24 @@ void BatchController::completeTask(TaskRecord& record, const QString& output) {
   ++finishedCount_;
 }
 
-// The rate of the whole batch so far, several files at once included,
-// applied to what is left of it. Nothing while any duration is unknown.
-std::optional<int64_t> BatchController::batchSecondsLeft() const {
+// What of the batch is converted, each file weighed by its duration, and
+// the whole; nothing while any duration is unknown.
+std::optional<std::pair<int64_t, int64_t>> BatchController::batchDoneAndTotalMs() const {
   int64_t totalMs = 0, doneMs = 0;
   for (const TaskRecord& record : tasks_) {
     if (record.durationMs <= 0) return std::nullopt;
     totalMs += record.durationMs;
     doneMs += record.ended ? record.durationMs : std::clamp<int64_t>(record.lastMs, 0, record.durationMs);
   }
-  return SecondsLeft(batchClock_.elapsed(), doneMs, totalMs);
+  return std::pair{doneMs, totalMs};
+}
+
+// The rate of the whole batch so far, several files at once included,
+// applied to what is left of it.
+std::optional<int64_t> BatchController::batchSecondsLeft() const {
+  const auto done = batchDoneAndTotalMs();
+  if (!done) return std::nullopt;
+  return SecondsLeft(batchClock_.elapsed(), done->first, done->second);
 }
 
 void BatchController::stop() {
@@ -276,15 +284,10 @@ void BatchController::showBatchLine() {
   showLine(BatchLine(done, int(tasks_.size()), batchPercent()));
 }
 
-// Each file weighs by its duration; nothing while any duration is unknown.
 std::optional<int> BatchController::batchPercent() const {
-  int64_t totalMs = 0, doneMs = 0;
-  for (const TaskRecord& record : tasks_) {
-    if (record.durationMs <= 0) return std::nullopt;
-    totalMs += record.durationMs;
-    doneMs += record.ended ? record.durationMs : std::clamp<int64_t>(record.lastMs, 0, record.durationMs);
-  }
-  return int(doneMs * 100 / totalMs);
+  const auto done = batchDoneAndTotalMs();
+  if (!done || done->second <= 0) return std::nullopt;
+  return int(done->first * 100 / done->second);
 }
 
 void BatchController::onTerminate(int generation, int index, bool finished, bool exception,

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/add_file_task.h"
@@ -103,6 +104,7 @@ class BatchController : public QObject {
   void onTerminate(int generation, int index, bool finished, bool exception, const QString& message,
                    const QString& output);
   void completeTask(TaskRecord& record, const QString& output);
+  std::optional<std::pair<int64_t, int64_t>> batchDoneAndTotalMs() const;
   std::optional<int64_t> batchSecondsLeft() const;
   std::optional<int> batchPercent() const;
   // More than one file may convert at once in this batch.

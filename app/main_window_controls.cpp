@@ -213,7 +213,7 @@ void TForm1::createShortcuts() {
   press(QKeySequence(Qt::ALT | Qt::Key_Up), btnMoveUp_);
   press(QKeySequence(Qt::ALT | Qt::Key_Down), btnMoveDown_);
   press(QKeySequence(Qt::CTRL | Qt::Key_Return), btnStart_);
-  press(QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_Enter), btnStart_);
+  press(QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Enter)), btnStart_);
   press(QKeySequence(Qt::Key_F1), btnHelp_);
   connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this, &QWidget::close);
   auto* comboKeys = new ComboKeys(this);
