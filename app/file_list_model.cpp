@@ -232,12 +232,6 @@ void FileListModel::setEstimatedBytes(int row, std::optional<int64_t> bytes) {
   rowChanged(row);
 }
 
-void FileListModel::setDecodingNote(int row, const QString& note) {
-  if (row < 0 || row >= size()) return;
-  rows_[size_t(row)].decodingNote = note;
-  rowChanged(row);
-}
-
 void FileListModel::setOutputPath(int row, const QString& path) {
   if (row < 0 || row >= size()) return;
   rows_[size_t(row)].outputPath = path;

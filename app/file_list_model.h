@@ -72,7 +72,6 @@ class FileListModel : public QAbstractTableModel {
   void setFailed(int row, const QString& reason);
   void setEstimatedBytes(int row, std::optional<int64_t> bytes);
   void setOutputName(int row, const QString& name);
-  void setDecodingNote(int row, const QString& note);
   // The file a completed row wrote; cleared by any other status.
   void setOutputPath(int row, const QString& path);
 

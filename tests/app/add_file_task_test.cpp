@@ -153,7 +153,7 @@ class AddFileTaskTest : public QObject {
     const QString dir = dir_->filePath(QStringLiteral("names"));
     QVERIFY(QDir().mkpath(dir));
     QVERIFY(QDir::setCurrent(dir));
-    for (const QString name : {QStringLiteral("cache:x.avi"), QStringLiteral("concat:a|b.avi")})
+    for (const QString& name : {QStringLiteral("cache:x.avi"), QStringLiteral("concat:a|b.avi")})
       QVERIFY(QFile::copy(Fixture("avi_mpeg4.avi"), name));
     FileListModel model;
     RecordingReporter reporter;
