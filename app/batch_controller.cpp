@@ -118,7 +118,6 @@ void BatchController::start(const BatchSettings& settings) {
     TaskRecord record;
     record.row = row;
     record.path = r.path;
-    record.outputName = r.outputName;
     record.decoding = PlanRow(r.durationUs, r.video, settings_.files).decoding;
     record.durationMs = r.durationUs > 0 ? r.durationUs / 1000 : -1;
     tasks_.push_back(std::move(record));

@@ -54,15 +54,21 @@ bool IsH263Size(std::string_view frameSize) {
   return std::find(kH263Sizes.begin(), kH263Sizes.end(), frameSize) != kH263Sizes.end();
 }
 
-// "128x96, 176x144, 352x288 and 704x576": the sizes of the list H.263 takes.
-std::string ListedSizes(int profile) {
+// "128x96, 176x144, 352x288 and 704x576".
+template <typename Sizes>
+std::string JoinedSizes(const Sizes& sizes) {
   std::string text;
-  const auto items = Items(OptionList::VideoSize, profile);
-  std::vector<std::string_view> sizes;
-  std::copy_if(items.begin(), items.end(), std::back_inserter(sizes), IsH263Size);
   for (size_t i = 0; i < sizes.size(); ++i)
     text += (i == 0 ? "" : i + 1 == sizes.size() ? " and " : ", ") + std::string(sizes[i]);
   return text;
+}
+
+// The sizes of the profile's list that H.263 takes.
+std::string ListedSizes(int profile) {
+  const auto items = Items(OptionList::VideoSize, profile);
+  std::vector<std::string_view> sizes;
+  std::copy_if(items.begin(), items.end(), std::back_inserter(sizes), IsH263Size);
+  return JoinedSizes(sizes);
 }
 
 std::string_view DropSuffix(std::string_view text, size_t count) {
@@ -235,10 +241,7 @@ std::string PreflightReason(const OutputChoice& choice) {
 
 std::string UnencodableSizeNote(int profile, std::string_view frameSize) {
   if (PreflightReason(profile, frameSize).empty()) return {};
-  std::string text = "H.263 only encodes ";
-  for (size_t i = 0; i < kH263Sizes.size(); ++i)
-    text += (i == 0 ? "" : i + 1 == kH263Sizes.size() ? " and " : ", ") + std::string(kH263Sizes[i]);
-  return text;
+  return "H.263 only encodes " + JoinedSizes(kH263Sizes);
 }
 
 void DropUnencodableSize(OutputChoice& choice) {
