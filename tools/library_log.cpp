@@ -6,6 +6,7 @@
 #include "binding/av_binding.h"
 #include "converter/log_routing.h"
 #include "engine/engine.h"
+#include "engine/log_threshold.h"
 
 namespace vantrel::cli {
 namespace {
@@ -70,8 +71,13 @@ void InstallLibraryLog(std::function<void(const std::string&)> Write) {
 void SetLibraryLogMuted(bool muted) { gMuted = muted; }
 void FlushLibraryLog() { Collapser().Flush(); }
 
-void ShowLibraryInfoFromVerbosityZero() {
-  if (LibraryLogThreshold() == 0) SetLibraryLogThreshold(1);
+namespace {
+int ShownFromVerbosityZero(int Verbose) { return Verbose == 0 ? 1 : Verbose; }
+}  // namespace
+
+void FollowEngineVerbosity(int Verbose) {
+  SetVerbosityThresholdMap(ShownFromVerbosityZero);
+  SetLibraryLogThreshold(ShownFromVerbosityZero(Verbose));
 }
 
 }  // namespace vantrel::cli

@@ -36,8 +36,10 @@ void SetLibraryLogMuted(bool muted);
 void FlushLibraryLog();
 // The tool has always shown the libraries' warnings and information lines
 // (the reports of opened files among them) from verbosity 0 up, where an
-// engine's threshold of 0 keeps their errors only; call after anything that
+// engine's threshold of 0 keeps their errors only. Its one engine's
+// verbosity is the process's: the threshold of the threads where the engine
+// works and of the libraries' own threads alike. Call after anything that
 // may have set the verbosity.
-void ShowLibraryInfoFromVerbosityZero();
+void FollowEngineVerbosity(int Verbose);
 
 }  // namespace vantrel::cli

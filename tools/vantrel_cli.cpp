@@ -131,7 +131,7 @@ int ApplySteps(TCustomFFmpeg& engine, const vantrel::cli::Arguments& args,
         status = ApplyOption(engine, step);
         break;
     }
-    vantrel::cli::ShowLibraryInfoFromVerbosityZero();
+    vantrel::cli::FollowEngineVerbosity(engine.Verbose);
     if (signals.Received()) return kExitInterrupted;
     if (status != kExitOk) return status;
   }

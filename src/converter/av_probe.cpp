@@ -45,14 +45,9 @@ bool TAVProbe::OpenFile(const std::string& AFileName, const std::string& AFormat
   }
   owned_.reset(opened);
   context_ = opened;
-  int analysed;
-  {
-    // Analysing may open decoders, which jobs on other threads do under the
-    // same lock.
-    std::lock_guard<std::mutex> lock(CodecLock());
-    analysed = lav::avformat_find_stream_info(context_, nullptr);
-  }
-  if (analysed < 0) {
+  // Without the codec lock: the decoders analysis opens are the library's
+  // own business, so a probe never waits for a job opening its codecs.
+  if (lav::avformat_find_stream_info(context_, nullptr) < 0) {
     lastErrMsg_ = Format("%s: could not find codec parameters", AFileName);
     CloseFile();
     return false;

@@ -49,8 +49,8 @@ class TAVProbe {
   // not empty. Returns false and leaves the reason in LastErrMsg(): an unknown
   // format name (the file is not touched), the open error of the file, or
   // that its streams could not be analysed; the probe is empty then.
-  // Throws like CheckLibraries, changing nothing. The stream analysis takes
-  // CodecLock(), since jobs may be opening codecs on other threads.
+  // Throws like CheckLibraries, changing nothing. Takes no lock a job
+  // holds: a probe never waits for a job on another thread.
   bool OpenFile(const std::string& AFileName, const std::string& AFormatName = std::string());
   // Looks at AContext from now on without owning it: CloseFile and the
   // destructor leave it open for its owner. Throws like CheckLibraries.

@@ -18,7 +18,7 @@ void TCustomBrontConverter::Shutdown() {
   self_.reset();
   UnregisterLogRoute(this);
   // An event being delivered on another thread completes first.
-  { std::lock_guard<std::recursive_mutex> pass(FLock); }
+  FEvents.Run(FEvents.Take(), [] {});
   // Each task stops and waits for its thread; one that still ends reports
   // through the dispatchers, which need FLock alive: it goes last.
   ClearTasks();
@@ -88,9 +88,8 @@ int TCustomBrontConverter::AddTask(const std::string& AFileName, TInputOptions* 
     FLastErrMsg = e.what();
     return -1;
   }
-  // The list changes under both locks that its readers hold: the registry
-  // lock (a library line looking up its task) and FLock (a task's end).
-  std::lock_guard<std::recursive_mutex> routes(ConverterRegistry().Lock());
+  // The list changes under the lock its readers hold (a library line
+  // looking up its task, a task's end).
   std::lock_guard<std::recursive_mutex> lock(FLock);
   return FTasks.Add(std::move(task))->Index;
 }
@@ -148,7 +147,6 @@ void TCustomBrontConverter::ConnectHooks(TFFmpeg& Task, const TOutputOptions& Op
 }
 
 std::unique_ptr<TFFmpeg> TCustomBrontConverter::TakeTask(int AIndex) {
-  std::lock_guard<std::recursive_mutex> routes(ConverterRegistry().Lock());
   std::lock_guard<std::recursive_mutex> lock(FLock);
   return FTasks.Extract(AIndex);
 }
@@ -170,13 +168,13 @@ void TCustomBrontConverter::ClearTasks() {
       for (int i = 0; i < FTasks.Count(); ++i) FTasks.Items(i)->RequestStop();
   }
   // The workers of a planned batch take their tasks out of the list
-  // themselves; after them the list is this thread's alone.
+  // themselves, and a worker starting the next task is under way; after
+  // them the list is this thread's alone.
   WaitForPlannedTasks();
   FPlan = nullptr;
   for (int i = 0; i < FTasks.Count(); ++i) FTasks.Items(i)->StopAndWait();
   std::vector<std::unique_ptr<TFFmpeg>> all;
   {
-    std::lock_guard<std::recursive_mutex> routes(ConverterRegistry().Lock());
     std::lock_guard<std::recursive_mutex> lock(FLock);
     all = FTasks.ExtractAll();
   }

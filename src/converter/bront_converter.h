@@ -13,6 +13,7 @@
 #include <string>
 
 #include "converter/av_probe.h"
+#include "converter/event_order.h"
 #include "converter/ffmpeg_task.h"
 #include "converter/log_level.h"
 #include "converter/log_routing.h"
@@ -95,7 +96,9 @@ class TCustomBrontConverter : protected TLogRoute {
   TConvertPriority ThreadPriority = tpNormal;
   static std::string Version();  // the program's, as "3.6"
 
-  // ---- events, raised on the thread that runs the task ----
+  // ---- events, raised on the thread that runs the task, one at a time and
+  // in order, with no lock of the component held: a handler may call the
+  // component ----
   TBeforeHookEvent OnBeforeHook;
   TCustomHookEvent OnCustomHook;
   TLogEvent OnLog;
@@ -124,6 +127,11 @@ class TCustomBrontConverter : protected TLogRoute {
 
  private:
   friend class TPlannedTask;
+  // What a task's end leads to, decided with its count.
+  struct TNextStart {
+    int Index = -1;  // the task to start, -1 for none
+    bool Planned = false;
+  };
   // A fresh engine for a task, its log connected.
   void ResetTask(TFFmpeg& Task);
   // AddTask's work on a task made by ResetTask; throws what the engine throws.
@@ -132,8 +140,17 @@ class TCustomBrontConverter : protected TLogRoute {
   bool ApplyAndOpenOutput(TFFmpeg& Task, const std::string& AFileName, TOutputOptions* AOutputOptions);
   void ConnectEvents(TFFmpeg& Task);
   void ConnectHooks(TFFmpeg& Task, const TOutputOptions& Options);
-  void StartNextTask();
+  // Under FLock: counts the next task of the batch as started (and its
+  // launch as pending, for ClearTasks); StartNext then starts it, with no
+  // lock held, since a start may end the task at once and report it.
+  TNextStart TakeNextTask();
+  void StartNext(const TNextStart& ANext);
   void StartTask(int AIndex);
+  void LaunchDone();
+  // The events go out through here: Raise runs Call in its turn unless the
+  // component is closing.
+  void Raise(TEventOrder::TTurn ATurn, const std::function<void()>& ACall);
+  void RaiseLog(int AIndex, int ALevel, const std::string& AMsg);
   // The planned batch: a worker per task, counted so that clearing can wait
   // for the last one.
   void LaunchPlannedTask(int APlan);
@@ -141,10 +158,10 @@ class TCustomBrontConverter : protected TLogRoute {
   TFFmpeg* MakePlannedTask(int APlan, TPlanTaskEvent& APlanMaker, std::string& AError);
   void EndPlannedTask(TFFmpeg* ATask);
   void WaitForPlannedTasks();
-  void EndOfBatch();
-  // Takes tasks out of the list under the registry lock, so a library line
-  // never looks a task up while the list changes; they are freed after it
-  // is released, since a stopping task may still log.
+  void EndOfBatch(TEventOrder::TTurn ATurn);
+  // Takes tasks out of the list under FLock, so a library line never looks
+  // a task up while the list changes; they are freed after it is released,
+  // since a stopping task may still log.
   std::unique_ptr<TFFmpeg> TakeTask(int AIndex);
 
   std::string FLastErrMsg;
@@ -154,9 +171,12 @@ class TCustomBrontConverter : protected TLogRoute {
   int FProgressInterval = 500;
   TAVProbe FProbe;
   TFFmpegList FTasks;
-  // Serialises OnLog, OnProgress and OnTerminate, and the counting and
-  // starting of the batch. Re-entrant: an engine may log from a handler.
+  // Guards the list, the counting of the batch and the turns of its events;
+  // held only briefly and never while a handler or a job runs. Re-entrant:
+  // an engine may log while a task is being set up under it.
   std::recursive_mutex FLock;
+  // The order of OnLog, OnProgress and OnTerminate.
+  TEventOrder FEvents;
   int FFinished = 0;
   int FPending = 0;
   // Set while the batch is a planned one: its plan maker and the number of
@@ -164,8 +184,9 @@ class TCustomBrontConverter : protected TLogRoute {
   TPlanTaskEvent FPlan;
   int FStarted = 0;
   bool FPlanStopped = false;
-  // Workers of planned tasks still running; guarded by their own lock,
-  // which is never held while anything else is called.
+  // Workers of planned tasks still running, and starts of tasks on workers
+  // still under way; guarded by their own lock, which is never held while
+  // anything else is called.
   std::mutex FLaunchLock;
   std::condition_variable FLaunchDone;
   int FLaunched = 0;

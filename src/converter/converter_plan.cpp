@@ -1,6 +1,7 @@
 // The planned batch: each task is made on its own worker when its turn
 // comes, runs there, and is freed there once it has ended.
 #include <exception>
+#include <vector>
 
 #include "converter/bront_converter.h"
 
@@ -47,25 +48,25 @@ bool TPlannedTask::StopRequested() const { return task_.StopRequested; }
 
 void TCustomBrontConverter::StartPlannedConvert(int ACount, int AParallel, TPlanTaskEvent APlan) {
   ClearLogBuffers();
-  std::lock_guard<std::recursive_mutex> lock(FLock);
-  ++batch_;
-  FPlan = std::move(APlan);
-  FNextIndex = 0;
-  FFinished = 0;
-  FStarted = 0;
-  FPlanStopped = false;
-  FParallel = AParallel < 1 ? 1 : AParallel;
-  FPending = FPlan ? ACount : 0;
-  for (int n = FParallel; n > 0 && FPending > 0; --n) StartNextTask();
+  std::vector<TNextStart> starts;
+  {
+    std::lock_guard<std::recursive_mutex> lock(FLock);
+    ++batch_;
+    FPlan = std::move(APlan);
+    FNextIndex = 0;
+    FFinished = 0;
+    FStarted = 0;
+    FPlanStopped = false;
+    FParallel = AParallel < 1 ? 1 : AParallel;
+    FPending = FPlan ? ACount : 0;
+    for (int n = FParallel; n > 0 && FPending > 0; --n) starts.push_back(TakeNextTask());
+  }
+  for (const TNextStart& next : starts) StartNext(next);
 }
 
-// Called under FLock: the worker is counted before it exists, so clearing
-// the tasks never misses it.
+// The worker was counted when its task was taken (TakeNextTask), so
+// clearing the tasks never misses it.
 void TCustomBrontConverter::LaunchPlannedTask(int APlan) {
-  {
-    std::lock_guard<std::mutex> count(FLaunchLock);
-    ++FLaunched;
-  }
   auto thread = std::make_shared<TPlannedTaskThread>(this, &TCustomBrontConverter::RunPlannedTask, APlan);
   thread->SetPriority(ThreadPriority);
   thread->Resume();
@@ -95,8 +96,7 @@ void TCustomBrontConverter::RunPlannedTask(int APlan) {
     }
     EndPlannedTask(task);
   }
-  std::lock_guard<std::mutex> count(FLaunchLock);
-  if (--FLaunched == 0) FLaunchDone.notify_all();
+  LaunchDone();
 }
 
 // A fresh task in the list under its plan's number, known by this thread's
@@ -112,7 +112,6 @@ TFFmpeg* TCustomBrontConverter::MakePlannedTask(int APlan, TPlanTaskEvent& APlan
   made->Index = APlan;
   made->ThreadID = CurrentThreadID();
   ConnectEvents(*made);
-  std::lock_guard<std::recursive_mutex> routes(ConverterRegistry().Lock());
   std::lock_guard<std::recursive_mutex> lock(FLock);
   if (!FPlan) return nullptr;
   APlanMaker = FPlan;
@@ -124,7 +123,6 @@ TFFmpeg* TCustomBrontConverter::MakePlannedTask(int APlan, TPlanTaskEvent& APlan
 void TCustomBrontConverter::EndPlannedTask(TFFmpeg* ATask) {
   std::unique_ptr<TFFmpeg> task;
   {
-    std::lock_guard<std::recursive_mutex> routes(ConverterRegistry().Lock());
     std::lock_guard<std::recursive_mutex> lock(FLock);
     task = FTasks.ExtractTask(ATask);
   }

@@ -9,6 +9,7 @@
 
 #include "binding/av_binding.h"
 #include "engine/engine.h"
+#include "engine/log_threshold.h"
 
 namespace vantrel {
 namespace {
@@ -75,14 +76,12 @@ void KeepTail(TThreadID thread, std::string tail) {
 }
 
 // Every whole line to every route still registered, in order; returns what
-// follows the last line feed. A route may unregister itself or another
-// route while it handles a line (same thread, so the lock lets it).
-std::string DispatchLines(const TConverterRegistry& registry, TThreadID thread, int level, std::string text) {
+// follows the last line feed.
+std::string DispatchLines(TConverterRegistry& registry, TThreadID thread, int level, std::string text) {
   size_t start = 0;
   for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
     const std::string line = text.substr(start, end - start);
-    for (TLogRoute* route : registry.Routes())
-      if (registry.Contains(route)) route->DispatchLibLog(thread, level, line);
+    for (TLogRoute* route : registry.Routes()) registry.Deliver(route, thread, level, line);
   }
   return text.substr(start);
 }
@@ -90,23 +89,50 @@ std::string DispatchLines(const TConverterRegistry& registry, TThreadID thread, 
 }  // namespace
 
 void TConverterRegistry::Register(TLogRoute* ARoute) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  std::lock_guard<std::mutex> lock(lock_);
   if (ARoute && std::find(routes_.begin(), routes_.end(), ARoute) == routes_.end()) routes_.push_back(ARoute);
 }
 
-void TConverterRegistry::Unregister(TLogRoute* ARoute) {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
-  routes_.erase(std::remove(routes_.begin(), routes_.end(), ARoute), routes_.end());
+bool TConverterRegistry::Delivering(TLogRoute* ARoute, std::thread::id AExcept) const {
+  return std::any_of(deliveries_.begin(), deliveries_.end(),
+                     [&](const TDelivery& d) { return d.route == ARoute && d.thread != AExcept; });
 }
 
-bool TConverterRegistry::Contains(TLogRoute* ARoute) const {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
-  return std::find(routes_.begin(), routes_.end(), ARoute) != routes_.end();
+void TConverterRegistry::Unregister(TLogRoute* ARoute) {
+  std::unique_lock<std::mutex> lock(lock_);
+  routes_.erase(std::remove(routes_.begin(), routes_.end(), ARoute), routes_.end());
+  // A line this very thread is delivering to it is its own handler's
+  // business; those of other threads finish first.
+  const std::thread::id self = std::this_thread::get_id();
+  done_.wait(lock, [&] { return !Delivering(ARoute, self); });
 }
 
 std::vector<TLogRoute*> TConverterRegistry::Routes() const {
-  std::lock_guard<std::recursive_mutex> lock(lock_);
+  std::lock_guard<std::mutex> lock(lock_);
   return routes_;
+}
+
+void TConverterRegistry::Deliver(TLogRoute* ARoute, TThreadID AThreadID, int ALevel, const std::string& ALine) {
+  const std::thread::id self = std::this_thread::get_id();
+  {
+    std::lock_guard<std::mutex> lock(lock_);
+    if (std::find(routes_.begin(), routes_.end(), ARoute) == routes_.end()) return;
+    deliveries_.push_back({ARoute, self});
+  }
+  struct Delivered {
+    TConverterRegistry& registry;
+    TLogRoute* route;
+    std::thread::id thread;
+    ~Delivered() {
+      std::lock_guard<std::mutex> lock(registry.lock_);
+      auto& all = registry.deliveries_;
+      const auto it = std::find_if(all.rbegin(), all.rend(),
+                                   [&](const TDelivery& d) { return d.route == route && d.thread == thread; });
+      if (it != all.rend()) all.erase(std::next(it).base());
+      registry.done_.notify_all();
+    }
+  } delivered{*this, ARoute, self};
+  ARoute->DispatchLibLog(AThreadID, ALevel, ALine);
 }
 
 TConverterRegistry& ConverterRegistry() {
@@ -163,11 +189,9 @@ int EngineLevelOfLibraryLevel(int ALibraryLevel) {
 
 void LibLogCallback(void* avcl, int level, const char* fmt, va_list vl) {
   const int engineLevel = EngineLevelOfLibraryLevel(level);
-  if (engineLevel > LibraryLogThreshold()) return;
-  const TConverterRegistry& registry = ConverterRegistry();
-  // One message at a time across all threads, and no route is unregistered
-  // while a line is on its way to it.
-  std::lock_guard<std::recursive_mutex> lock(registry.Lock());
+  if (engineLevel > ThreadLogThreshold()) return;
+  TConverterRegistry& registry = ConverterRegistry();
+  // Each thread assembles its own lines; no lock is held while they go out.
   const TThreadID thread = CurrentThreadID();
   LineBuffer buffer;
   std::string tail = TakeTail(thread);

@@ -5,10 +5,12 @@
 // which find the job that wrote it by the thread id.
 #pragma once
 
+#include <condition_variable>
 #include <cstdarg>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/engine_thread.h"
@@ -16,8 +18,8 @@
 namespace vantrel {
 
 // Receives whole library lines, without their line feed, with the level on
-// the engines' scale (-1 quiet .. 3 everything). Called with the registry
-// lock held, on the thread that logged.
+// the engines' scale (-1 quiet .. 3 everything). Called on the thread that
+// logged, with no lock held: lines of different threads may arrive at once.
 class TLogRoute {
  public:
   virtual void DispatchLibLog(TThreadID AThreadID, int ALevel, const std::string& ALine) = 0;
@@ -26,23 +28,30 @@ class TLogRoute {
   ~TLogRoute() = default;
 };
 
-// The live routes in registration order.
+// The live routes in registration order. A line goes to each route without
+// any lock held around the route's handler; the registry only counts the
+// lines on their way, so that a route that goes away waits for them.
 class TConverterRegistry {
  public:
   void Register(TLogRoute* ARoute);
   // Once this returns, no library line is being delivered to ARoute on any
-  // other thread (delivery holds the same lock).
+  // other thread. A route may unregister from its own handler.
   void Unregister(TLogRoute* ARoute);
-  bool Contains(TLogRoute* ARoute) const;
   std::vector<TLogRoute*> Routes() const;
-  // Held for the whole of a library message. Recursive: a route may itself
-  // make the libraries log on the same thread (a handler that opens a codec,
-  // say), and that nested message must not wait for the one around it.
-  std::recursive_mutex& Lock() const { return lock_; }
+  // Hands the line to ARoute unless it has been unregistered.
+  void Deliver(TLogRoute* ARoute, TThreadID AThreadID, int ALevel, const std::string& ALine);
 
  private:
-  mutable std::recursive_mutex lock_;
+  struct TDelivery {
+    TLogRoute* route;
+    std::thread::id thread;
+  };
+  bool Delivering(TLogRoute* ARoute, std::thread::id AExcept) const;
+
+  mutable std::mutex lock_;
+  std::condition_variable done_;
   std::vector<TLogRoute*> routes_;
+  std::vector<TDelivery> deliveries_;
 };
 
 TConverterRegistry& ConverterRegistry();
@@ -72,9 +81,7 @@ class TLogList {
   // Frees every chained node and empties the head. Takes Guard() itself.
   void Clear();
   // The innermost lock of the log path: Clear may run under a component's
-  // own lock, which a log line takes after the registry lock, so the list
-  // cannot be guarded by the registry lock. Nothing else is locked or called
-  // while this is held.
+  // own lock. Nothing else is locked or called while this is held.
   std::mutex& Guard() { return guard_; }
 
  private:
@@ -94,7 +101,8 @@ void ClearLogBuffers();
 int EngineLevelOfLibraryLevel(int ALibraryLevel);
 
 // The callback to install with av_log_set_callback. A message whose level
-// is above LibraryLogThreshold() is dropped before anything else. A line
+// is above ThreadLogThreshold() (the level of the engine working on the
+// thread, else the process's) is dropped before anything else. A line
 // begins with "[item @ ADDRESS]" (the context's item name and the address of
 // its class, upper-case hex) unless it continues an unfinished tail of the
 // same thread; a line longer than the 2048-byte line buffer is cut.

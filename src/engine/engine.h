@@ -50,13 +50,14 @@ class EngineRig;
 }
 
 // Unit-wide state shared by every engine.
-// Serialises codec opening and closing and the stream analysis of inputs.
+// Serialises the engines' codec opening and closing, and nothing else: a
+// file being read or analysed never holds it.
 std::mutex& CodecLock();
-// The library log threshold, on the engines' scale (-1 quiet .. 3 everything):
-// a library line passes when its level is at or below it. One value for the
-// whole process, written by whoever loads the libraries, by a converter's
-// log level and by every engine's verbosity ("v"); the last write holds for
-// all threads. The libraries' log callback reads it. Starts at 1.
+// The process's library log threshold, on the engines' scale (-1 quiet ..
+// 3 everything): a library line passes when its level is at or below it.
+// Written by whoever loads the libraries and by a converter's log level; it
+// applies to the threads where no engine works, since each engine applies
+// its own verbosity ("v") where it works (log_threshold.h). Starts at 1.
 int LibraryLogThreshold();
 void SetLibraryLogThreshold(int level);
 

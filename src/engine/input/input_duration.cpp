@@ -31,6 +31,10 @@ void TakePacket(const AVFormatContext* ic, const AVPacket* pkt, ScanState& s) {
 }  // namespace
 
 int64_t TCustomFFmpeg::ScanInputDuration(AVFormatContext* ic, const std::string& FileName) {
+  // A stream that cannot seek (a pipe, a device) cannot be read twice: a
+  // second open would wait for a writer that never comes, or take the
+  // packets the job needs.
+  if (!ic->pb || !(ic->pb->seekable & AVIO_SEEKABLE_NORMAL)) return AV_NOPTS_VALUE;
   AVFormatContext* scan = lav::avformat_alloc_context();
   if (!scan) return AV_NOPTS_VALUE;
   scan->interrupt_callback = StopRequestInterrupt(this);

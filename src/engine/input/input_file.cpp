@@ -8,6 +8,7 @@
 #include "binding/helpers.h"
 #include "binding/message_format.h"
 #include "engine/engine.h"
+#include "engine/log_threshold.h"
 #include "engine/input_open_error.h"
 #include "engine/io_interrupt.h"
 #include "engine/local_input.h"
@@ -96,17 +97,16 @@ bool TCustomFFmpeg::ForceInputDecoders(AVFormatContext* ic, AVCodecID& VideoId, 
   return true;
 }
 
-// Stream analysis is not safe to run in parallel across engines.
+// Stream analysis runs without the codec lock: the decoders it opens for a
+// look are opened and closed by the library under a lock of its own, and a
+// slow file (a pipe, a network share) must not hold up every other engine
+// and the window's probe while it is read.
 bool TCustomFFmpeg::ProbeInput(AVFormatContext* ic, const std::string& FileName) {
   if (ProgramId != 0) {
     for (unsigned i = 0; i < ic->nb_programs; ++i)
       if (ic->programs[i]->id != ProgramId) ic->programs[i]->discard = kDiscardAll;
   }
-  int ret;
-  {
-    std::lock_guard<std::mutex> lock(CodecLock());
-    ret = lav::avformat_find_stream_info(ic, nullptr);
-  }
+  const int ret = lav::avformat_find_stream_info(ic, nullptr);
   if (ret < 0 && Verbose >= 0) {
     LastError = Format("%s: could not find codec parameters", FileName);
     return false;
@@ -258,6 +258,7 @@ AVFormatContext* TCustomFFmpeg::OpenInputFormat(const std::string& FileName) {
 
 bool TCustomFFmpeg::OpenInputFile(const std::string& FileName) {
   RefuseWhileRunning();
+  const TScopedLogThreshold threshold(Verbose);
   // Whatever the outcome, the options given for this input are used up.
   struct ConsumeOnExit {
     TCustomFFmpeg& engine;

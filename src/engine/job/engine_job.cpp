@@ -3,6 +3,7 @@
 
 #include "binding/av_binding.h"
 #include "engine/engine.h"
+#include "engine/log_threshold.h"
 
 namespace vantrel {
 
@@ -89,6 +90,7 @@ void TCustomFFmpeg::WorkerRun() { RunOnWorker(&TCustomFFmpeg::RunJob); }
 void TCustomFFmpeg::WorkerTerminate() { RunOnWorker(&TCustomFFmpeg::DoTerminate); }
 
 void TCustomFFmpeg::RunJob() {
+  const TScopedLogThreshold threshold(Verbose);
   Completed = false;
   auto fail = [this](const std::string& Msg) {
     Log(-1, Msg);

@@ -4,11 +4,16 @@
 #include "binding/av_binding.h"
 #include "binding/message_format.h"
 #include "engine/engine.h"
+#include "engine/log_threshold.h"
 
 namespace vantrel {
 namespace {
 
 std::atomic<int> gLibraryLogThreshold{1};
+// No engine works on the thread: the process's threshold applies.
+constexpr int kNoEngine = INT_MIN;
+thread_local int tEngineLogThreshold = kNoEngine;
+std::atomic<TVerbosityThresholdMap> gVerbosityMap{nullptr};
 
 // Library code must never raise floating-point exceptions: every exception
 // is masked for the life of the program and the saved environment is given
@@ -40,6 +45,18 @@ UnitState& Unit() {
 std::mutex& CodecLock() { return Unit().codecLock; }
 int LibraryLogThreshold() { return gLibraryLogThreshold.load(); }
 void SetLibraryLogThreshold(int level) { gLibraryLogThreshold = level; }
+
+int ThreadLogThreshold() {
+  return tEngineLogThreshold == kNoEngine ? LibraryLogThreshold() : tEngineLogThreshold;
+}
+
+void SetVerbosityThresholdMap(TVerbosityThresholdMap Map) { gVerbosityMap = Map; }
+
+TScopedLogThreshold::TScopedLogThreshold(int Level) : saved_(tEngineLogThreshold) {
+  const TVerbosityThresholdMap map = gVerbosityMap.load();
+  tEngineLogThreshold = map ? map(Level) : Level;
+}
+TScopedLogThreshold::~TScopedLogThreshold() { tEngineLogThreshold = saved_; }
 
 std::string FormatOpenError(const std::string& FileName, int ErrorCode) {
   const char* text;

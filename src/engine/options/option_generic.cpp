@@ -104,8 +104,6 @@ bool TCustomFFmpeg::ApplyGenericOption(const std::string& Name, const std::strin
 
   GenericOptionNames.emplace_back(result->name);
   if (IntOption(CodecOptions[0].get(), "debug") != 0 || IntOption(FormatOptions.get(), "fdebug") != 0) {
-    lav::av_log_set_level(2);
-    SetLibraryLogThreshold(2);
     Verbose = 2;
   }
   return true;
@@ -153,11 +151,9 @@ void TCustomFFmpeg::ApplyContextOptions(void* Target, void* Source, int Flags) {
   }
 }
 
-void TCustomFFmpeg::SetVerbose(int Level) {
-  Verbose = Level;
-  if (LibrariesLoaded()) lav::av_log_set_level(Level);
-  SetLibraryLogThreshold(Level);
-}
+// The engine's own: applied on the threads where it opens its files and runs
+// its job, never to the process, so engines at other levels keep theirs.
+void TCustomFFmpeg::SetVerbose(int Level) { Verbose = Level; }
 
 void TCustomFFmpeg::SetBitrate(const std::string& Name, const std::string& Value) {
   RefuseWhileRunning();

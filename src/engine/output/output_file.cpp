@@ -10,6 +10,7 @@
 
 #include "binding/message_format.h"
 #include "engine/engine.h"
+#include "engine/log_threshold.h"
 #include "engine/io_interrupt.h"
 #include "engine/local_file.h"
 
@@ -158,6 +159,7 @@ void TCustomFFmpeg::DiscardOutput(OutputContextPtr& oc, int FileIndex) {
 
 bool TCustomFFmpeg::OpenOutputFile(const std::string& FileName) {
   RefuseWhileRunning();
+  const TScopedLogThreshold threshold(Verbose);
   OutputContextPtr oc;
   const int index = OutputFileCount;
   auto fail = [&](const std::string& Msg) {
