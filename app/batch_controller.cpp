@@ -92,9 +92,11 @@ void BatchController::start(const BatchSettings& settings) {
     reporter_.Report(MessageKind::Refusal, QString::fromStdString(preflight));
     return;
   }
-  // No worker of an earlier batch is left after this, so what they read can change.
+  // No worker of an earlier batch is left after this, so what they read can
+  // change; the notices of a stopped batch still queued are let go.
   converter_.ClearTasks();
   ++generation_;
+  stoppedGeneration_ = -1;
   settings_ = settings;
   settings_.files.decoderThreads =
       DecoderThreads(std::max(1, settings.parallelTasks), model_.size(), std::thread::hardware_concurrency());
@@ -207,22 +209,17 @@ std::optional<int64_t> BatchController::batchSecondsLeft() const {
   return SecondsLeft(batchClock_.elapsed(), done->first, done->second);
 }
 
+// The window is free at once: the tasks stop on their own threads, and
+// their last notices, still of this batch, mark their rows as they come (a
+// task that got to its end before the stop keeps its output and says so).
+// Rows whose turn never came keep " ". A batch started meanwhile waits for
+// the stopped tasks to let go of their files.
 void BatchController::stop() {
   if (!running_) return;
-  markStoppedRows();
-  finish(BatchEnd::Stopped);
-}
-
-// Every task made so far ends and says how (a task that got to its end
-// before the stop keeps its output and says so); their notices, queued to
-// this thread, are handled here and now, before the batch is over. Rows
-// whose turn never came keep " ".
-void BatchController::markStoppedRows() {
-  stopping_ = true;
+  stoppedGeneration_ = generation_;
   converter_.StopConvert();
-  converter_.ClearTasks();
-  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-  stopping_ = false;
+  setRunning(false);
+  emit ended(BatchEnd::Stopped);
 }
 
 void BatchController::finish(BatchEnd how) {
@@ -259,7 +256,6 @@ void BatchController::onProgress(int generation, int index, int frame, int fps, 
     left = SecondsLeft(record.clock.elapsed(), currentMs - record.firstMs, int64_t{totalMs} - record.firstMs);
   record.lastMs = currentMs;
   model_.setConverting(record.row, currentMs, totalMs, left);
-  if (stopping_) return;
   if (speaksForBatch())
     showBatchLine();
   else
@@ -291,10 +287,14 @@ std::optional<int> BatchController::batchPercent() const {
 
 void BatchController::onTerminate(int generation, int index, bool finished, bool exception,
                                   const QString& message, const QString& output) {
-  if (!running_ || generation != generation_) return;
+  const bool stopped = !running_ && generation == stoppedGeneration_;
+  if (!stopped && (!running_ || generation != generation_)) return;
   if (index < 0) {
-    // A stop ends the batch itself, after the tasks' own notices.
-    if (!stopping_) finish(BatchEnd::Completed);
+    // A stopped batch ended when it was stopped; this says its tasks are done.
+    if (stopped)
+      stoppedGeneration_ = -1;
+    else
+      finish(BatchEnd::Completed);
     return;
   }
   TaskRecord* record = task(index);
@@ -302,13 +302,13 @@ void BatchController::onTerminate(int generation, int index, bool finished, bool
   if (exception) {
     record->ended = true;
     model_.setFailed(record->row, message);
-    if (!stopping_) reporter_.Report(MessageKind::TaskError, message);
+    if (!stopped) reporter_.Report(MessageKind::TaskError, message);
   } else if (finished) {
     completeTask(*record, output);
   } else {
     model_.setStatus(record->row, RowStatus::Stopped);
   }
-  if (record->ended && !stopping_ && speaksForBatch()) showBatchLine();
+  if (record->ended && !stopped && speaksForBatch()) showBatchLine();
 }
 
 }  // namespace vantrel::app

@@ -111,7 +111,6 @@ class BatchController : public QObject {
   bool speaksForBatch() const;
   void showLine(const QString& line);
   void showBatchLine();
-  void markStoppedRows();
   void finish(BatchEnd how);
   void setRunning(bool running);
   TaskRecord* task(int index);
@@ -128,8 +127,9 @@ class BatchController : public QObject {
   QElapsedTimer batchClock_;       // started with the batch
   // The outputs given out and every row's input.
   TakenOutputs taken_;
-  // Set while a stop hands the tasks' last notices on.
-  bool stopping_ = false;
+  // The generation of a batch that was stopped and whose tasks may still
+  // report how they ended (-1: none): their rows still take those notices.
+  int stoppedGeneration_ = -1;
   // Raised when a batch starts or ends; read by the converter's threads.
   std::atomic<int> generation_{0};
 };

@@ -183,7 +183,10 @@ void TCustomBrontConverter::ClearTasks() {
   FParallel = 0;
 }
 
-int TCustomBrontConverter::TaskCount() const { return FTasks.Count(); }
+int TCustomBrontConverter::TaskCount() const {
+  std::lock_guard<std::recursive_mutex> lock(FLock);
+  return FTasks.Count();
+}
 TFFmpeg* TCustomBrontConverter::Task(int AIndex) const { return FTasks.Items(AIndex); }
 
 }  // namespace vantrel

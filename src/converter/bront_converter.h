@@ -174,7 +174,7 @@ class TCustomBrontConverter : protected TLogRoute {
   // Guards the list, the counting of the batch and the turns of its events;
   // held only briefly and never while a handler or a job runs. Re-entrant:
   // an engine may log while a task is being set up under it.
-  std::recursive_mutex FLock;
+  mutable std::recursive_mutex FLock;
   // The order of OnLog, OnProgress and OnTerminate.
   TEventOrder FEvents;
   int FFinished = 0;

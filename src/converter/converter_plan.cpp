@@ -135,7 +135,7 @@ void TCustomBrontConverter::WaitForPlannedTasks() {
 }
 
 std::string TCustomBrontConverter::TaskOutputFile(int AIndex) const {
-  std::lock_guard<std::recursive_mutex> lock(const_cast<std::recursive_mutex&>(FLock));
+  std::lock_guard<std::recursive_mutex> lock(FLock);
   const TFFmpeg* task = FTasks.FindByIndex(AIndex);
   return task ? task->FinalOutputName(0) : std::string();
 }

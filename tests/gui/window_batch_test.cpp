@@ -276,9 +276,8 @@ class WindowBatchTest : public QObject {
     QVERIFY(!window_->busy());
     CheckControlTable(*window_, false);
     if (QTest::currentTestFailed()) return;
-    QTest::qWait(500);
     QCOMPARE(status(0), QStringLiteral("Completed"));
-    QCOMPARE(status(1), QStringLiteral("Stopped"));
+    QTRY_COMPARE_WITH_TIMEOUT(status(1), QStringLiteral("Stopped"), kStepTimeoutMs);
     QCOMPARE(status(2), QStringLiteral(" "));
     QCOMPARE(dialogs_.completions, 0);
     QVERIFY(window_->findChildren<ShutdownCountdown*>().isEmpty());
