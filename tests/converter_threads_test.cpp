@@ -17,6 +17,7 @@
 
 #include "binding/av_binding.h"
 #include "converter/bront_converter.h"
+#include "engine/codec_lock.h"
 #include "phone_profile.h"
 #include "test_support.h"
 
@@ -30,6 +31,7 @@ struct Line {
   int index;
   TLogLevel level;
   std::string text;
+  bool underCodecLock;  // the handler ran while its thread held the codec lock
 };
 
 // A component on a main loop of its own, recording its library lines and
@@ -38,7 +40,7 @@ struct Component {
   Component() : converter(&loop) {
     converter.OnLog = [this](int index, TLogLevel level, const std::string& text) {
       std::lock_guard<std::mutex> lock(m);
-      lines.push_back({index, level, text});
+      lines.push_back({index, level, text, CodecLockHeldHere()});
     };
     converter.OnTerminate = [this](int index, bool, bool, const std::string&) {
       std::lock_guard<std::mutex> lock(m);
@@ -189,7 +191,8 @@ TEST_F(ConverterThreads, ProbeNeverWaitsForAJobReadingItsInput) {
 
 // Two tasks run at once, one at debug level and one quiet ("v" in their
 // option lines). The quiet one is made first, so whichever level was set
-// last cannot be the one that holds for both.
+// last cannot be the one that holds for both. The lines the libraries log
+// while a codec opens reach the handler once the codec lock is let go.
 TEST_F(ConverterThreads, TwoTasksAtDifferentLogLevelsEachGetTheirOwnLines) {
   const std::string input = Fixture("fps25_10s.avi");
   Component c;
@@ -221,6 +224,8 @@ TEST_F(ConverterThreads, TwoTasksAtDifferentLogLevelsEachGetTheirOwnLines) {
   for (const Line& l : c.LibraryLines(0)) debugLines += l.level == llDebug;
   EXPECT_GT(debugLines, 0) << "the task at debug level got none of its debug lines";
   for (const Line& l : c.LibraryLines(1)) ADD_FAILURE() << "the quiet task got: " << l.text;
+  for (const Line& l : c.LibraryLines(0))
+    EXPECT_FALSE(l.underCodecLock) << "delivered under the codec lock: " << l.text;
 }
 
 }  // namespace

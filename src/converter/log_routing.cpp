@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "binding/av_binding.h"
+#include "engine/codec_lock.h"
 #include "engine/engine.h"
 #include "engine/log_threshold.h"
 
@@ -75,15 +76,21 @@ void KeepTail(TThreadID thread, std::string tail) {
   list.GetThreadBuffer(thread)->Text = std::move(tail);
 }
 
-// Every whole line to every route still registered, in order; returns what
-// follows the last line feed.
-std::string DispatchLines(TConverterRegistry& registry, TThreadID thread, int level, std::string text) {
+// The whole lines of a text, and what follows the last line feed.
+std::vector<std::string> SplitLines(const std::string& text, std::string& tail) {
+  std::vector<std::string> lines;
   size_t start = 0;
-  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    const std::string line = text.substr(start, end - start);
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  tail = text.substr(start);
+  return lines;
+}
+
+// Every line to every route still registered, in order.
+void DispatchLines(TThreadID thread, int level, const std::vector<std::string>& lines) {
+  TConverterRegistry& registry = ConverterRegistry();
+  for (const std::string& line : lines)
     for (TLogRoute* route : registry.Routes()) registry.Deliver(route, thread, level, line);
-  }
-  return text.substr(start);
 }
 
 }  // namespace
@@ -190,14 +197,24 @@ int EngineLevelOfLibraryLevel(int ALibraryLevel) {
 void LibLogCallback(void* avcl, int level, const char* fmt, va_list vl) {
   const int engineLevel = EngineLevelOfLibraryLevel(level);
   if (engineLevel > ThreadLogThreshold()) return;
-  TConverterRegistry& registry = ConverterRegistry();
-  // Each thread assembles its own lines; no lock is held while they go out.
+  // Each thread assembles its own lines; no lock is held while they go out,
+  // and lines logged while an engine holds the codec lock go out once it
+  // has let go of it.
   const TThreadID thread = CurrentThreadID();
   LineBuffer buffer;
   std::string tail = TakeTail(thread);
   buffer.Put(tail.empty() ? Prefix(avcl) : tail);
   buffer.Format(fmt, vl);
-  KeepTail(thread, DispatchLines(registry, thread, engineLevel, buffer.Text()));
+  std::vector<std::string> lines = SplitLines(buffer.Text(), tail);
+  if (CodecLockHeldHere()) {
+    KeepTail(thread, std::move(tail));
+    RunOutsideCodecLock([thread, engineLevel, lines = std::move(lines)] { DispatchLines(thread, engineLevel, lines); });
+    return;
+  }
+  // The tail stays out while the lines go: a line a route logs on this
+  // thread starts a line of its own.
+  DispatchLines(thread, engineLevel, lines);
+  KeepTail(thread, std::move(tail));
 }
 
 }  // namespace vantrel

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "binding/av_binding.h"
+#include "engine/codec_lock.h"
 #include "engine/engine.h"
 
 namespace vantrel {
@@ -173,7 +174,7 @@ namespace {
 
 // Closing a codec shares the process-wide lock with every other open and close.
 void FreeCodecContexts(std::vector<CodecContextPtr>& contexts) {
-  std::lock_guard<std::mutex> lock(CodecLock());
+  const TCodecLockGuard lock;
   contexts.clear();
 }
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "binding/av_binding.h"
+#include "engine/codec_lock.h"
 #include "engine/engine.h"
 #include "engine/log_threshold.h"
 
@@ -119,7 +120,7 @@ void TCustomFFmpeg::RunJob() {
 
 void TCustomFFmpeg::CloseListedCodecs() {
   if (OpenedEncoders.empty() && OpenedDecoders.empty()) return;
-  std::lock_guard<std::mutex> lock(CodecLock());
+  const TCodecLockGuard lock;
   for (AVCodecContext* c : OpenedEncoders) lav::avcodec_close(c);
   for (AVCodecContext* c : OpenedDecoders) lav::avcodec_close(c);
   OpenedEncoders.clear();

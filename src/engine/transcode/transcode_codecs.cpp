@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "binding/message_format.h"
+#include "engine/codec_lock.h"
 #include "engine/engine.h"
 
 namespace vantrel {
@@ -136,7 +137,7 @@ void TCustomFFmpeg::OpenEncoder(TOutputStreamState& ost) {
   if (!codec)
     throw FFMpegException(Format("Unsupported codec for output stream #%d.%d", ost.FileIndex, ost.StreamIndex));
   {
-    std::lock_guard<std::mutex> lock(CodecLock());
+    const TCodecLockGuard lock;
     if (lav::avcodec_open2(enc, codec, nullptr) < 0)
       throw FFMpegException(Format("Error while opening codec for output stream #%d.%d - maybe incorrect "
                                    "parameters such as bit_rate, rate, width or height",
@@ -160,7 +161,7 @@ void TCustomFFmpeg::OpenDecoders() {
       throw FFMpegException(Format("Unsupported codec (id=%d) for input stream #%d.%d",
                                    int(ist.Stream->codecpar->codec_id), ist.FileIndex, ist.StreamIndex));
     {
-      std::lock_guard<std::mutex> lock(CodecLock());
+      const TCodecLockGuard lock;
       if (lav::avcodec_open2(dec, codec, nullptr) < 0)
         throw FFMpegException(
             Format("Error while opening codec for input stream #%d.%d", ist.FileIndex, ist.StreamIndex));

@@ -6,6 +6,7 @@
 
 #include "binding/helpers.h"
 #include "binding/message_format.h"
+#include "engine/codec_lock.h"
 #include "engine/engine.h"
 
 namespace vantrel {
@@ -160,13 +161,13 @@ void TCustomFFmpeg::CloseCodecs() {
     if (!ost.EncodingNeeded) continue;
     if (ost.Encoder->stats_in == ost.StatsIn.get()) ost.Encoder->stats_in = nullptr;
     ost.StatsIn.reset();
-    std::lock_guard<std::mutex> lock(CodecLock());
+    const TCodecLockGuard lock;
     lav::avcodec_close(ost.Encoder);
     unlist(OpenedEncoders, ost.Encoder);
   }
   for (TInputStreamState& ist : InputStreams) {
     if (!ist.DecodingNeeded) continue;
-    std::lock_guard<std::mutex> lock(CodecLock());
+    const TCodecLockGuard lock;
     lav::avcodec_close(ist.Decoder);
     unlist(OpenedDecoders, ist.Decoder);
   }
