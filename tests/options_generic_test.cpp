@@ -15,7 +15,7 @@ int64_t Get(void* holder, const char* name) {
   return v;
 }
 
-std::vector<std::string> Recorded(const test::EngineRig& e) {
+std::vector<std::string> Recorded(const TEngineJob& e) {
   return std::vector<std::string>(e.GenericOptionNames.begin(), e.GenericOptionNames.end());
 }
 

@@ -175,13 +175,13 @@ TEST(OptionCodecs, QualityPassNamesAndTags) {
   e.SetOption("pass", "2");
   EXPECT_EQ(e.DoPass, 2);
   e.SetOption("vcodec", "mpeg4");
-  EXPECT_STREQ(e.VideoCodecName.get(), "mpeg4");
+  EXPECT_EQ(e.VideoCodecName, "mpeg4");
   e.SetOption("vcodec", "copy");
-  EXPECT_EQ(e.VideoCodecName.get(), nullptr);
+  EXPECT_EQ(e.VideoCodecName, "");
   EXPECT_EQ(e.VideoStreamCopy, 1);
   e.SetOption("acodec", "aac");
   e.SetOption("scodec", "copy");
-  EXPECT_STREQ(e.AudioCodecName.get(), "aac");
+  EXPECT_EQ(e.AudioCodecName, "aac");
   EXPECT_EQ(e.SubtitleStreamCopy, 1);
   e.SetOption("vtag", "XVID");
   EXPECT_EQ(e.VideoCodecTag, int32_t('X' | 'V' << 8 | 'I' << 16 | 'D' << 24));
@@ -198,23 +198,23 @@ TEST(OptionCodecs, QuantiserMatrices) {
   std::string values;
   for (int i = 1; i <= 64; ++i) values += std::to_string(i) + (i < 64 ? "," : ",99,100");
   e.SetOption("intra_matrix", values);
-  ASSERT_NE(e.IntraMatrix.get(), nullptr);
-  for (int i = 0; i < 64; ++i) EXPECT_EQ(e.IntraMatrix.get()[i], i + 1);
+  ASSERT_TRUE(e.IntraMatrix.has_value());
+  for (int i = 0; i < 64; ++i) EXPECT_EQ((*e.IntraMatrix)[i], i + 1);
   std::string short63 = values.substr(0, values.find(",64"));
   EXPECT_EQ(Refusal([&] { e.SetOption("inter_matrix", short63); }),
             "Syntax error in matrix \"" + short63 + "\" at coeff 62");
-  ASSERT_NE(e.InterMatrix.get(), nullptr);  // installed before the error
-  EXPECT_EQ(e.InterMatrix.get()[62], 63);
+  ASSERT_TRUE(e.InterMatrix.has_value());  // installed before the error
+  EXPECT_EQ((*e.InterMatrix)[62], 63);
   e.SetOption("inter_matrix", values);  // the earlier block is released (checked by the sanitizer)
-  EXPECT_EQ(e.InterMatrix.get()[63], 64);
+  EXPECT_EQ((*e.InterMatrix)[63], 64);
 }
 
 TEST(OptionFiles, StatisticsFileAndHooks) {
   OptionEngine e;
   e.SetOption("vstats_file", "/tmp/stats.log");
-  EXPECT_STREQ(e.VStatsFileName.get(), "/tmp/stats.log");
+  EXPECT_EQ(e.VStatsFileName, "/tmp/stats.log");
   e.SetOption("vstats", "");
-  const std::string name = e.VStatsFileName.get();
+  const std::string name = e.VStatsFileName;
   EXPECT_NE(name.find("/vstats_"), std::string::npos);
   // The clock's fields are two digits each: "vstats_095303.log", never blanks.
   EXPECT_EQ(name.size() - name.rfind("vstats_"), std::string("vstats_hhmmss.log").size());
@@ -223,8 +223,8 @@ TEST(OptionFiles, StatisticsFileAndHooks) {
   e.SetOption("rc_override", "2,20,3");
   e.SetOption("tvstd", "pal");
   e.SetOption("tvstd", "ntsc");
-  EXPECT_STREQ(e.VideoRcOverride.get(), "2,20,3");
-  EXPECT_STREQ(e.VideoStandard.get(), "ntsc");
+  EXPECT_EQ(e.VideoRcOverride, std::optional<std::string>("2,20,3"));
+  EXPECT_EQ(e.VideoStandard, std::optional<std::string>("ntsc"));
   EXPECT_EQ(Refusal([&] { e.SetOption("vhook", "hook.so -a 1"); }),
             "Failed to add video hook function: hook.so -a 1");
   std::string words = "hook.so";
@@ -246,7 +246,7 @@ TEST(OptionTable, TextHandlersIgnoreAnEmptyValue) {
                            "vstats_file", "vhook", "vbsf", "rc_override"})
     EXPECT_NO_THROW(e.SetOption(name, "")) << name;
   EXPECT_EQ(e.FrameWidth, 320);
-  EXPECT_STREQ(e.VideoCodecName.get(), "mpeg4");
+  EXPECT_EQ(e.VideoCodecName, "mpeg4");
   EXPECT_EQ(e.VideoCodecTag, int32_t('X' | 'V' << 8 | 'I' << 16 | 'D' << 24));
   EXPECT_EQ(e.StreamMapCount, 0);
   EXPECT_EQ(e.RecordingTime, INT64_MAX);

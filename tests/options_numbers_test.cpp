@@ -90,7 +90,7 @@ TEST(OptionTable, IgnoredWordsFlagsAndRefusals) {
   // Exact and case-sensitive: neither is an option of the table or a library.
   e.SetOption("-vcodec", "mpeg4");
   e.SetOption("VCODEC", "mpeg4");
-  EXPECT_EQ(e.VideoCodecName.get(), nullptr);
+  EXPECT_EQ(e.VideoCodecName, "");
   EXPECT_TRUE(e.GenericOptionNames.empty());
   e.SetOption("title", "A");
   e.SetOption("title", "");

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine_rig.h"
+#include "engine/job/engine_job.h"
 #include "test_support.h"
 
 namespace vantrel::test {
 
-class OptionEngine : public test::EngineRig {
+class OptionEngine : public TEngineJob {
  public:
   OptionEngine() {
     EnsureLibrariesLoaded();

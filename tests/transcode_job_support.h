@@ -12,12 +12,12 @@
 
 #include "binding/av_binding.h"
 #include "engine/engine.h"
-#include "engine_rig.h"
+#include "engine/job/engine_job.h"
 #include "test_support.h"
 
 namespace vantrel::test {
 
-class HandMadeJob : public test::EngineRig {
+class HandMadeJob : public TEngineJob {
  public:
   HandMadeJob() {
     EnsureLibrariesLoaded();

@@ -105,7 +105,7 @@ TEST(ValueLimits, ZeroPaddedDirectivesAndTheStatisticsFileName) {
   const std::string before = clock();
   e.SetOption("vstats", "");
   const std::string after = clock();
-  const std::string name = e.VStatsFileName.get();
+  const std::string name = e.VStatsFileName;
   const std::string base = name.substr(name.rfind('/') + 1);
   EXPECT_TRUE(base == "vstats_" + before + ".log" || base == "vstats_" + after + ".log") << name;
 }

@@ -52,7 +52,7 @@ void TCustomBrontConverter::StartNextTask() {
 void TCustomBrontConverter::StartTask(int AIndex) {
   TFFmpeg* task = FTasks.Items(AIndex);
   if (!task) return;
-  task->ReportInterval = int64_t(FProgressInterval) * 1000;
+  task->SetReportInterval(int64_t(FProgressInterval) * 1000);
   task->SetVerbose(EngineLogLevel(FLogLevel));
   if (FParallel <= 0) {
     task->ThreadID = CurrentThreadID();
@@ -75,7 +75,10 @@ void TCustomBrontConverter::HandleTerminate(TFFmpeg* Sender) {
     EndOfBatch();
     return;
   }
-  if (OnTerminate) OnTerminate(IndexOf(Sender), Sender->Completed, Sender->ErrorOccurred, Sender->ErrorMessage);
+  if (OnTerminate) {
+    const TJobResult result = Sender->Result();
+    OnTerminate(IndexOf(Sender), result.Completed, result.ErrorOccurred, result.ErrorMessage);
+  }
   ++FFinished;
   // A planned batch is over when every task it made has ended: after a
   // stop the others are never made.

@@ -2,22 +2,22 @@
 #include <algorithm>
 
 #include "binding/av_binding.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 
-void TCustomFFmpeg::WorkerGate::Enter() {
+void TEngineJob::WorkerGate::Enter() {
   std::lock_guard<std::mutex> lock(m);
   active = true;
 }
 
-void TCustomFFmpeg::WorkerGate::Leave() {
+void TEngineJob::WorkerGate::Leave() {
   std::lock_guard<std::mutex> lock(m);
   active = false;
   cv.notify_all();
 }
 
-void TCustomFFmpeg::WorkerGate::Wait() {
+void TEngineJob::WorkerGate::Wait() {
   std::unique_lock<std::mutex> lock(m);
   // The worker itself may end up here (a terminate handler that destroys the
   // engine): it must not wait for itself.
@@ -25,21 +25,21 @@ void TCustomFFmpeg::WorkerGate::Wait() {
   cv.wait(lock, [this] { return !active; });
 }
 
-void TCustomFFmpeg::Log(int ALevel, const std::string& AMsg) {
-  if (OnLog) OnLog(this, ALevel, AMsg);
+void TEngineJob::Log(int ALevel, const std::string& AMsg) {
+  if (OnLog) OnLog(Owner, ALevel, AMsg);
 }
 
-std::shared_ptr<TFFmpegThread> TCustomFFmpeg::Thread() const {
+std::shared_ptr<TFFmpegThread> TEngineJob::Thread() const {
   std::lock_guard<std::mutex> lock(stateLock_);
   return thread_;
 }
 
-void TCustomFFmpeg::SetThread(std::shared_ptr<TFFmpegThread> t) {
+void TEngineJob::SetThread(std::shared_ptr<TFFmpegThread> t) {
   std::lock_guard<std::mutex> lock(stateLock_);
   thread_ = std::move(t);
 }
 
-void TCustomFFmpeg::FailStart(const std::string& Msg) {
+void TEngineJob::FailStart(const std::string& Msg) {
   ReleaseResources();
   Log(-1, Msg);
   ErrorOccurred = true;
@@ -47,7 +47,7 @@ void TCustomFFmpeg::FailStart(const std::string& Msg) {
   DoTerminate();
 }
 
-std::shared_ptr<TFFmpegThread> TCustomFFmpeg::StartJob(bool Threaded, TConvertPriority Priority) {
+std::shared_ptr<TFFmpegThread> TEngineJob::StartJob(bool Threaded, TConvertPriority Priority) {
   if (Running || Finished || terminatePending_) return nullptr;
   if (OutputFileCount == 0) {
     FailStart("Must supply at least one output file");
@@ -73,7 +73,7 @@ std::shared_ptr<TFFmpegThread> TCustomFFmpeg::StartJob(bool Threaded, TConvertPr
   return thread;
 }
 
-void TCustomFFmpeg::RunOnWorker(void (TCustomFFmpeg::*Body)()) {
+void TEngineJob::RunOnWorker(void (TEngineJob::*Body)()) {
   // Keep the gate alive on our own: the engine may be gone once the body has
   // reported the end.
   std::shared_ptr<WorkerGate> gate = gate_;
@@ -85,10 +85,10 @@ void TCustomFFmpeg::RunOnWorker(void (TCustomFFmpeg::*Body)()) {
   gate->Leave();
 }
 
-void TCustomFFmpeg::WorkerRun() { RunOnWorker(&TCustomFFmpeg::RunJob); }
-void TCustomFFmpeg::WorkerTerminate() { RunOnWorker(&TCustomFFmpeg::DoTerminate); }
+void TEngineJob::WorkerRun() { RunOnWorker(&TEngineJob::RunJob); }
+void TEngineJob::WorkerTerminate() { RunOnWorker(&TEngineJob::DoTerminate); }
 
-void TCustomFFmpeg::RunJob() {
+void TEngineJob::RunJob() {
   Completed = false;
   auto fail = [this](const std::string& Msg) {
     Log(-1, Msg);
@@ -115,31 +115,27 @@ void TCustomFFmpeg::RunJob() {
   DoTerminate();
 }
 
-void TCustomFFmpeg::CloseListedCodecs() {
-  if (OpenedEncoders.empty() && OpenedDecoders.empty()) return;
-  std::lock_guard<std::mutex> lock(CodecLock());
-  for (AVCodecContext* c : OpenedEncoders) lav::avcodec_close(c);
-  for (AVCodecContext* c : OpenedDecoders) lav::avcodec_close(c);
-  OpenedEncoders.clear();
-  OpenedDecoders.clear();
+void TEngineJob::CloseListedCodecs() {
+  OpenedEncoders.CloseAll();
+  OpenedDecoders.CloseAll();
 }
 
-void TCustomFFmpeg::DoTerminate() {
+void TEngineJob::DoTerminate() {
   Running = false;
   Finished = true;
   terminatePending_ = false;
   SetThread(nullptr);
   // A copy, so that a handler which destroys the engine does not destroy
   // itself while it runs. Nothing touches the engine after the call.
-  if (TTerminateHandler handler = OnTerminate) handler(this);
+  if (TTerminateHandler handler = OnTerminate) handler(Owner);
 }
 
-void TCustomFFmpeg::RequestStop() {
+void TEngineJob::RequestStop() {
   StopRequested = true;
   if (auto t = Thread(); t && t->Suspended()) t->Resume();
 }
 
-void TCustomFFmpeg::StopJob() {
+void TEngineJob::StopJob() {
   if (Running) {
     RequestStop();
     return;
@@ -154,7 +150,7 @@ void TCustomFFmpeg::StopJob() {
   thread->Resume();
 }
 
-void TCustomFFmpeg::SetHookRanges(const std::vector<THookRange>& Ranges) {
+void TEngineJob::SetHookRanges(const std::vector<THookRange>& Ranges) {
   RefuseWhileRunning();
   HookRanges = Ranges;
   HookRangeCount = int32_t(HookRanges.size());
