@@ -13,7 +13,7 @@
 
 #include "converter/bront_converter.h"
 #include "phone_profile.h"
-#include "transcode_job_support.h"
+#include "media_probe.h"
 
 namespace vantrel::test {
 namespace {

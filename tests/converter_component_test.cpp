@@ -17,7 +17,7 @@
 #include "converter/bront_converter.h"
 #include "engine/options/option_record.h"
 #include "phone_profile.h"
-#include "transcode_job_support.h"
+#include "media_probe.h"
 
 namespace vantrel::test {
 namespace {
@@ -308,7 +308,7 @@ TEST_F(ConverterComponent, ExactlyOneHookBranchIsTaken) {
       {false, true, false, true, 0},
       {false, false, false, false, 1},
   };
-  const std::string noProcess = std::string(VANTREL_PLUGIN_DIR) + "/no_process.so";
+  const std::string invertBox = std::string(VANTREL_PLUGIN_DIR) + "/invert_box.so";
   for (const Case& k : cases) {
     SCOPED_TRACE(testing::Message() << "custom " << k.custom << ", before " << k.before);
     Component c;
@@ -317,7 +317,7 @@ TEST_F(ConverterComponent, ExactlyOneHookBranchIsTaken) {
     c.converter.OnBeforeHook = [&](int, int64_t, THookAction&) { ++beforeCalls; };
     ASSERT_EQ(c.converter.AddTask(Fixture("fps10.avi")), 0) << c.converter.LastErrMsg();
     TOutputOptions o = PhoneProfile();
-    o.ExtOptions = "vhook=" + noProcess;
+    o.ExtOptions = "vhook=" + invertBox;
     o.UseCustomHook = k.custom;
     o.UseBeforeHook = k.before;
     o.HookRanges = "1000-2000,5000";

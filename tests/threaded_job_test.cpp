@@ -12,7 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "transcode_job_support.h"
+#include "engine/engine.h"
+#include "media_probe.h"
 
 namespace vantrel::test {
 namespace {

@@ -114,7 +114,9 @@ std::string TEngineJob::KeepFinishedOutputs() {
     if (staged.Temp.empty()) continue;
     AVFormatContext* oc = OutputFiles[i].get();
     const bool writeFailed = oc && oc->pb && oc->pb->error < 0;
-    const int closed = oc && oc->pb ? lav::avio_closep(&oc->pb) : 0;
+    // A staged output is a file the engine opened, so its stream is the
+    // deleter's to close; closing it here gives the flush's result.
+    const int closed = OutputContextDeleter::CloseIO(oc);
     std::string reason;
     if (writeFailed || closed < 0) {
       reason = "Could not write '" + OutputFileNames[i] + "'";
