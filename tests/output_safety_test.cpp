@@ -5,6 +5,7 @@
 // replaces; temporaries of killed runs are cleared and those of living ones
 // are not. And inputs that must stay local never open a connection.
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -24,8 +25,9 @@
 #include <vector>
 
 #include "converter/av_probe.h"
+#include "engine/engine.h"
 #include "engine/output/staging_file.h"
-#include "files_support.h"
+#include "test_support.h"
 
 namespace vantrel::test {
 namespace {
@@ -109,7 +111,14 @@ Outcome Convert(const std::string& out, const Conversion& c) {
   return o;
 }
 
-class OutputSafetyTest : public FilesTest {};
+class OutputSafetyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureLibrariesLoaded();
+    ASSERT_TRUE(FixturesAvailable());
+  }
+  TempDir tmp;
+};
 
 // A replaced file keeps what its owner gave it; a new one gets the umask's mode.
 TEST_F(OutputSafetyTest, ReplacingKeepsPermissionsAndOwner) {
