@@ -106,13 +106,13 @@ TEST(CliStop, StopBeforeTheStartEndsTheJobWithoutAFile) {
   test::TempDir dir;
   TCustomFFmpeg e;
   e.ResetEngine();
-  ASSERT_TRUE(e.OpenInputFile(in)) << e.LastError;
-  ASSERT_TRUE(e.OpenOutputFile(dir / "out.mp4")) << e.LastError;
+  ASSERT_TRUE(e.OpenInputFile(in)) << e.LastError();
+  ASSERT_TRUE(e.OpenOutputFile(dir / "out.mp4")) << e.LastError();
   e.RequestStop();
   e.StartJob(false);
-  EXPECT_TRUE(e.Finished);
-  EXPECT_FALSE(e.Completed);
-  EXPECT_FALSE(e.ErrorOccurred) << e.ErrorMessage;
+  EXPECT_TRUE(e.Result().Finished);
+  EXPECT_FALSE(e.Result().Completed);
+  EXPECT_FALSE(e.Result().ErrorOccurred) << e.Result().ErrorMessage;
   EXPECT_FALSE(fs::exists(dir / "out.mp4"));
 }
 

@@ -13,7 +13,7 @@
 
 #include "converter/bront_converter.h"
 #include "phone_profile.h"
-#include "transcode_job_support.h"
+#include "media_probe.h"
 
 namespace vantrel::test {
 namespace {
@@ -111,7 +111,7 @@ TEST_F(ConverterBatchJob, TwoAtOnceRunFiveTasksOnWorkers) {
   ASSERT_TRUE(b.loop.RunUntil(
       [&] {
         int running = 0;
-        for (int i = 0; i < b.converter.TaskCount(); ++i) running += b.converter.Task(i)->Running ? 1 : 0;
+        for (int i = 0; i < b.converter.TaskCount(); ++i) running += b.converter.Task(i)->Running() ? 1 : 0;
         most = std::max(most, running);
         return b.EndOfBatchSeen();
       },
@@ -143,7 +143,7 @@ TEST_F(ConverterBatchJob, AtMostTheParallelCountRunsAtOnce) {
   std::atomic<int> running{0}, most{0};
   b.converter.OnProgress = [&](int, int, int, int, float, float, int64_t, int) {
     int now = 0;
-    for (int i = 0; i < b.converter.TaskCount(); ++i) now += b.converter.Task(i)->Running ? 1 : 0;
+    for (int i = 0; i < b.converter.TaskCount(); ++i) now += b.converter.Task(i)->Running() ? 1 : 0;
     running = now;
     most = std::max(most.load(), now);
   };
@@ -297,7 +297,7 @@ TEST_F(ConverterBatchJob, AStartPostedForAClearedBatchStartsNothingLater) {
   b.Add(Fixture("fps10.avi"), dir / "new.3gp");
   EXPECT_FALSE(b.loop.RunUntil([&] { return !b.Notices().empty(); }, 400ms));
   EXPECT_EQ(b.converter.Task(0)->ThreadID, 0u);
-  EXPECT_FALSE(b.converter.Task(0)->Finished);
+  EXPECT_FALSE(b.converter.Task(0)->Result().Finished);
 }
 
 TEST(ConverterTaskList, LinesOfTheUserInterfaceThreadGoToTheTaskRunningThere) {
@@ -307,13 +307,19 @@ TEST(ConverterTaskList, LinesOfTheUserInterfaceThreadGoToTheTaskRunningThere) {
   list.Items(0)->ThreadID = ui;  // ran before, one at a time
   list.Items(1)->ThreadID = ui;
   EXPECT_EQ(list.FindByThreadID(ui), list.Items(0));
-  list.Items(1)->Running = true;  // runs now
+  // Runs now: started on a worker that is held until it is stopped.
+  TempDir dir;
+  EnsureLibrariesLoaded();
+  TFFmpeg& running = *list.Items(1);
+  running.ResetEngine();
+  ASSERT_TRUE(running.OpenInputFile(Fixture("fps10.avi"))) << running.LastError();
+  ASSERT_TRUE(running.OpenOutputFile(dir / "o.3gp")) << running.LastError();
+  ASSERT_NE(running.StartJob(true), nullptr);
   EXPECT_EQ(list.FindByThreadID(ui), list.Items(1));
   EXPECT_EQ(list.FindByThreadID(ui + 1), nullptr);
   list.Delete(0);
   EXPECT_EQ(list.Items(0)->Index, 0);
   EXPECT_EQ(list.Items(1)->Index, 1);
-  list.Items(0)->Running = false;
 }
 
 }  // namespace

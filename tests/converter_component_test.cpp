@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "binding/av_binding.h"
+#include "build_paths.h"
 #include "converter/apply_options.h"
 #include "converter/bront_converter.h"
+#include "engine/options/option_record.h"
 #include "phone_profile.h"
-#include "transcode_job_support.h"
+#include "media_probe.h"
 
 namespace vantrel::test {
 namespace {
@@ -130,14 +132,14 @@ TEST_F(ConverterComponentJob, RunningJobRefusesEveryChangeAndEndsUntouched) {
   const std::pair<const char*, std::function<void()>> calls[] = {
       {"SetOption", [&] { task.SetOption("s", "320x240"); }},
       {"SetOption of a library option", [&] { task.SetOption("b", "900000"); }},
-      {"setter", [&] { task.SetAudioVolume(512); }},
-      {"handler", [&] { task.OptCodecName("vcodec", "mpeg4"); }},
+      {"setter", [&] { TOptionRecord(task).SetAudioVolume(512); }},
+      {"handler", [&] { TOptionRecord(task).OptCodecName("vcodec", "mpeg4"); }},
       {"ResetEngine", [&] { task.ResetEngine(); }},
       {"FreeResources", [&] { task.FreeResources(); }},
       {"OpenInputFile", [&] { task.OpenInputFile(Fixture("mp4.mp4")); }},
       {"OpenOutputFile", [&] { task.OpenOutputFile(dir / "other.3gp"); }},
   };
-  ASSERT_TRUE(task.Running);
+  ASSERT_TRUE(task.Running());
   for (const auto& [name, call] : calls) {
     try {
       call();
@@ -147,7 +149,7 @@ TEST_F(ConverterComponentJob, RunningJobRefusesEveryChangeAndEndsUntouched) {
     }
   }
   // Otherwise the refusals above were not made during the job.
-  EXPECT_TRUE(task.Running);
+  EXPECT_TRUE(task.Running());
 
   ASSERT_TRUE(c.RunToEnd());
   EXPECT_TRUE(c.failures.empty()) << c.failures.front();
@@ -166,18 +168,18 @@ TEST_F(ConverterComponentJob, WorkerIdIsKnownBeforeResumeAndIsTheThreadOfItsLine
   std::condition_variable cv;
   std::vector<TThreadID> lineThreads;
   TThreadID endThread = 0;
-  task.OnLog = [&](TCustomFFmpeg*, int, const std::string&) {
+  task.SetOnLog([&](TCustomFFmpeg*, int, const std::string&) {
     std::lock_guard<std::mutex> lock(m);
     lineThreads.push_back(CurrentThreadID());
-  };
-  task.OnTerminate = [&](TCustomFFmpeg*) {
+  });
+  task.SetOnTerminate([&](TCustomFFmpeg*) {
     std::lock_guard<std::mutex> lock(m);
     endThread = CurrentThreadID();
     cv.notify_all();
-  };
-  ASSERT_TRUE(task.OpenInputFile(Fixture("fps10.avi"))) << task.LastError;
+  });
+  ASSERT_TRUE(task.OpenInputFile(Fixture("fps10.avi"))) << task.LastError();
   ApplyOutputOptions(task, PhoneProfile());
-  ASSERT_TRUE(task.OpenOutputFile(dir / "out.3gp")) << task.LastError;
+  ASSERT_TRUE(task.OpenOutputFile(dir / "out.3gp")) << task.LastError();
   {
     std::lock_guard<std::mutex> lock(m);
     lineThreads.clear();  // the opening's lines came from this thread
@@ -197,7 +199,7 @@ TEST_F(ConverterComponentJob, WorkerIdIsKnownBeforeResumeAndIsTheThreadOfItsLine
   EXPECT_EQ(endThread, id);
   ASSERT_FALSE(lineThreads.empty());
   for (TThreadID t : lineThreads) EXPECT_EQ(t, id);
-  EXPECT_TRUE(task.Completed) << task.ErrorMessage;
+  EXPECT_TRUE(task.Result().Completed) << task.Result().ErrorMessage;
 }
 
 TEST_F(ConverterComponentJob, LibraryLinesReachEveryComponentWithOnlyItsOwnTaskIndex) {
@@ -273,14 +275,14 @@ TEST_F(ConverterComponent, AddingAndSettingUpTasks) {
   engine.ResetEngine();
   ASSERT_FALSE(engine.OpenInputFile(missing));
   EXPECT_EQ(c.converter.AddTask(missing), -1);
-  EXPECT_EQ(c.converter.LastErrMsg(), engine.LastError);
+  EXPECT_EQ(c.converter.LastErrMsg(), engine.LastError());
   EXPECT_NE(c.converter.LastErrMsg().find(missing), std::string::npos) << c.converter.LastErrMsg();
   EXPECT_EQ(c.converter.TaskCount(), 1);
 
   // An odd crop: the handler's refusal, and the task stays for RemoveTask.
   std::string refusal;
   try {
-    engine.OptFrameCrop("croptop", 3);
+    TOptionRecord(engine).OptFrameCrop("croptop", 3);
   } catch (const FFMpegException& e) {
     refusal = e.what();
   }
@@ -294,29 +296,38 @@ TEST_F(ConverterComponent, AddingAndSettingUpTasks) {
   EXPECT_EQ(c.converter.Task(0), task);
 }
 
+// Which handler the pictures reach: a plug-in hook ("vhook") makes the
+// before-hook and the ranges matter; a custom hook takes every picture.
 TEST_F(ConverterComponent, ExactlyOneHookBranchIsTaken) {
   struct Case {
     bool custom, before;
-    bool customSet, beforeSet;
+    bool customCalled, beforeCalled;
     size_t ranges;
   } cases[] = {
       {true, true, true, false, 0},
       {false, true, false, true, 0},
       {false, false, false, false, 1},
   };
+  const std::string invertBox = std::string(VANTREL_PLUGIN_DIR) + "/invert_box.so";
   for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << "custom " << k.custom << ", before " << k.before);
     Component c;
+    std::atomic<int> customCalls{0}, beforeCalls{0};
+    c.converter.OnCustomHook = [&](int, THookBitmap&, int, int64_t, bool&, bool&) { ++customCalls; };
+    c.converter.OnBeforeHook = [&](int, int64_t, THookAction&) { ++beforeCalls; };
     ASSERT_EQ(c.converter.AddTask(Fixture("fps10.avi")), 0) << c.converter.LastErrMsg();
     TOutputOptions o = PhoneProfile();
+    o.ExtOptions = "vhook=" + invertBox;
     o.UseCustomHook = k.custom;
     o.UseBeforeHook = k.before;
     o.HookRanges = "1000-2000,5000";
     ASSERT_TRUE(c.converter.SetOutputFile(0, dir / "out.3gp", &o)) << c.converter.LastErrMsg();
-    const TFFmpeg& task = *c.converter.Task(0);
-    SCOPED_TRACE(testing::Message() << "custom " << k.custom << ", before " << k.before);
-    EXPECT_EQ(bool(task.OnCustomHook), k.customSet);
-    EXPECT_EQ(bool(task.OnBeforeHook), k.beforeSet);
-    EXPECT_EQ(task.GetHookRanges().size(), k.ranges);
+    EXPECT_EQ(c.converter.Task(0)->HookRanges().size(), k.ranges);
+    c.converter.StartConvert(0);
+    ASSERT_TRUE(c.RunToEnd());
+    EXPECT_TRUE(c.failures.empty());
+    EXPECT_EQ(customCalls > 0, k.customCalled);
+    EXPECT_EQ(beforeCalls > 0, k.beforeCalled);
   }
 }
 
@@ -346,7 +357,7 @@ TEST_F(ConverterComponent, ProgressIntervalHasAFloorAndReachesTheEngineInMicrose
     ASSERT_EQ(c.converter.AddTask(Fixture("fps10.avi")), 0);
     c.converter.StartConvert(0);
     ASSERT_TRUE(c.RunToEnd());
-    EXPECT_EQ(c.converter.Task(0)->ReportInterval, k.engine) << k.set;
+    EXPECT_EQ(c.converter.Task(0)->ReportInterval(), k.engine) << k.set;
   }
 }
 

@@ -7,14 +7,32 @@
 #include <string>
 
 #include "converter/apply_options.h"
-#include "options_test_engine.h"
+#include "engine/options/option_record.h"
 #include "phone_profile.h"
 #include "test_support.h"
 
 namespace vantrel {
 namespace {
 
-using test::OptionEngine;
+// The message of the exception the call raises, or "" without one.
+template <typename F>
+std::string Refusal(F&& f) {
+  try {
+    f();
+  } catch (const FFMpegException& e) {
+    return e.what();
+  }
+  return "";
+}
+
+// A reset engine, as the converter makes one for each task.
+class OptionEngine : public TCustomFFmpeg {
+ public:
+  OptionEngine() {
+    test::EnsureLibrariesLoaded();
+    ResetEngine();
+  }
+};
 
 TOutputOptions FreshOutput() {
   TOutputOptions o;
@@ -29,9 +47,10 @@ TInputOptions FreshInput() {
 }
 
 // The option state a record can reach, as text per field.
-std::map<std::string, std::string> OptionState(const test::EngineRig& e) {
+std::map<std::string, std::string> OptionState(const TCustomFFmpeg& engine) {
+  const TEngineOptions& e = engine.Options();
   const auto s = [](auto v) { return std::to_string(v); };
-  const auto str = [](const AvStringPtr& p) { return std::string(p ? p.get() : "(none)"); };
+  const auto str = [](const std::string& p) { return p.empty() ? std::string("(none)") : p; };
   std::string generic;
   for (const std::string& n : e.GenericOptionNames) generic += n + ",";
   return {
@@ -54,12 +73,12 @@ std::map<std::string, std::string> OptionState(const test::EngineRig& e) {
       {"CopyTs", s(e.CopyTs)},
       {"VideoFilters", e.VideoFilters},
       {"Mux", s(e.MuxPreload) + " " + s(e.MuxMaxDelay)},
-      {"Times", s(e.RecordingTime) + " " + s(e.DurationMs) + " " + s(e.StartTime) + " " + s(e.RecTimestamp)},
+      {"Times", s(e.RecordingTime) + " " + s(engine.Result().DurationMs) + " " + s(e.StartTime) + " " + s(e.RecTimestamp)},
       {"Metadata", e.Title + "|" + e.Author + "|" + e.Copyright + "|" + e.Comment + "|" + e.Album + "|" + e.Genre +
                        "|" + s(e.Year) + "|" + s(e.Track)},
       {"ProgramId", s(e.ProgramId)},
       {"Generic", generic},
-      {"Hooks", s(e.HookRangeCount)},
+      {"Hooks", s(engine.HookRanges().size())},
   };
 }
 
@@ -117,13 +136,13 @@ TEST(ConverterRecords, FreeOptionLinesComeFirstAndKeepEverythingAfterTheFirstEqu
   o.ExtOptions = "  vfilters=scale=320:240,crop=iw-2:ih\r\ntitle=a=b\rauthor=\n\ncopyts\ns=640x480  ";
   o.FrameSize = "176x144";
   ApplyOutputOptions(e, o);
-  EXPECT_EQ(e.VideoFilters, "scale=320:240,crop=iw-2:ih");
-  EXPECT_EQ(e.Title, "a=b");
-  EXPECT_EQ(e.Author, "");
+  EXPECT_EQ(e.Options().VideoFilters, "scale=320:240,crop=iw-2:ih");
+  EXPECT_EQ(e.Options().Title, "a=b");
+  EXPECT_EQ(e.Options().Author, "");
   // The record's own CopyTimestamps (False) is applied after the lines.
-  EXPECT_FALSE(e.CopyTs);
-  EXPECT_EQ(e.FrameWidth, 176);
-  EXPECT_EQ(e.FrameHeight, 144);
+  EXPECT_FALSE(e.Options().CopyTs);
+  EXPECT_EQ(e.Options().FrameWidth, 176);
+  EXPECT_EQ(e.Options().FrameHeight, 144);
 }
 
 TEST(ConverterRecords, InputStartTimeProgramAndFormat) {
@@ -133,17 +152,17 @@ TEST(ConverterRecords, InputStartTimeProgramAndFormat) {
   for (int32_t unset : {0, -1}) {
     in.StartTime = unset;
     ApplyInputOptions(e, in);
-    EXPECT_EQ(e.StartTime, 3000000) << unset;
-    EXPECT_EQ(e.ProgramId, 4);
+    EXPECT_EQ(e.Options().StartTime, 3000000) << unset;
+    EXPECT_EQ(e.Options().ProgramId, 4);
   }
   in.StartTime = 1500;
   in.ProgramID = 0;
   in.FileFormat = "avi";
   ApplyInputOptions(e, in);
-  EXPECT_EQ(e.StartTime, 1500000);
-  EXPECT_EQ(e.ProgramId, 0);
-  ASSERT_NE(e.InputFormat, nullptr);
-  EXPECT_STREQ(e.InputFormat->name, "avi");
+  EXPECT_EQ(e.Options().StartTime, 1500000);
+  EXPECT_EQ(e.Options().ProgramId, 0);
+  ASSERT_NE(e.Options().InputFormat, nullptr);
+  EXPECT_STREQ(e.Options().InputFormat->name, "avi");
 }
 
 TEST(ConverterRecords, HookRangesKeepOnlyPiecesWithAValidEnd) {
@@ -164,8 +183,8 @@ TEST(ConverterRecords, HookRangesKeepOnlyPiecesWithAValidEnd) {
 
   OptionEngine e;
   ParseHookRanges(e, "7000-9000,300-400");
-  ASSERT_EQ(e.HookRangeCount, 2);
-  EXPECT_EQ(e.HookRanges[0].end, 400000);
+  ASSERT_EQ(e.HookRanges().size(), 2u);
+  EXPECT_EQ(e.HookRanges()[0].end, 400000);
 }
 
 TEST(ConverterRecords, TargetNormsAndFallback) {
@@ -188,16 +207,16 @@ TEST(ConverterRecords, TargetNormsAndFallback) {
     o.TargetFallbackNorm = c.fallback;
     o.FrameRate = c.rate;
     ApplyOutputOptions(e, o);
-    EXPECT_EQ(e.FrameHeight, c.height) << c.norm << " " << c.fallback << " " << c.rate;
-    ASSERT_NE(e.OutputFormat, nullptr);
-    EXPECT_STREQ(e.OutputFormat->name, "vcd");
+    EXPECT_EQ(e.Options().FrameHeight, c.height) << c.norm << " " << c.fallback << " " << c.rate;
+    ASSERT_NE(e.Options().OutputFormat, nullptr);
+    EXPECT_STREQ(e.Options().OutputFormat->name, "vcd");
   }
   for (int32_t type : {0, 4, -1}) {
     OptionEngine e;
     TOutputOptions o = FreshOutput();
     o.TargetType = type;
     ApplyTarget(e, o);
-    EXPECT_EQ(e.OutputFormat, nullptr) << type;
+    EXPECT_EQ(e.Options().OutputFormat, nullptr) << type;
   }
 }
 
@@ -206,23 +225,23 @@ TEST(ConverterRecords, TimestampsAndTheStandardTimeOffset) {
     ScopedTimeZone utc("UTC0");
     OptionEngine e;
     TOutputOptions o = FreshOutput();
-    e.RecTimestamp = 42;
+    TOptionRecord(e).Fields().RecTimestamp = 42;
     ApplyOutputOptions(e, o);
-    EXPECT_EQ(e.RecTimestamp, 42);
+    EXPECT_EQ(e.Options().RecTimestamp, 42);
 
     o.Timestamp = 0;
     ApplyOutputOptions(e, o);
-    EXPECT_NEAR(double(e.RecTimestamp), double(std::time(nullptr)), 5);
+    EXPECT_NEAR(double(e.Options().RecTimestamp), double(std::time(nullptr)), 5);
 
     o.Timestamp = 25569.5;  // noon, 1 January 1970
     ApplyOutputOptions(e, o);
-    EXPECT_EQ(e.RecTimestamp, 43200);
+    EXPECT_EQ(e.Options().RecTimestamp, 43200);
     o.Timestamp = 1.0;  // 31 December 1899, before the Unix epoch
     ApplyOutputOptions(e, o);
-    EXPECT_EQ(e.RecTimestamp, -25568LL * 86400);
+    EXPECT_EQ(e.Options().RecTimestamp, -25568LL * 86400);
 
     o.Timestamp = 3.0e6;  // beyond the year 9999
-    EXPECT_EQ(test::Refusal([&] { ApplyOutputOptions(e, o); }),
+    EXPECT_EQ(Refusal([&] { ApplyOutputOptions(e, o); }),
               "Invalid date specification for timestamp: 10000-01-01 00:00:00Z");
   }
   {
@@ -233,7 +252,7 @@ TEST(ConverterRecords, TimestampsAndTheStandardTimeOffset) {
     TOutputOptions o = FreshOutput();
     o.Timestamp = 0;
     ApplyOutputOptions(e, o);
-    EXPECT_NEAR(double(e.RecTimestamp), double(std::time(nullptr)), 5);
+    EXPECT_NEAR(double(e.Options().RecTimestamp), double(std::time(nullptr)), 5);
   }
   // One hour east in winter, two in summer: only the winter hour is taken off.
   ScopedTimeZone cet("CET-1CEST,M3.5.0,M10.5.0/3");
@@ -267,8 +286,8 @@ TEST(ConverterRecords, RefusedValueEndsTheApplyAtItsField) {
       message = x.what();
     }
     EXPECT_EQ(message, c.message) << c.what;
-    EXPECT_EQ(e.SubtitleLanguage, "") << c.what;
-    EXPECT_EQ(e.Year, 0) << c.what;
+    EXPECT_EQ(e.Options().SubtitleLanguage, "") << c.what;
+    EXPECT_EQ(e.Options().Year, 0) << c.what;
   }
 }
 
@@ -281,15 +300,15 @@ TEST(ConverterRecords, ThreeGppProfileConvertsEndToEnd) {
   TInputOptions in = FreshInput();
   in.FileName = test::Fixture("avi_mpeg4.avi");
   ApplyInputOptions(e, in);
-  ASSERT_TRUE(e.OpenInputFile(in.FileName)) << e.LastError;
+  ASSERT_TRUE(e.OpenInputFile(in.FileName)) << e.LastError();
 
   TOutputOptions o = test::PhoneProfile();
   o.FileName = out;
   ApplyOutputOptions(e, o);
-  ASSERT_TRUE(e.OpenOutputFile(o.FileName)) << e.LastError;
+  ASSERT_TRUE(e.OpenOutputFile(o.FileName)) << e.LastError();
   e.StartJob(false);
-  EXPECT_TRUE(e.Completed);
-  EXPECT_FALSE(e.ErrorOccurred) << e.ErrorMessage;
+  EXPECT_TRUE(e.Result().Completed);
+  EXPECT_FALSE(e.Result().ErrorOccurred) << e.Result().ErrorMessage;
 
   std::string probe;
   test::RunCommand("ffprobe -v error -show_entries stream=codec_name,width,height,sample_rate,channels "

@@ -29,12 +29,12 @@ struct LowresJob {
   // Input options before the input, output options after it.
   LowresJob(const std::string& out, const Options& input, const Options& output) {
     job.Options(input);
-    EXPECT_TRUE(job.e.OpenInputFile(Fixture("avi_mpeg4.avi"))) << job.e.LastError;
+    EXPECT_TRUE(job.e.OpenInputFile(Fixture("avi_mpeg4.avi"))) << job.e.LastError();
     job.Options(output);
     job.Options({{"an", ""}, {"f", "rawvideo"}, {"vcodec", "rawvideo"}, {"pix_fmt", "yuv420p"}, {"s", "80x60"}});
-    EXPECT_TRUE(job.e.OpenOutputFile(out)) << job.e.LastError;
+    EXPECT_TRUE(job.e.OpenOutputFile(out)) << job.e.LastError();
     job.e.StartJob(false);
-    EXPECT_TRUE(job.e.Completed) << job.e.ErrorMessage;
+    EXPECT_TRUE(job.e.Result().Completed) << job.e.Result().ErrorMessage;
     pictures = ReadPictures(out, kOutBytes);
   }
 };
@@ -78,11 +78,11 @@ TEST(LowresDecoding, QuarterSizeDecodingGivesTheFullSizeJobsPicturesAndCropsTheS
   // it cannot decode at reduced size.
   RawVideoJob audio;
   audio.Options(lowres);
-  ASSERT_TRUE(audio.e.OpenInputFile(Fixture("avi_mpeg4.avi"))) << audio.e.LastError;
+  ASSERT_TRUE(audio.e.OpenInputFile(Fixture("avi_mpeg4.avi"))) << audio.e.LastError();
   audio.Options({{"vn", ""}, {"f", "wav"}});
-  ASSERT_TRUE(audio.e.OpenOutputFile(dir / "audio.wav")) << audio.e.LastError;
+  ASSERT_TRUE(audio.e.OpenOutputFile(dir / "audio.wav")) << audio.e.LastError();
   audio.e.StartJob(false);
-  EXPECT_TRUE(audio.e.Completed) << audio.e.ErrorMessage;
+  EXPECT_TRUE(audio.e.Result().Completed) << audio.e.Result().ErrorMessage;
   EXPECT_FALSE(audio.Logged("lowres"));
 }
 
@@ -91,11 +91,11 @@ TEST(LowresDecoding, AFactorTheDecoderDoesNotOfferDecodesAtFullSize) {
   TempDir dir;
   RawVideoJob job;
   job.Options({{"lowres", "2"}});
-  ASSERT_TRUE(job.e.OpenInputFile(Fixture("mp4.mp4"))) << job.e.LastError;
+  ASSERT_TRUE(job.e.OpenInputFile(Fixture("mp4.mp4"))) << job.e.LastError();
   job.Options({{"an", ""}, {"f", "rawvideo"}, {"vcodec", "rawvideo"}, {"pix_fmt", "yuv420p"}, {"cropleft", "64"}});
-  ASSERT_TRUE(job.e.OpenOutputFile(dir / "out.yuv")) << job.e.LastError;
+  ASSERT_TRUE(job.e.OpenOutputFile(dir / "out.yuv")) << job.e.LastError();
   job.e.StartJob(false);
-  ASSERT_TRUE(job.e.Completed) << job.e.ErrorMessage;
+  ASSERT_TRUE(job.e.Result().Completed) << job.e.Result().ErrorMessage;
   // H.264 has no reduced-size decoding: 320x240 less the whole crop.
   EXPECT_EQ(ReadPictures(dir / "out.yuv", size_t(256) * 240 * 3 / 2).size(), 100u);
   EXPECT_FALSE(job.Logged("lowres"));
@@ -112,12 +112,12 @@ TEST(DecoderThreads, FrameThreadsGiveTheSamePicturesAsOneThread) {
     for (int threads : {1, 4}) {
       RawVideoJob job;
       job.Options({{"decode_threads", std::to_string(threads)}});
-      ASSERT_TRUE(job.e.OpenInputFile(Fixture(fixture))) << job.e.LastError;
+      ASSERT_TRUE(job.e.OpenInputFile(Fixture(fixture))) << job.e.LastError();
       job.Options({{"an", ""}, {"f", "rawvideo"}, {"vcodec", "rawvideo"}, {"pix_fmt", "yuv420p"}, {"r", "15"}});
       const std::string out = dir / (std::to_string(threads) + ".yuv");
-      ASSERT_TRUE(job.e.OpenOutputFile(out)) << job.e.LastError;
+      ASSERT_TRUE(job.e.OpenOutputFile(out)) << job.e.LastError();
       job.e.StartJob(false);
-      ASSERT_TRUE(job.e.Completed) << job.e.ErrorMessage;
+      ASSERT_TRUE(job.e.Result().Completed) << job.e.Result().ErrorMessage;
       pictures[threads == 1 ? 0 : 1] = ReadPictures(out, size_t(320) * 240 * 3 / 2);
     }
     // 4 s at 15 a second; threads may keep the last source picture's time
@@ -148,13 +148,13 @@ struct DecodedJob {
   DecodedJob(const std::string& fixture, const std::string& out, const Options& input, const Options& output,
              int width, int height) {
     job.Options(input);
-    EXPECT_TRUE(job.e.OpenInputFile(Fixture(fixture))) << job.e.LastError;
+    EXPECT_TRUE(job.e.OpenInputFile(Fixture(fixture))) << job.e.LastError();
     job.Options(output);
     job.Options({{"an", ""}, {"f", "rawvideo"}, {"vcodec", "rawvideo"}, {"pix_fmt", "yuv420p"},
                  {"s", std::to_string(width) + "x" + std::to_string(height)}});
-    EXPECT_TRUE(job.e.OpenOutputFile(out)) << job.e.LastError;
+    EXPECT_TRUE(job.e.OpenOutputFile(out)) << job.e.LastError();
     job.e.StartJob(false);
-    EXPECT_TRUE(job.e.Completed) << job.e.ErrorMessage;
+    EXPECT_TRUE(job.e.Result().Completed) << job.e.Result().ErrorMessage;
     pictures = ReadPictures(out, size_t(width) * height * 3 / 2);
     decoded = job.e.DecodedPictures();
   }
@@ -199,13 +199,13 @@ TEST(SkipDroppedPictures, TheOutputIsTheSameWithFewerPicturesDecoded) {
   }
   RawVideoJob hooked;
   int hookCalls = 0;
-  hooked.e.OnCustomHook = [&](TCustomFFmpeg*, THookBitmap&, int, int64_t, bool&, bool&) { ++hookCalls; };
+  hooked.e.SetOnCustomHook([&](TCustomFFmpeg*, THookBitmap&, int, int64_t, bool&, bool&) { ++hookCalls; });
   hooked.Options({{"skip_dropped", ""}});
-  ASSERT_TRUE(hooked.e.OpenInputFile(Fixture("mp4.mp4"))) << hooked.e.LastError;
+  ASSERT_TRUE(hooked.e.OpenInputFile(Fixture("mp4.mp4"))) << hooked.e.LastError();
   hooked.Options({{"an", ""}, {"f", "rawvideo"}, {"vcodec", "rawvideo"}, {"pix_fmt", "yuv420p"}, {"r", "15"}});
-  ASSERT_TRUE(hooked.e.OpenOutputFile(dir / "hooked.yuv")) << hooked.e.LastError;
+  ASSERT_TRUE(hooked.e.OpenOutputFile(dir / "hooked.yuv")) << hooked.e.LastError();
   hooked.e.StartJob(false);
-  ASSERT_TRUE(hooked.e.Completed) << hooked.e.ErrorMessage;
+  ASSERT_TRUE(hooked.e.Result().Completed) << hooked.e.Result().ErrorMessage;
   EXPECT_EQ(hookCalls, 100);
 }
 

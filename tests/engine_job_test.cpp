@@ -11,7 +11,7 @@
 #include "binding/av_binding.h"
 #include "binding/helpers.h"
 #include "engine/engine.h"
-#include "engine_rig.h"
+#include "engine/job/engine_job.h"
 #include "test_support.h"
 
 namespace vantrel {
@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 
 // An engine whose job is a stand-in: it runs until asked to stop (or at
 // once), so the job machinery can be watched without media.
-class FakeJob : public test::EngineRig {
+class FakeJob : public TEngineJob {
  public:
   std::atomic<bool> runUntilStopped{false};
   std::atomic<bool> fail{false};
@@ -45,7 +45,7 @@ struct Observer {
   std::vector<std::pair<int, std::string>> logs;
   std::mutex m;
 
-  void Attach(TCustomFFmpeg& e) {
+  void Attach(TEngineJob& e) {
     e.OnTerminate = [this](TCustomFFmpeg*) {
       std::lock_guard<std::mutex> lock(m);
       terminateThread = std::this_thread::get_id();
@@ -64,7 +64,7 @@ struct Observer {
 };
 
 // Pretends an input and an output were opened.
-void Configure(test::EngineRig& e) {
+void Configure(TEngineJob& e) {
   e.ResetEngine();
   e.InputFileCount = 1;
   e.OutputFileCount = 1;
@@ -259,15 +259,15 @@ TEST(FreeResourcesTest, SecondCallFreesNothingTwice) {
   ASSERT_NE(e.CodecOptions[1].get(), nullptr);
   ASSERT_NE(e.FormatOptions.get(), nullptr);
   ASSERT_NE(e.ScalerOptions.get(), nullptr);
-  e.VideoCodecName.reset(lav::av_strdup("mpeg4"));
+  e.VideoCodecName = "mpeg4";
   e.GenericOptionNames.push_back("g");
-  e.IntraMatrix.reset(static_cast<uint16_t*>(lav::av_malloc(64 * sizeof(uint16_t))));
+  e.IntraMatrix.emplace();
   e.FreeResources();
   EXPECT_EQ(e.CodecOptions[1].get(), nullptr);
   EXPECT_EQ(e.FormatOptions.get(), nullptr);
   EXPECT_EQ(e.ScalerOptions.get(), nullptr);
-  EXPECT_EQ(e.VideoCodecName.get(), nullptr);
-  EXPECT_EQ(e.IntraMatrix.get(), nullptr);
+  EXPECT_EQ(e.VideoCodecName, "");
+  EXPECT_FALSE(e.IntraMatrix.has_value());
   EXPECT_TRUE(e.GenericOptionNames.empty());
   e.FreeResources();
 }
@@ -300,23 +300,53 @@ TEST(FreeResourcesTest, DeletesOnlyEmptyOutputsTheEngineWrote) {
 }
 
 TEST(DefaultsTest, FreshEngineHasTheDocumentedDefaults) {
-  test::EngineRig e;
-  EXPECT_EQ(e.DurationMs, -1);
+  TCustomFFmpeg e;
+  EXPECT_EQ(e.Result().DurationMs, -1);
+  const TEngineOptions& o = e.Options();
+  EXPECT_EQ(o.MaxFrames[0], INT32_MAX);
+  EXPECT_EQ(o.RecordingTime, INT64_MAX);
+  EXPECT_EQ(o.AudioSampleRate, 44100);
+  EXPECT_EQ(o.AudioChannels, 2);
+  EXPECT_EQ(o.PadColorY, 16);
+  EXPECT_EQ(o.AudioVolume, 256);
+  EXPECT_EQ(o.VideoSyncMethod, -1);
+  EXPECT_FLOAT_EQ(o.AudioQScale, -99999.0f);
+  EXPECT_FLOAT_EQ(o.MuxMaxDelay, 0.7f);
+}
+
+TEST(DefaultsTest, ResetGivesEveryOptionItsDefaultAgain) {
+  test::EnsureLibrariesLoaded();
+  TCustomFFmpeg e;
+  e.ResetEngine();
+  e.SetOption("s", "320x240");
+  e.SetOption("ar", "22050");
+  e.SetOption("vcodec", "mpeg4");
+  std::string matrix = "1";
+  for (int i = 1; i < 64; ++i) matrix += ",1";
+  e.SetOption("intra_matrix", matrix);
+  e.SetOption("tvstd", "ntsc");
+  const TEngineOptions set = e.Options();  // a copy, kept across the reset
+  EXPECT_EQ(set.FrameWidth, 320);
+  EXPECT_EQ(set.VideoCodecName, "mpeg4");
+  EXPECT_TRUE(set.IntraMatrix.has_value());
+  e.ResetEngine();
+  const TEngineOptions& o = e.Options();
+  EXPECT_EQ(o.FrameWidth, 0);
+  EXPECT_EQ(o.AudioSampleRate, 44100);
+  EXPECT_EQ(o.VideoCodecName, "");
+  EXPECT_FALSE(o.IntraMatrix.has_value());
+  EXPECT_FALSE(o.VideoStandard.has_value());
+  EXPECT_EQ(set.AudioSampleRate, 22050) << "the copy keeps what the options were";
+}
+
+TEST(DefaultsTest, FreshJobHasNoLibraryContextAndTheDefaultReportInterval) {
+  TEngineJob e;
   EXPECT_EQ(e.ReportInterval, 500000);
-  EXPECT_EQ(e.MaxFrames[0], INT32_MAX);
-  EXPECT_EQ(e.RecordingTime, INT64_MAX);
-  EXPECT_EQ(e.AudioSampleRate, 44100);
-  EXPECT_EQ(e.AudioChannels, 2);
-  EXPECT_EQ(e.PadColorY, 16);
-  EXPECT_EQ(e.AudioVolume, 256);
-  EXPECT_EQ(e.VideoSyncMethod, -1);
-  EXPECT_FLOAT_EQ(e.AudioQScale, -99999.0f);
-  EXPECT_FLOAT_EQ(e.MuxMaxDelay, 0.7f);
   EXPECT_EQ(e.CodecOptions[0].get(), nullptr);  // no library context before a reset
 }
 
 TEST(DefaultsTest, ResetCreatesTheOptionHoldersByMediaType) {
-  test::EngineRig e;
+  TEngineJob e;
   e.ResetEngine();
   const AVMediaType types[5] = {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO, AVMEDIA_TYPE_DATA,
                                 AVMEDIA_TYPE_SUBTITLE, AVMEDIA_TYPE_ATTACHMENT};
@@ -327,13 +357,13 @@ TEST(DefaultsTest, ResetCreatesTheOptionHoldersByMediaType) {
 }
 
 TEST(HookRangesTest, SortedByEnd) {
-  test::EngineRig e;
+  TCustomFFmpeg e;
   e.SetHookRanges({{10, 50}, {0, 20}, {30, 40}});
-  ASSERT_EQ(e.HookRangeCount, 3);
-  EXPECT_EQ(e.HookRanges[0].end, 20);
-  EXPECT_EQ(e.HookRanges[1].end, 40);
-  EXPECT_EQ(e.HookRanges[2].end, 50);
-  EXPECT_EQ(e.HookRangeIndex, 0);
+  const std::vector<THookRange>& r = e.HookRanges();
+  ASSERT_EQ(r.size(), 3u);
+  EXPECT_EQ(r[0].end, 20);
+  EXPECT_EQ(r[1].end, 40);
+  EXPECT_EQ(r[2].end, 50);
 }
 
 TEST(OpenErrorTest, TextsByErrorCode) {

@@ -87,12 +87,12 @@ TEST_F(InputFileTest, BrokenFilesAreRefusedWithTheirReason) {
       {Fixture("truncated.mp4"), ": Error while parsing header"},
   };
   for (const Case& c : cases) {
-    engine.VideoCodecName.reset(lav::av_strdup("mpeg4"));
+    engine.VideoCodecName = "mpeg4";
     EXPECT_FALSE(engine.OpenInputFile(c.file));
     EXPECT_EQ(engine.LastError, c.file + c.suffix);
     EXPECT_EQ(engine.InputFileCount, 0);
     EXPECT_EQ(engine.InputFiles[0].get(), nullptr);
-    EXPECT_EQ(engine.VideoCodecName.get(), nullptr) << "a refused input still consumes its options";
+    EXPECT_EQ(engine.VideoCodecName, "") << "a refused input still consumes its options";
   }
 }
 
@@ -105,18 +105,18 @@ TEST_F(InputFileTest, TruncatedFilesTheLibraryCanReadAreAccepted) {
 }
 
 TEST_F(InputFileTest, DecoderNamesAreChecked) {
-  engine.VideoCodecName.reset(lav::av_strdup("nosuchdecoder"));
+  engine.VideoCodecName = "nosuchdecoder";
   EXPECT_FALSE(engine.OpenInputFile(Fixture("mp4.mp4")));
   EXPECT_EQ(engine.LastError, "Unknown decoder 'nosuchdecoder'");
-  engine.AudioCodecName.reset(lav::av_strdup("h264"));
+  engine.AudioCodecName = "h264";
   EXPECT_FALSE(engine.OpenInputFile(Fixture("mp4.mp4")));
   EXPECT_EQ(engine.LastError, "Invalid decoder type 'h264'");
-  EXPECT_EQ(engine.AudioCodecName.get(), nullptr);
-  engine.SubtitleCodecName.reset(lav::av_strdup("mp3"));
+  EXPECT_EQ(engine.AudioCodecName, "");
+  engine.SubtitleCodecName = "mp3";
   EXPECT_FALSE(engine.OpenInputFile(Fixture("mp4.mp4")));
   EXPECT_EQ(engine.LastError, "Invalid decoder type 'mp3'");
   EXPECT_EQ(engine.InputFileCount, 0);
-  engine.VideoCodecName.reset(lav::av_strdup("h264"));
+  engine.VideoCodecName = "h264";
   EXPECT_TRUE(engine.OpenInputFile(Fixture("mp4.mp4"))) << engine.LastError;
 }
 

@@ -22,7 +22,7 @@ std::string ReadAll(const std::string& path) {
   return ss.str();
 }
 
-const AVCodecContext* Encoder(const test::EngineRig& e, int file, int stream) {
+const AVCodecContext* Encoder(const TEngineJob& e, int file, int stream) {
   return e.OutputCodecs[file].at(size_t(stream)).get();
 }
 
@@ -59,13 +59,13 @@ TEST_F(OutputFileTest, RefusalsAreWordForWordAndLeaveNothingBehind) {
   const std::string noFormat = tmp / "out.nosuchextension";
   const std::string noFolder = tmp / "no/such/folder/out.mp4";
   const Case cases[] = {
-      {[&] { engine.VideoCodecName.reset(lav::av_strdup("nosuchenc")); }, tmp / "o.mp4",
+      {[&] { engine.VideoCodecName = "nosuchenc"; }, tmp / "o.mp4",
        "new_video_stream fail: Unknown encoder 'nosuchenc'"},
-      {[&] { engine.VideoCodecName.reset(lav::av_strdup("aac")); }, tmp / "o.mp4",
+      {[&] { engine.VideoCodecName = "aac"; }, tmp / "o.mp4",
        "new_video_stream fail: Invalid encoder type 'aac'"},
-      {[&] { engine.AudioCodecName.reset(lav::av_strdup("mpeg4")); }, tmp / "o.mp4",
+      {[&] { engine.AudioCodecName = "mpeg4"; }, tmp / "o.mp4",
        "new_audio_stream fail: Invalid encoder type 'mpeg4'"},
-      {[&] { engine.VideoRcOverride.reset(lav::av_strdup("x,1,2")); }, tmp / "o.mp4",
+      {[&] { engine.VideoRcOverride = "x,1,2"; }, tmp / "o.mp4",
        "new_video_stream fail: error parsing rc_override"},
       {[&] {
          engine.VideoFilters = "hflip";
@@ -92,7 +92,7 @@ TEST_F(OutputFileTest, RefusalsAreWordForWordAndLeaveNothingBehind) {
     EXPECT_EQ(engine.OutputFileCount, 0);
     EXPECT_TRUE(engine.OutputCodecs[0].empty());
     EXPECT_EQ(engine.OutputFormat, nullptr);
-    EXPECT_EQ(engine.VideoCodecName.get(), nullptr);
+    EXPECT_EQ(engine.VideoCodecName, "");
     engine.VideoFilters.clear();
     engine.FrameCropTop = engine.FramePadTop = 0;
     engine.VideoRcOverride.reset();
@@ -132,7 +132,7 @@ TEST_F(OutputFileTest, FrameRateIsTheNearestTheEncoderSupports) {
   int file = 0;
   for (const Case& c : cases) {
     engine.FrameRate = c.wanted;
-    engine.VideoCodecName.reset(lav::av_strdup("mpeg2video"));
+    engine.VideoCodecName = "mpeg2video";
     ASSERT_TRUE(engine.OpenOutputFile(tmp / ("r" + std::to_string(file) + ".mpg"))) << engine.LastError;
     const AVRational tb = Encoder(engine, file, 0)->time_base;
     EXPECT_EQ(av_cmp_q(tb, c.timeBase), 0) << c.wanted.num << "/" << c.wanted.den << " gave " << tb.num << "/"
@@ -151,7 +151,7 @@ TEST_F(OutputFileTest, EncoderValuesFollowTheOptions) {
   engine.AudioSampleFmt = AV_SAMPLE_FMT_S16;
   engine.AudioChannels = 1;
   engine.AudioLanguage = "english";
-  engine.IntraMatrix.reset(static_cast<uint16_t*>(lav::av_mallocz(64 * sizeof(uint16_t))));
+  engine.IntraMatrix.emplace();
   ASSERT_TRUE(engine.OpenOutputFile(tmp / "o.mp4")) << engine.LastError;
   const AVCodecContext* v = Encoder(engine, 0, 0);
   EXPECT_EQ(v->sample_aspect_ratio.num, 64);
@@ -162,7 +162,7 @@ TEST_F(OutputFileTest, EncoderValuesFollowTheOptions) {
   EXPECT_TRUE(v->flags & AV_CODEC_FLAG_PASS1);
   EXPECT_TRUE(v->flags & AV_CODEC_FLAG_GLOBAL_HEADER) << "mp4 wants global headers";
   ASSERT_NE(v->intra_matrix, nullptr);
-  EXPECT_NE(v->intra_matrix, engine.IntraMatrix.get()) << "the encoder frees its own copy";
+  EXPECT_NE(v->intra_matrix, engine.IntraMatrix->data()) << "the encoder frees its own copy";
   const AVCodecContext* a = Encoder(engine, 0, 1);
   EXPECT_EQ(a->sample_fmt, AV_SAMPLE_FMT_FLTP) << "the aac encoder's own format";
   EXPECT_EQ(a->ch_layout.nb_channels, 1);
@@ -183,7 +183,7 @@ TEST_F(OutputFileTest, RateControlOverrides) {
   };
   int file = 0;
   for (const Case& c : cases) {
-    engine.VideoRcOverride.reset(lav::av_strdup(c.text));
+    engine.VideoRcOverride = c.text;
     ASSERT_TRUE(engine.OpenOutputFile(tmp / ("o" + std::to_string(file) + ".mp4"))) << engine.LastError;
     const AVCodecContext* v = Encoder(engine, file++, 0);
     ASSERT_EQ(v->rc_override_count, int(c.entries.size())) << c.text;
@@ -206,10 +206,10 @@ TEST_F(OutputFileTest, NewStreamsGoToTheLastOutput) {
   }
   ASSERT_TRUE(engine.OpenOutputFile(tmp / "o.mkv")) << engine.LastError;
   const unsigned before = engine.OutputFiles[0]->nb_streams;
-  engine.AudioCodecName.reset(lav::av_strdup("nosuchenc"));
+  engine.AudioCodecName = "nosuchenc";
   EXPECT_THROW(engine.NewAudioStreamOption(), FFMpegException);
   EXPECT_EQ(engine.OutputFiles[0]->nb_streams, before) << "a refused stream is not left half-made";
-  engine.AudioCodecName.reset(lav::av_strdup("mp2"));
+  engine.AudioCodecName = "mp2";
   engine.NewAudioStreamOption();
   ASSERT_EQ(engine.OutputFiles[0]->nb_streams, before + 1);
   EXPECT_EQ(engine.OutputCodecs[0].size(), before + 1);
@@ -233,20 +233,20 @@ TEST_F(OutputFileTest, SubtitleStreamsTakeTheFormatsCodecWhenNoneIsNamed) {
   EXPECT_EQ(s->codec_type, AVMEDIA_TYPE_SUBTITLE);
   EXPECT_EQ(s->codec_id, engine.OutputFiles[0]->oformat->subtitle_codec);
   EXPECT_TRUE(engine.SubtitleLanguage.empty());
-  engine.SubtitleCodecName.reset(lav::av_strdup("mpeg4"));
+  engine.SubtitleCodecName = "mpeg4";
   try {
     engine.NewSubtitleStreamOption();
     FAIL() << "a video encoder for a subtitle stream";
   } catch (const FFMpegException& e) {
     EXPECT_STREQ(e.what(), "Invalid encoder type 'mpeg4'");
   }
-  EXPECT_EQ(engine.SubtitleCodecName.get(), nullptr);
+  EXPECT_EQ(engine.SubtitleCodecName, "");
 }
 
 TEST_F(OutputFileTest, TheOldAacEncoderNameMapsToTheBuiltInOne) {
   std::vector<std::pair<int, std::string>> lines;
   engine.OnLog = [&](TCustomFFmpeg*, int level, const std::string& m) { lines.emplace_back(level, m); };
-  engine.AudioCodecName.reset(lav::av_strdup("libfaac"));
+  engine.AudioCodecName = "libfaac";
   ASSERT_TRUE(engine.OpenOutputFile(tmp / "o.m4a")) << engine.LastError;
   EXPECT_EQ(engine.OutputCodecs[0].back()->codec_id, AV_CODEC_ID_AAC);
   ASSERT_EQ(lines.size(), 1u);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "engine_rig.h"
+#include "engine/job/engine_job.h"
 #include "test_support.h"
 
 namespace vantrel::test {
@@ -33,7 +33,7 @@ class FilesTest : public ::testing::Test {
     return n;
   }
 
-  EngineRig engine;
+  TEngineJob engine;
   TempDir tmp;
 
  private:

@@ -9,7 +9,7 @@ using TargetTest = FilesTest;
 
 // The presets set frame size, rate and codecs through the option table; on a
 // build without it only the norm and kind handling can be seen.
-bool OptionTableAvailable(test::EngineRig& e) {
+bool OptionTableAvailable(TEngineJob& e) {
   try {
     e.SetOption("s", "16x16");
     e.FrameWidth = e.FrameHeight = 0;
@@ -75,7 +75,7 @@ TEST_F(TargetTest, PalDvd) {
   EXPECT_EQ(engine.CodecOptions[AVMEDIA_TYPE_VIDEO]->gop_size, 15);
   EXPECT_EQ(engine.AudioSampleRate, 48000);
   EXPECT_NEAR(engine.FrameAspectRatio, 16.0 / 9.0, 1e-4);
-  EXPECT_STREQ(engine.VideoCodecName.get(), "mpeg2video");
+  EXPECT_EQ(engine.VideoCodecName, "mpeg2video");
   EXPECT_STREQ(engine.OutputFormat->name, "dvd");
 }
 

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "transcode_job_support.h"
+#include "media_probe.h"
 #include "build_paths.h"
 
 namespace vantrel::test {

@@ -9,6 +9,7 @@ namespace vantrel {
 namespace {
 
 using test::OptionEngine;
+using test::OptionJob;
 using test::Refusal;
 
 // Runs one packet through the chain and returns its data.
@@ -25,7 +26,7 @@ std::string Filter(AVBSFContext* chain, const std::string& data) {
 }
 
 TEST(BitstreamFilters, UnknownAndEmptyNames) {
-  OptionEngine e;
+  OptionJob e;
   EXPECT_EQ(Refusal([&] { e.SetOption("vbsf", " no_such_bsf "); }), "Unknown bitstream filter no_such_bsf");
   e.SetOption("vbsf", "");
   e.SetOption("vbsf", "=null");
@@ -41,7 +42,7 @@ TEST(BitstreamFilters, UnknownAndEmptyNames) {
 // Wrapping as a timed-text sample and unwrapping again gives the text back;
 // in the other order the first two bytes are taken for a length header.
 TEST(BitstreamFilters, ChainsApplyFiltersInTheOrderGiven) {
-  OptionEngine e;
+  OptionJob e;
   e.SetOption("vbsf", "text2movsub");
   e.SetOption("vbsf", "mov2textsub");
   EXPECT_EQ(e.PendingBitstreamFilterNames[0], (std::vector<std::string>{"text2movsub", "mov2textsub"}));
@@ -53,7 +54,7 @@ TEST(BitstreamFilters, ChainsApplyFiltersInTheOrderGiven) {
 }
 
 TEST(BitstreamFilters, AHandedOverChainStartsAfresh) {
-  OptionEngine e;
+  OptionJob e;
   e.SetOption("vbsf", "null");
   BitstreamFilterPtr handed = std::move(e.VideoBitstreamFilters);  // as the stream creation does
   e.SetOption("vbsf", "noise");

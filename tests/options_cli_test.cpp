@@ -85,7 +85,7 @@ TEST(OptionCli, WindowAndBoundaryValuesAreAccepted) {
     EXPECT_NO_THROW(e.CheckOptionValue(option, value)) << option << " " << value;
     EXPECT_NO_THROW(e.SetOption(option, value)) << option << " " << value;
   }
-  EXPECT_EQ(e.AudioSampleRate, 48000);
+  EXPECT_EQ(e.Options().AudioSampleRate, 48000);
 }
 
 TEST(OptionCli, ListsPixelFormats) {

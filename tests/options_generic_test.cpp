@@ -8,6 +8,7 @@ namespace vantrel {
 namespace {
 
 using test::OptionEngine;
+using test::OptionJob;
 
 int64_t Get(void* holder, const char* name) {
   int64_t v = -12345;
@@ -15,14 +16,14 @@ int64_t Get(void* holder, const char* name) {
   return v;
 }
 
-std::vector<std::string> Recorded(const test::EngineRig& e) {
+std::vector<std::string> Recorded(const TEngineJob& e) {
   return std::vector<std::string>(e.GenericOptionNames.begin(), e.GenericOptionNames.end());
 }
 
 const char kLowBitrate[] = "WARNING: The bitrate parameter is set too low. It takes bits/s as argument, not kbits/s";
 
 TEST(GenericOptions, MediaTypeMasksChooseTheCodecHolders) {
-  OptionEngine e;
+  OptionJob e;
   ASSERT_TRUE(e.ApplyGenericOption("g", "25"));  // a video parameter
   EXPECT_EQ(Get(e.CodecOptions[0].get(), "g"), 25);
   EXPECT_EQ(Get(e.CodecOptions[1].get(), "g"), 12);
@@ -36,7 +37,7 @@ TEST(GenericOptions, MediaTypeMasksChooseTheCodecHolders) {
 }
 
 TEST(GenericOptions, FormatAndScalerHoldersThenThePrefixRule) {
-  OptionEngine e;
+  OptionJob e;
   EXPECT_TRUE(e.ApplyGenericOption("probesize", "65536"));
   EXPECT_EQ(Get(e.FormatOptions.get(), "probesize"), 65536);
   EXPECT_TRUE(e.ApplyGenericOption("sws_flags", "bilinear"));
@@ -55,7 +56,7 @@ TEST(GenericOptions, FormatAndScalerHoldersThenThePrefixRule) {
 }
 
 TEST(GenericOptions, RefusedNamesAndValuesAreNotRecorded) {
-  OptionEngine e;
+  OptionJob e;
   EXPECT_FALSE(e.ApplyGenericOption("g", "  "));
   EXPECT_FALSE(e.ApplyGenericOption(" ", "1"));
   EXPECT_FALSE(e.ApplyGenericOption("no_such_option", "1"));
@@ -66,7 +67,7 @@ TEST(GenericOptions, RefusedNamesAndValuesAreNotRecorded) {
 }
 
 TEST(GenericOptions, OldNamesAreMappedWithANotice) {
-  OptionEngine e;
+  OptionJob e;
   EXPECT_TRUE(e.ApplyGenericOptionInt("gop", 48));
   EXPECT_EQ(Get(e.CodecOptions[0].get(), "g"), 48);
   EXPECT_EQ(Recorded(e), std::vector<std::string>{"g"});
@@ -76,7 +77,7 @@ TEST(GenericOptions, OldNamesAreMappedWithANotice) {
 }
 
 TEST(GenericOptions, BitrateWarning) {
-  OptionEngine e;
+  OptionJob e;
   e.SetOption("vb", "64000");
   EXPECT_FALSE(e.Logged(kLowBitrate));
   e.SetOption("ab", "64");
@@ -93,21 +94,21 @@ TEST(GenericOptions, DebugOptionRaisesTheVerbosity) {
   OptionEngine e;
   e.SetVerbose(0);
   e.SetOption("debug", "0");
-  EXPECT_EQ(e.Verbose, 0);
+  EXPECT_EQ(e.Options().Verbose, 0);
   e.SetOption("debug", "mb_type");
-  EXPECT_EQ(e.Verbose, 2);
+  EXPECT_EQ(e.Options().Verbose, 2);
   // The engine's own level: other engines and the process keep theirs.
   EXPECT_EQ(LibraryLogThreshold(), processThreshold);
   OptionEngine f;
   f.SetVerbose(1);
   f.SetOption("fdebug", "ts");
-  EXPECT_EQ(f.Verbose, 2);
+  EXPECT_EQ(f.Options().Verbose, 2);
   f.SetVerbose(1);
   lav::av_log_set_level(saved);
 }
 
 TEST(GenericOptions, CopiesRecordedOptionsWithTheAskedFlags) {
-  OptionEngine e;
+  OptionJob e;
   e.SetOption("g", "10");
   e.SetOption("g", "30");  // recorded twice, copied with the last value
   e.SetOption("skip_frame", "nokey");  // a decoding parameter

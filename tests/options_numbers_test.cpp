@@ -61,16 +61,16 @@ TEST(OptionNumbers, FloatsIgnoreTheLocale) {
 TEST(OptionTable, NumericOptionsKeepTheirValueOnAConversionError) {
   test::OptionEngine e;
   e.SetOption("ar", "22050");
-  EXPECT_EQ(e.AudioSampleRate, 22050);
+  EXPECT_EQ(e.Options().AudioSampleRate, 22050);
   for (const char* bad : {"0", "-8000", "fast", ""})
     EXPECT_EQ(test::Refusal([&] { e.SetOption("ar", bad); }), "Invalid value '" + std::string(bad) + "' for option '-ar'");
-  EXPECT_EQ(e.AudioSampleRate, 22050);
+  EXPECT_EQ(e.Options().AudioSampleRate, 22050);
   e.SetOption("fs", "0x100000000");
-  EXPECT_EQ(e.LimitFileSize, 4294967296LL);
+  EXPECT_EQ(e.Options().LimitFileSize, 4294967296LL);
   EXPECT_EQ(test::Refusal([&] { e.SetOption("muxdelay", "0,3"); }), "Invalid value '0,3' for option '-muxdelay'");
-  EXPECT_FLOAT_EQ(e.MuxMaxDelay, 0.7f);
+  EXPECT_FLOAT_EQ(e.Options().MuxMaxDelay, 0.7f);
   e.SetOption("muxdelay", "0.3");
-  EXPECT_FLOAT_EQ(e.MuxMaxDelay, 0.3f);
+  EXPECT_FLOAT_EQ(e.Options().MuxMaxDelay, 0.3f);
 }
 
 TEST(OptionTable, IgnoredWordsFlagsAndRefusals) {
@@ -81,20 +81,20 @@ TEST(OptionTable, IgnoredWordsFlagsAndRefusals) {
   }
   e.SetOption("sameq", "ignored");
   e.SetOption("an", "");
-  EXPECT_EQ(e.SameQuality, 1);
-  EXPECT_EQ(e.AudioDisable, 1);
+  EXPECT_EQ(e.Options().SameQuality, 1);
+  EXPECT_EQ(e.Options().AudioDisable, 1);
   EXPECT_EQ(test::Refusal([&] { e.SetOption("threads", "4"); }),
             "Option '-threads' is not supported: encoders run on one thread each here. "
             "Use -decode_threads N (1 to 16) to decode video on N threads");
-  EXPECT_EQ(e.ThreadCount, 1);
+  EXPECT_EQ(e.Options().ThreadCount, 1);
   // Exact and case-sensitive: neither is an option of the table or a library.
   e.SetOption("-vcodec", "mpeg4");
   e.SetOption("VCODEC", "mpeg4");
-  EXPECT_EQ(e.VideoCodecName.get(), nullptr);
-  EXPECT_TRUE(e.GenericOptionNames.empty());
+  EXPECT_EQ(e.Options().VideoCodecName, "");
+  EXPECT_TRUE(e.Options().GenericOptionNames.empty());
   e.SetOption("title", "A");
   e.SetOption("title", "");
-  EXPECT_EQ(e.Title, "A");
+  EXPECT_EQ(e.Options().Title, "A");
 }
 
 TEST(OptionTable, OptionsWithoutValues) {

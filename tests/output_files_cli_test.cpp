@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "transcode_job_support.h"
+#include "media_probe.h"
 #include "build_paths.h"
 
 namespace vantrel {

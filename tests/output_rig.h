@@ -12,7 +12,7 @@
 
 #include "binding/av_functions.h"
 #include "engine/engine.h"
-#include "engine_rig.h"
+#include "engine/job/engine_job.h"
 #include "test_support.h"
 
 namespace vantrel::test {
@@ -45,7 +45,7 @@ inline std::vector<uint8_t> ReadBytes(const std::string& path) {
 }
 
 // The engine with its log lines collected.
-class TRigEngine : public test::EngineRig {
+class TRigEngine : public TEngineJob {
  public:
   TRigEngine() {
     ResetEngine();

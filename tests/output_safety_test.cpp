@@ -5,6 +5,7 @@
 // replaces; temporaries of killed runs are cleared and those of living ones
 // are not. And inputs that must stay local never open a connection.
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -24,8 +25,9 @@
 #include <vector>
 
 #include "converter/av_probe.h"
+#include "engine/engine.h"
 #include "engine/output/staging_file.h"
-#include "files_support.h"
+#include "test_support.h"
 
 namespace vantrel::test {
 namespace {
@@ -83,33 +85,40 @@ struct Outcome {
 Outcome Convert(const std::string& out, const Conversion& c) {
   TCustomFFmpeg e;
   e.ResetEngine();
-  e.OutputCollision = c.collision;
-  e.KeepStoppedOutput = c.keepStopped;
-  e.ReportInterval = 0;
+  e.SetOutputCollision(c.collision);
+  e.SetKeepStoppedOutput(c.keepStopped);
+  e.SetReportInterval(0);
   bool reported = false;
-  e.OnProgress = [&](TCustomFFmpeg* sender, int, int, int, float, float, int64_t, int) {
+  e.SetOnProgress([&](TCustomFFmpeg* sender, int, int, int, float, float, int64_t, int) {
     if (!reported && c.progress) c.progress(*sender);
     reported = true;
-  };
+  });
   Outcome o;
-  EXPECT_TRUE(e.OpenInputFile(Fixture("avi_mpeg4.avi"))) << e.LastError;
+  EXPECT_TRUE(e.OpenInputFile(Fixture("avi_mpeg4.avi"))) << e.LastError();
   for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{{"an", ""}, {"t", "0.5"}, {"s", "64x48"}})
     e.SetOption(name, value);
   for (const auto& [name, value] : c.outputOptions) e.SetOption(name, value);
   o.opened = e.OpenOutputFile(out);
   if (!o.opened) {
-    o.message = e.LastError;
+    o.message = e.LastError();
     return o;
   }
   e.StartJob(false);
-  o.completed = e.Completed;
-  o.error = e.ErrorOccurred;
-  o.message = e.ErrorMessage;
+  o.completed = e.Result().Completed;
+  o.error = e.Result().ErrorOccurred;
+  o.message = e.Result().ErrorMessage;
   o.finalName = e.FinalOutputName(0);
   return o;
 }
 
-class OutputSafetyTest : public FilesTest {};
+class OutputSafetyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureLibrariesLoaded();
+    ASSERT_TRUE(FixturesAvailable());
+  }
+  TempDir tmp;
+};
 
 // A replaced file keeps what its owner gave it; a new one gets the umask's mode.
 TEST_F(OutputSafetyTest, ReplacingKeepsPermissionsAndOwner) {
@@ -396,7 +405,7 @@ TEST_F(OutputSafetyTest, LocalInputsNeverConnect) {
   for (const std::string& name : names) {
     TCustomFFmpeg e;
     e.ResetEngine();
-    e.LocalInputsOnly = true;
+    e.SetLocalInputsOnly(true);
     EXPECT_FALSE(e.OpenInputFile(name)) << name;
     TAVProbe probe;
     probe.LocalFileOnly = true;
@@ -424,19 +433,19 @@ TEST_F(OutputSafetyTest, ALocalInputNamedLikeAProtocolOpens) {
   for (const Case& c : cases) {
     TCustomFFmpeg e;
     e.ResetEngine();
-    e.LocalInputsOnly = c.local;
-    EXPECT_EQ(e.OpenInputFile(c.name), c.opens) << c.name << ": " << e.LastError;
+    e.SetLocalInputsOnly(c.local);
+    EXPECT_EQ(e.OpenInputFile(c.name), c.opens) << c.name << ": " << e.LastError();
     TAVProbe probe;
     probe.LocalFileOnly = c.local;
     EXPECT_EQ(probe.OpenFile(c.name), c.opens) << c.name;
     if (!c.opens) continue;
-    EXPECT_GT(e.DurationMs, 3500) << c.name;
+    EXPECT_GT(e.Result().DurationMs, 3500) << c.name;
     EXPECT_EQ(probe.VideoCount(), 1) << c.name;
     e.SetOption("an", "");
     e.SetOption("t", "0.3");
-    ASSERT_TRUE(e.OpenOutputFile("out.avi")) << e.LastError;
+    ASSERT_TRUE(e.OpenOutputFile("out.avi")) << e.LastError();
     e.StartJob(false);
-    EXPECT_TRUE(e.Completed) << c.name << ": " << e.ErrorMessage;
+    EXPECT_TRUE(e.Result().Completed) << c.name << ": " << e.Result().ErrorMessage;
     EXPECT_GT(fs::file_size(tmp / "out.avi"), 1000u);
   }
 }

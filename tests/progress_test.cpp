@@ -19,7 +19,7 @@ struct Report {
   int total;
 };
 
-void RecordReports(TCustomFFmpeg& job, std::vector<Report>& reports, std::mutex& m) {
+void RecordReports(TEngineJob& job, std::vector<Report>& reports, std::mutex& m) {
   job.OnProgress = [&](TCustomFFmpeg*, int frame, int fps, int duration, float quality, float bitrate, int64_t size,
                        int total) {
     std::lock_guard<std::mutex> lock(m);

@@ -12,7 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "transcode_job_support.h"
+#include "engine/engine.h"
+#include "media_probe.h"
 
 namespace vantrel::test {
 namespace {
@@ -63,22 +64,22 @@ class PhoneJob {
   PhoneJob(const std::string& input, const Options& profile, const std::string& output) {
     EnsureLibrariesLoaded();
     engine.ResetEngine();
-    engine.OnTerminate = [this](TCustomFFmpeg*) {
+    engine.SetOnTerminate([this](TCustomFFmpeg*) {
       std::lock_guard<std::mutex> lock(m_);
       ++ends_;
       cv_.notify_all();
-    };
-    engine.OnLog = [this](TCustomFFmpeg*, int, const std::string& msg) {
+    });
+    engine.SetOnLog([this](TCustomFFmpeg*, int, const std::string& msg) {
       if (msg == "Stream mapping:" && setUp) setUp->ArriveAndWait();
-    };
-    engine.OnProgressLine = [this](TCustomFFmpeg*, const std::string&, bool last) {
+    });
+    engine.SetOnProgressLine([this](TCustomFFmpeg*, const std::string&, bool last) {
       Rendezvous* stage = last ? trailer : loop;
       if (stage) stage->ArriveAndWait();
-    };
-    engine.ReportInterval = 0;  // a report after each packet, so the loop surely makes one
-    EXPECT_TRUE(engine.OpenInputFile(input)) << engine.LastError;
+    });
+    engine.SetReportInterval(0);  // a report after each packet, so the loop surely makes one
+    EXPECT_TRUE(engine.OpenInputFile(input)) << engine.LastError();
     for (const auto& [name, value] : profile) engine.SetOption(name, value);
-    EXPECT_TRUE(engine.OpenOutputFile(output)) << engine.LastError;
+    EXPECT_TRUE(engine.OpenOutputFile(output)) << engine.LastError();
   }
 
   void Start() {
@@ -129,8 +130,8 @@ TEST_F(ThreadedJobTest, TwoRealConversionsRunAtOnceAndBothComplete) {
   EXPECT_EQ(one.EndsReported(), 1);
   EXPECT_EQ(two.EndsReported(), 1);
   for (PhoneJob* job : {&one, &two}) {
-    EXPECT_TRUE(job->engine.Completed);
-    EXPECT_FALSE(job->engine.ErrorOccurred) << job->engine.ErrorMessage;
+    EXPECT_TRUE(job->engine.Result().Completed);
+    EXPECT_FALSE(job->engine.Result().ErrorOccurred) << job->engine.Result().ErrorMessage;
   }
   ExpectPlayable(out1, "mpeg4");
   ExpectPlayable(out2, "h263");
@@ -152,8 +153,8 @@ TEST_F(ThreadedJobTest, StopBeforeTheStartEndsOnceAndWritesNothing) {
   ASSERT_NE(held.engine.StartJob(true), nullptr);
   held.engine.StopJob();
   EXPECT_EQ(held.EndsReported(), 1);
-  EXPECT_FALSE(held.engine.Completed);
-  EXPECT_FALSE(held.engine.ErrorOccurred) << held.engine.ErrorMessage;
+  EXPECT_FALSE(held.engine.Result().Completed);
+  EXPECT_FALSE(held.engine.Result().ErrorOccurred) << held.engine.Result().ErrorMessage;
 }
 
 // Starts the job, stops it from this thread once the worker waits at the
@@ -171,8 +172,8 @@ TEST_F(ThreadedJobTest, StopDuringTheSetUpEndsOnce) {
   job.setUp = &setUp;
   StopAt(job, setUp);
   EXPECT_EQ(job.EndsReported(), 1);
-  EXPECT_FALSE(job.engine.Completed);
-  EXPECT_FALSE(job.engine.ErrorOccurred) << job.engine.ErrorMessage;
+  EXPECT_FALSE(job.engine.Result().Completed);
+  EXPECT_FALSE(job.engine.Result().ErrorOccurred) << job.engine.Result().ErrorMessage;
 }
 
 TEST_F(ThreadedJobTest, StopInTheLoopEndsOnceWithAPlayableFile) {
@@ -182,8 +183,8 @@ TEST_F(ThreadedJobTest, StopInTheLoopEndsOnceWithAPlayableFile) {
   job.loop = &loop;
   StopAt(job, loop);
   EXPECT_EQ(job.EndsReported(), 1);
-  EXPECT_FALSE(job.engine.Completed);
-  EXPECT_FALSE(job.engine.ErrorOccurred) << job.engine.ErrorMessage;
+  EXPECT_FALSE(job.engine.Result().Completed);
+  EXPECT_FALSE(job.engine.Result().ErrorOccurred) << job.engine.Result().ErrorMessage;
   ExpectPlayable(out, "h263");
   EXPECT_LT(ProbeFile(out).duration, 3.0) << "the stop ended the loop early";
 }
@@ -195,7 +196,7 @@ TEST_F(ThreadedJobTest, StopDuringTheTrailerEndsOnceWithTheWholeFile) {
   job.trailer = &trailer;
   StopAt(job, trailer);
   EXPECT_EQ(job.EndsReported(), 1);
-  EXPECT_FALSE(job.engine.ErrorOccurred) << job.engine.ErrorMessage;
+  EXPECT_FALSE(job.engine.Result().ErrorOccurred) << job.engine.Result().ErrorMessage;
   ExpectPlayable(out, "mpeg4");
   EXPECT_NEAR(ProbeFile(out).duration, 4.0, 0.2);
 }

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "transcode_job_support.h"
+#include "media_probe.h"
 #include "build_paths.h"
 
 namespace vantrel {

@@ -1,14 +1,15 @@
-// Stream copy from every kind of input into a container that takes its codecs.
+// Stream copy from every kind of input into a container that takes its
+// codecs, through the engine's option language as a caller sets it up.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "transcode_job_support.h"
+#include "engine/engine.h"
+#include "media_probe.h"
+#include "test_support.h"
 
 namespace vantrel {
 namespace {
-
-using test::HandMadeJob;
 
 struct CopyCase {
   const char* input;
@@ -25,12 +26,17 @@ TEST_P(StreamCopyTest, KeepsCodecsPacketsAndDuration) {
   const std::string in = test::Fixture(GetParam().input);
   test::TempDir dir;
   const std::string out = dir / GetParam().output;
-  HandMadeJob job;
-  job.AddInput(in);
-  job.AddOutput(out, {{AVMEDIA_TYPE_VIDEO, true}, {AVMEDIA_TYPE_AUDIO, true}});
-  job.Run();
-  ASSERT_FALSE(job.ErrorOccurred) << job.ErrorMessage;
-  EXPECT_TRUE(job.Completed);
+  test::EnsureLibrariesLoaded();
+  TCustomFFmpeg e;
+  e.ResetEngine();
+  ASSERT_TRUE(e.OpenInputFile(in)) << e.LastError();
+  e.SetOption("vcodec", "copy");
+  e.SetOption("acodec", "copy");
+  ASSERT_TRUE(e.OpenOutputFile(out)) << e.LastError();
+  e.StartJob(false);
+  const TJobResult result = e.Result();
+  ASSERT_FALSE(result.ErrorOccurred) << result.ErrorMessage;
+  EXPECT_TRUE(result.Completed);
 
   const test::Probe source = test::ProbeFile(in), copy = test::ProbeFile(out);
   // A container that flags no key frame (SWF) gives no picture a copy may

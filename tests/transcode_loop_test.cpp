@@ -189,16 +189,16 @@ TEST(AudioVolumeTest, SixteenBitSamplesRoundAndClip) {
   FramePtr f = AudioFrame(AV_SAMPLE_FMT_S16, 2, 2);
   int16_t* s = reinterpret_cast<int16_t*>(f->data[0]);
   s[0] = 1000, s[1] = -1000, s[2] = 20000, s[3] = -20000;
-  test::EngineRig::ApplyVolume(f.get(), 384);
+  TEngineJob::ApplyVolume(f.get(), 384);
   EXPECT_EQ(s[0], 1500);
   EXPECT_EQ(s[1], -1500);
   EXPECT_EQ(s[2], 30000);
   EXPECT_EQ(s[3], -30000);
-  test::EngineRig::ApplyVolume(f.get(), 512);
+  TEngineJob::ApplyVolume(f.get(), 512);
   EXPECT_EQ(s[2], 32767);
   EXPECT_EQ(s[3], -32768);
   EXPECT_EQ(s[0], 3000);
-  test::EngineRig::ApplyVolume(f.get(), 1);  // (3000 * 1 + 128) >> 8
+  TEngineJob::ApplyVolume(f.get(), 1);  // (3000 * 1 + 128) >> 8
   EXPECT_EQ(s[0], 12);
 }
 
@@ -207,13 +207,13 @@ TEST(AudioVolumeTest, PlanarFloatAndUnsignedFormats) {
   FramePtr f = AudioFrame(AV_SAMPLE_FMT_FLTP, 2, 3);
   for (int c = 0; c < 2; ++c)
     for (int i = 0; i < 3; ++i) reinterpret_cast<float*>(f->extended_data[c])[i] = 0.5f;
-  test::EngineRig::ApplyVolume(f.get(), 128);
+  TEngineJob::ApplyVolume(f.get(), 128);
   for (int c = 0; c < 2; ++c)
     for (int i = 0; i < 3; ++i) EXPECT_FLOAT_EQ(reinterpret_cast<float*>(f->extended_data[c])[i], 0.25f);
 
   FramePtr u = AudioFrame(AV_SAMPLE_FMT_U8, 1, 3);
   u->data[0][0] = 128, u->data[0][1] = 228, u->data[0][2] = 0;
-  test::EngineRig::ApplyVolume(u.get(), 512);
+  TEngineJob::ApplyVolume(u.get(), 512);
   EXPECT_EQ(u->data[0][0], 128);  // silence stays silence
   EXPECT_EQ(u->data[0][1], 255);
   EXPECT_EQ(u->data[0][2], 0);

@@ -36,7 +36,7 @@ TEST(ValueLimits, TimeStampArithmeticSaturates) {
   EXPECT_EQ(SatRescale(90000, AVRational{1, 90000}, AVRational{1, 1000000}), 1000000);
 
   // The discontinuity check and the file offset, fed the extremes of a hostile file.
-  OptionEngine e;
+  OptionJob e;
   AVFormatContext* ic = lav::avformat_alloc_context();
   AVStream* st = lav::avformat_new_stream(ic, nullptr);
   st->time_base = AVRational{1, 90000};
@@ -73,17 +73,17 @@ TEST(ValueLimits, FloatsTooLargeForTheirIntegersAreRefused) {
   EXPECT_NE(Refusal([&] { e.SetOption("muxpreload", "3000"); }), "");
   EXPECT_NE(Refusal([&] { e.SetOption("dts_delta_threshold", "1e20"); }), "");
   EXPECT_NE(Refusal([&] { e.SetOption("aq", "-3e7"); }), "");
-  EXPECT_FLOAT_EQ(e.MuxMaxDelay, 0.7f) << "a refused value leaves the option as it was";
+  EXPECT_FLOAT_EQ(e.Options().MuxMaxDelay, 0.7f) << "a refused value leaves the option as it was";
   e.SetOption("muxdelay", "2000");
   e.SetOption("muxpreload", "0.25");
   e.SetOption("dts_delta_threshold", "1e9");
   e.SetOption("aq", "5");
-  EXPECT_FLOAT_EQ(e.MuxMaxDelay, 2000.0f);
-  EXPECT_FLOAT_EQ(e.MuxPreload, 0.25f);
-  e.SetMuxMaxDelay(1e30f);
-  e.SetMuxPreload(1e30f);
-  EXPECT_FLOAT_EQ(e.MuxMaxDelay, 2000.0f);
-  EXPECT_FLOAT_EQ(e.MuxPreload, 0.25f);
+  EXPECT_FLOAT_EQ(e.Options().MuxMaxDelay, 2000.0f);
+  EXPECT_FLOAT_EQ(e.Options().MuxPreload, 0.25f);
+  e.Record().SetMuxMaxDelay(1e30f);
+  e.Record().SetMuxPreload(1e30f);
+  EXPECT_FLOAT_EQ(e.Options().MuxMaxDelay, 2000.0f);
+  EXPECT_FLOAT_EQ(e.Options().MuxPreload, 0.25f);
 }
 
 // The statistics file is named after the clock, each field two digits wide.
@@ -105,7 +105,7 @@ TEST(ValueLimits, ZeroPaddedDirectivesAndTheStatisticsFileName) {
   const std::string before = clock();
   e.SetOption("vstats", "");
   const std::string after = clock();
-  const std::string name = e.VStatsFileName.get();
+  const std::string name = e.Options().VStatsFileName;
   const std::string base = name.substr(name.rfind('/') + 1);
   EXPECT_TRUE(base == "vstats_" + before + ".log" || base == "vstats_" + after + ".log") << name;
 }

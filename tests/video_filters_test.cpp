@@ -24,9 +24,9 @@ TEST(VideoFilters, PicturesMatchTheReferenceToolWithTheSameFilter) {
     const size_t bytes = size_t(c.width) * c.height * 3 / 2;
     RawVideoJob job;
     job.Options({{"vfilters", c.filters}});
-    ASSERT_TRUE(job.Open(tmp / "ours.yuv")) << job.e.LastError;
+    ASSERT_TRUE(job.Open(tmp / "ours.yuv")) << job.e.LastError();
     job.e.StartJob(false);
-    ASSERT_TRUE(job.e.Completed) << job.e.ErrorMessage;
+    ASSERT_TRUE(job.e.Result().Completed) << job.e.Result().ErrorMessage;
     std::string out;
     ASSERT_EQ(test::RunCommand("ffmpeg -v error -y -i '" + test::Fixture("fps25_10s.avi") + "' -an -vf '" +
                                    c.filters + "' -pix_fmt yuv420p -f rawvideo '" + (tmp / "ref.yuv") + "'",
@@ -58,8 +58,8 @@ TEST(VideoFilters, RefusalsCarryTheirReasons) {
     RawVideoJob job;
     job.Options({{"vfilters", "hflip,nosuchfilter"}});
     EXPECT_FALSE(job.Open(tmp / "a.yuv"));
-    EXPECT_EQ(job.e.LastError.rfind("Error opening filters: ", 0), 0u) << job.e.LastError;
-    EXPECT_NE(job.e.LastError.find("hflip,nosuchfilter"), std::string::npos) << job.e.LastError;
+    EXPECT_EQ(job.e.LastError().rfind("Error opening filters: ", 0), 0u) << job.e.LastError();
+    EXPECT_NE(job.e.LastError().find("hflip,nosuchfilter"), std::string::npos) << job.e.LastError();
     job.Options({{"vfilters", "scale=w=oops"}});
     EXPECT_FALSE(job.Open(tmp / "a.yuv"));
   }
@@ -67,18 +67,18 @@ TEST(VideoFilters, RefusalsCarryTheirReasons) {
     SCOPED_TRACE("crop bands given after the output was set refuse the graph");
     RawVideoJob job;
     job.Options({{"vfilters", "hflip"}});
-    ASSERT_TRUE(job.Open(tmp / "b.yuv")) << job.e.LastError;
+    ASSERT_TRUE(job.Open(tmp / "b.yuv")) << job.e.LastError();
     job.Options({{"croptop", "8"}});
     job.e.StartJob(false);
-    EXPECT_EQ(job.e.ErrorMessage, "Error opening filters: Cannot enable crop options and filters at the same time.");
+    EXPECT_EQ(job.e.Result().ErrorMessage, "Error opening filters: Cannot enable crop options and filters at the same time.");
   }
   {
     SCOPED_TRACE("pad bands with a filter that changes the size");
     RawVideoJob job;
     job.Options({{"vfilters", "pad=iw+16:ih"}, {"padtop", "16"}});
-    ASSERT_TRUE(job.Open(tmp / "c.yuv")) << job.e.LastError;
+    ASSERT_TRUE(job.Open(tmp / "c.yuv")) << job.e.LastError();
     job.e.StartJob(false);
-    EXPECT_EQ(job.e.ErrorMessage,
+    EXPECT_EQ(job.e.Result().ErrorMessage,
               "Error opening filters: Cannot enable pad options and the filters which resize frame at the same "
               "time. (crop, rotate, scale, transpose, etc.)");
   }
@@ -86,9 +86,9 @@ TEST(VideoFilters, RefusalsCarryTheirReasons) {
     SCOPED_TRACE("pad bands with a filter that keeps the size are padded after it");
     RawVideoJob job;
     job.Options({{"vfilters", "hflip"}, {"padtop", "16"}, {"padbottom", "16"}});
-    ASSERT_TRUE(job.Open(tmp / "d.yuv")) << job.e.LastError;
+    ASSERT_TRUE(job.Open(tmp / "d.yuv")) << job.e.LastError();
     job.e.StartJob(false);
-    EXPECT_TRUE(job.e.Completed) << job.e.ErrorMessage;
+    EXPECT_TRUE(job.e.Result().Completed) << job.e.Result().ErrorMessage;
     EXPECT_EQ(test::ReadPictures(tmp / "d.yuv", size_t(176) * 176 * 3 / 2).size(), size_t(test::kFixturePictures));
   }
 }

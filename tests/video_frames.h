@@ -29,17 +29,17 @@ struct RawVideoJob {
   RawVideoJob() {
     EnsureLibrariesLoaded();
     e.ResetEngine();
-    e.OnLog = [this](TCustomFFmpeg*, int, const std::string& msg) {
+    e.SetOnLog([this](TCustomFFmpeg*, int, const std::string& msg) {
       std::lock_guard<std::mutex> lock(logLock);
       logs.push_back(msg);
-    };
+    });
   }
   void Options(const std::vector<std::pair<std::string, std::string>>& options) {
     for (const auto& [name, value] : options) e.SetOption(name, value);
   }
   // Opens the fixture and the raw output; false when the output is refused.
   bool Open(const std::string& out) {
-    EXPECT_TRUE(e.OpenInputFile(Fixture("fps25_10s.avi"))) << e.LastError;
+    EXPECT_TRUE(e.OpenInputFile(Fixture("fps25_10s.avi"))) << e.LastError();
     Options({{"an", ""}, {"f", "rawvideo"}, {"vcodec", "rawvideo"}, {"pix_fmt", "yuv420p"}});
     return e.OpenOutputFile(out);
   }
@@ -65,9 +65,9 @@ inline std::vector<std::string> PlainPictures(const std::string& out,
                                               const std::vector<std::pair<std::string, std::string>>& options = {}) {
   RawVideoJob job;
   job.Options(options);
-  EXPECT_TRUE(job.Open(out)) << job.e.LastError;
+  EXPECT_TRUE(job.Open(out)) << job.e.LastError();
   job.e.StartJob(false);
-  EXPECT_TRUE(job.e.Completed) << job.e.ErrorMessage;
+  EXPECT_TRUE(job.e.Result().Completed) << job.e.Result().ErrorMessage;
   return ReadPictures(out, kFixturePictureBytes);
 }
 

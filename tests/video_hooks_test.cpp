@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 #include <set>
 #include <stdexcept>
 
@@ -36,9 +37,9 @@ std::set<size_t> Span(size_t first, size_t last) {
 }
 
 std::vector<std::string> HookedPictures(RawVideoJob& job, const std::string& out) {
-  EXPECT_TRUE(job.Open(out)) << job.e.LastError;
+  EXPECT_TRUE(job.Open(out)) << job.e.LastError();
   job.e.StartJob(false);
-  EXPECT_TRUE(job.e.Completed) << job.e.ErrorMessage;
+  EXPECT_TRUE(job.e.Result().Completed) << job.e.Result().ErrorMessage;
   return test::ReadPictures(out, test::kFixturePictureBytes);
 }
 
@@ -61,10 +62,10 @@ TEST(FrameHooks, RangesAndBeforeHookChooseExactlyTheHookedPictures) {
     RawVideoJob job;
     job.Options({{"vhook", kInvertBox + "|0|0|16|16"}});
     int calls = 0;
-    job.e.OnBeforeHook = [&](TCustomFFmpeg*, int64_t t, THookAction& a) {
+    job.e.SetOnBeforeHook([&](TCustomFFmpeg*, int64_t t, THookAction& a) {
       ++calls;
       a = t >= 4000000 ? haStop : haContinue;
-    };
+    });
     EXPECT_EQ(ChangedPictures(plain, HookedPictures(job, tmp / "stop.yuv")), Span(0, 99));
     EXPECT_EQ(calls, 101);
   }
@@ -72,9 +73,9 @@ TEST(FrameHooks, RangesAndBeforeHookChooseExactlyTheHookedPictures) {
     SCOPED_TRACE("a before-hook that raises stops the hooks, not the job");
     RawVideoJob job;
     job.Options({{"vhook", kInvertBox}});
-    job.e.OnBeforeHook = [](TCustomFFmpeg*, int64_t t, THookAction&) {
+    job.e.SetOnBeforeHook([](TCustomFFmpeg*, int64_t t, THookAction&) {
       if (t >= 400000) throw std::runtime_error("boom");
-    };
+    });
     EXPECT_EQ(ChangedPictures(plain, HookedPictures(job, tmp / "raise.yuv")), Span(0, 9));
     EXPECT_TRUE(job.Logged("Error occurs OnBeforeHook: boom"));
   }
@@ -86,7 +87,10 @@ TEST(CustomHook, DrawingChangesThePicturesUntilTheHandlerStops) {
   const auto plain = test::PlainPictures(tmp / "plain.yuv");
   RawVideoJob job;
   std::vector<int> numbers;
-  job.e.OnCustomHook = [&](TCustomFFmpeg*, THookBitmap& bmp, int n, int64_t t, bool& update, bool& stop) {
+  // Held by the handler only: the engine lets the handler go when it stops.
+  auto handlerHeld = std::make_shared<int>();
+  job.e.SetOnCustomHook([&, handlerHeld](TCustomFFmpeg*, THookBitmap& bmp, int n, int64_t t, bool& update,
+                                         bool& stop) {
     EXPECT_EQ(t, int64_t(n - 1) * 40000);
     EXPECT_EQ(bmp.Width(), test::kFixtureWidth);
     numbers.push_back(n);
@@ -94,11 +98,11 @@ TEST(CustomHook, DrawingChangesThePicturesUntilTheHandlerStops) {
       for (int x = 0; x < 16 * 3; ++x) bmp.ScanLine(y)[x] = 255;
     EXPECT_TRUE(update);
     stop = n == 50;  // this picture is still written back
-  };
+  });
   const auto hooked = HookedPictures(job, tmp / "custom.yuv");
   ASSERT_EQ(numbers.size(), 50u);
   EXPECT_EQ(numbers.back(), 50);
-  EXPECT_FALSE(job.e.OnCustomHook);
+  EXPECT_EQ(handlerHeld.use_count(), 1) << "the handler was let go";
   ASSERT_EQ(hooked.size(), plain.size());
   for (size_t i = 0; i < hooked.size(); ++i) {
     SCOPED_TRACE(i);
@@ -120,11 +124,11 @@ TEST(CustomHook, HandlerThatRaisesLeavesEveryPictureAndTheJobGoing) {
   const auto plain = test::PlainPictures(tmp / "plain.yuv");
   RawVideoJob job;
   int calls = 0;
-  job.e.OnCustomHook = [&](TCustomFFmpeg*, THookBitmap& bmp, int, int64_t, bool&, bool&) {
+  job.e.SetOnCustomHook([&](TCustomFFmpeg*, THookBitmap& bmp, int, int64_t, bool&, bool&) {
     ++calls;
     bmp.ScanLine(0)[0] = 0;
     throw std::runtime_error("boom");
-  };
+  });
   EXPECT_TRUE(HookedPictures(job, tmp / "raise.yuv") == plain);
   EXPECT_EQ(calls, test::kFixturePictures);
   EXPECT_TRUE(job.Logged("Error occurs OnCustomHook: boom"));
@@ -145,7 +149,7 @@ TEST(FrameHooks, RefusedPluginsNameTheArgument) {
     } catch (const FFMpegException& x) {
       EXPECT_EQ(std::string(x.what()), "Failed to add video hook function: " + arg);
     }
-    EXPECT_FALSE(e.UsingVhook);
+    EXPECT_FALSE(e.Options().UsingVhook);
   }
 }
 
@@ -180,12 +184,12 @@ TEST(FrameHooks, JobStoppedHalfWayReleasesEveryHook) {
     RawVideoJob job;
     job.Options({{"vhook", kInvertBox}, {"vhook", kInvertBox + " 0 0 8 8"}, {"vfilters", "hflip"}});
     EXPECT_EQ(liveContexts(), 2);
-    job.e.OnBeforeHook = [&](TCustomFFmpeg* e, int64_t t, THookAction&) {
+    job.e.SetOnBeforeHook([&](TCustomFFmpeg* e, int64_t t, THookAction&) {
       if (t >= 2000000) e->RequestStop();
-    };
-    ASSERT_TRUE(job.Open(tmp / "stopped.yuv")) << job.e.LastError;
+    });
+    ASSERT_TRUE(job.Open(tmp / "stopped.yuv")) << job.e.LastError();
     job.e.StartJob(false);
-    EXPECT_FALSE(job.e.Completed);
+    EXPECT_FALSE(job.e.Result().Completed);
     EXPECT_LT(test::ReadPictures(tmp / "stopped.yuv", test::kFixturePictureBytes).size(), 60u);
   }
   EXPECT_EQ(liveContexts(), 0);

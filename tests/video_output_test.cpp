@@ -277,7 +277,7 @@ TEST(Scaling, LargerPictureWithoutAnnouncedScalingIsScaledToo) {
 TEST(VideoStats, OneLinePerPictureInTheStatisticsFormat) {
   TOutputRig rig;
   const std::string stats = rig.Dir / "vstats.log";
-  rig.Engine.VStatsFileName.reset(lav::av_strdup(stats.c_str()));
+  rig.Engine.VStatsFileName = stats;
   OpenMpeg4(rig, AVRational{1, 25});
   FramePtr pic = MakePicture(W, H);
   for (int i = 0; i < 3; ++i) {
@@ -302,7 +302,7 @@ TEST(VideoStats, OneLinePerPictureInTheStatisticsFormat) {
 
 TEST(VideoStats, UnwritableFileIsRefusedWithItsName) {
   TOutputRig rig;
-  rig.Engine.VStatsFileName.reset(lav::av_strdup("/nonexistent-dir/vstats.log"));
+  rig.Engine.VStatsFileName = "/nonexistent-dir/vstats.log";
   OpenMpeg4(rig, AVRational{1, 25});
   try {
     rig.Engine.WriteVideoStats(rig.Oc, rig.Ost, 100);

@@ -15,6 +15,7 @@
 namespace {
 
 using vantrel::TCustomFFmpeg;
+using vantrel::TJobResult;
 using vantrel::cli::ConsoleOutput;
 using vantrel::cli::Step;
 
@@ -121,17 +122,17 @@ int ApplySteps(TCustomFFmpeg& engine, const vantrel::cli::Arguments& args,
     switch (step.kind) {
       case Step::Input:
         if (!engine.OpenInputFile(vantrel::cli::EngineFileName(step.value)) && !signals.Received())
-          status = Fail(vantrel::cli::WithReason(engine.LastError, vantrel::cli::InputReason(step.value)));
+          status = Fail(vantrel::cli::WithReason(engine.LastError(), vantrel::cli::InputReason(step.value)));
         break;
       case Step::Output:
         if (!engine.OpenOutputFile(vantrel::cli::EngineFileName(step.value)))
-          status = Fail(vantrel::cli::WithReason(engine.LastError, vantrel::cli::OutputReason(step.value)));
+          status = Fail(vantrel::cli::WithReason(engine.LastError(), vantrel::cli::OutputReason(step.value)));
         break;
       case Step::Option:
         status = ApplyOption(engine, step);
         break;
     }
-    vantrel::cli::FollowEngineVerbosity(engine.Verbose);
+    vantrel::cli::FollowEngineVerbosity(engine.Options().Verbose);
     if (signals.Received()) return kExitInterrupted;
     if (status != kExitOk) return status;
   }
@@ -142,14 +143,15 @@ int RunJob(const vantrel::cli::Arguments& args, vantrel::cli::StopSignals& signa
   TCustomFFmpeg engine;
   engine.ResetEngine();
   // A file that appears at an output's name while the job runs is not replaced either.
-  if (args.overwrite == vantrel::cli::Overwrite::Never) engine.OutputCollision = TCustomFFmpeg::TOutputCollision::Refuse;
-  engine.OnLog = [&console](TCustomFFmpeg*, int level, const std::string& msg) {
+  if (args.overwrite == vantrel::cli::Overwrite::Never)
+    engine.SetOutputCollision(TCustomFFmpeg::TOutputCollision::Refuse);
+  engine.SetOnLog([&console](TCustomFFmpeg*, int level, const std::string& msg) {
     // The error that ends the job is printed once, as the tool's own message.
     if (level >= 0) console.Line(msg);
-  };
-  engine.OnProgressLine = [&console](TCustomFFmpeg*, const std::string& line, bool last) {
+  });
+  engine.SetOnProgressLine([&console](TCustomFFmpeg*, const std::string& line, bool last) {
     console.Progress(line, last);
-  };
+  });
   // An unknown name takes the next argument as its value, which may be "-i":
   // the name is the error to report, not the input file that then looks
   // like an existing output.
@@ -164,9 +166,10 @@ int RunJob(const vantrel::cli::Arguments& args, vantrel::cli::StopSignals& signa
   signals.Finish();
   signals.Detach();
   if (status != kExitOk) return status;
-  if (signals.Received() && !engine.ErrorOccurred) return kExitInterrupted;
-  if (engine.ErrorOccurred) return Fail(engine.ErrorMessage);
-  return engine.Completed ? kExitOk : kExitInterrupted;
+  const TJobResult result = engine.Result();
+  if (signals.Received() && !result.ErrorOccurred) return kExitInterrupted;
+  if (result.ErrorOccurred) return Fail(result.ErrorMessage);
+  return result.Completed ? kExitOk : kExitInterrupted;
 }
 
 }  // namespace

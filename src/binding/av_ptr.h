@@ -45,9 +45,12 @@ struct FormatContextDeleter {
 };
 // An output context: its byte stream, when the engine opened one (the
 // format writes to a file of its own), is closed before the context goes.
+// CloseIO may close it earlier; its result is the close's (0 when nothing
+// was open), for an owner that keeps a file only when it closed cleanly.
 struct OutputContextDeleter {
-  static void CloseIO(AVFormatContext* c) {
-    if (c && c->oformat && !(c->oformat->flags & AVFMT_NOFILE) && c->pb) lav::avio_closep(&c->pb);
+  static int CloseIO(AVFormatContext* c) {
+    if (c && c->oformat && !(c->oformat->flags & AVFMT_NOFILE) && c->pb) return lav::avio_closep(&c->pb);
+    return 0;
   }
   void operator()(AVFormatContext* c) const {
     CloseIO(c);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "engine/options/option_record.h"
+
 namespace vantrel {
 namespace {
 
@@ -16,7 +18,7 @@ std::string TagText(const char (&Tag)[N]) {
   return std::string(Tag, strnlen(Tag, N));
 }
 
-void GenericWhenPositive(TCustomFFmpeg& e, const char* Name, int32_t Value) {
+void GenericWhenPositive(TOptionRecord& e, const char* Name, int32_t Value) {
   if (Value > 0) e.ApplyGenericOptionInt(Name, Value);
 }
 
@@ -35,14 +37,14 @@ std::string UtcDateText(int64_t Seconds) {
 
 // "Now" is taken from the clock in UTC: going through the local date and
 // the standard-time offset would stamp it an hour off in summer.
-void ApplyTimestamp(TCustomFFmpeg& e, TDateTime Stamp) {
+void ApplyTimestamp(TOptionRecord& e, TDateTime Stamp) {
   if (Stamp == 0.0)
     e.SetOption("timestamp", UtcDateText(int64_t(std::time(nullptr))));
   else if (Stamp > 0.0)
     e.SetOption("timestamp", UtcDateText(DateTimeToUnixUTC(Stamp)));
 }
 
-void ApplyMuxer(TCustomFFmpeg& e, const TOutputOptions& o) {
+void ApplyMuxer(TOptionRecord& e, const TOutputOptions& o) {
   if (!o.FileFormat.empty()) e.SetOutputFormat(o.FileFormat);
   GenericWhenPositive(e, "packetsize", o.PacketSize);
   GenericWhenPositive(e, "muxrate", o.MuxRate);
@@ -50,7 +52,7 @@ void ApplyMuxer(TCustomFFmpeg& e, const TOutputOptions& o) {
   e.SetMuxPreload(o.MuxPreload);
 }
 
-void ApplyAudio(TCustomFFmpeg& e, const TOutputOptions& o) {
+void ApplyAudio(TOptionRecord& e, const TOutputOptions& o) {
   e.OptCodecName("acodec", o.AudioCodec);
   if (o.DisableAudio) e.SetOption("an", "");
   e.SetAudioVolume(o.AudioVolume);
@@ -63,7 +65,7 @@ void ApplyAudio(TCustomFFmpeg& e, const TOutputOptions& o) {
   e.OptCodecTag("atag", o.AudioTag);
 }
 
-void ApplyPicture(TCustomFFmpeg& e, const TOutputOptions& o) {
+void ApplyPicture(TOptionRecord& e, const TOutputOptions& o) {
   e.OptCodecName("vcodec", o.VideoCodec);
   if (o.DisableVideo) e.SetOption("vn", "");
   e.OptFrameRate(o.FrameRate);
@@ -84,7 +86,7 @@ void ApplyPicture(TCustomFFmpeg& e, const TOutputOptions& o) {
   e.OptPadColor(int(o.PadColor & 0x00FFFFFFu));
 }
 
-void ApplyVideoRate(TCustomFFmpeg& e, const TOutputOptions& o) {
+void ApplyVideoRate(TOptionRecord& e, const TOutputOptions& o) {
   GenericWhenPositive(e, "gop", o.GopSize);
   GenericWhenPositive(e, "vb", o.VideoBitrate);
   GenericWhenPositive(e, "maxrate", o.VideoMaxRate);
@@ -96,7 +98,7 @@ void ApplyVideoRate(TCustomFFmpeg& e, const TOutputOptions& o) {
   if (!o.VideoFilters.empty()) e.SetOption("vfilters", o.VideoFilters);
 }
 
-void ApplyStreamsAndTime(TCustomFFmpeg& e, const TOutputOptions& o) {
+void ApplyStreamsAndTime(TOptionRecord& e, const TOutputOptions& o) {
   if (o.DisableSubtitle) e.SetOption("sn", "");
   e.SetOption("slang", o.SubtitleLanguage);
   // The option language can only switch copying on; the record also
@@ -105,12 +107,12 @@ void ApplyStreamsAndTime(TCustomFFmpeg& e, const TOutputOptions& o) {
   if (o.CopyTimestamps)
     e.SetOption("copyts", "");
   else
-    e.CopyTs = false;
+    e.Fields().CopyTs = false;
   e.SetRecordingTimeMs(o.Duration);
   ApplyTimestamp(e, o.Timestamp);
 }
 
-void ApplyMetadata(TCustomFFmpeg& e, const TOutputOptions& o) {
+void ApplyMetadata(TOptionRecord& e, const TOutputOptions& o) {
   e.SetYear(o.Year);
   e.SetTrack(o.Track);
   e.SetTitle(TagText(o.Title));
@@ -121,54 +123,56 @@ void ApplyMetadata(TCustomFFmpeg& e, const TOutputOptions& o) {
   e.SetGenre(TagText(o.Genre));
 }
 
-void ApplyDecoding(TCustomFFmpeg& e, const TInputOptions& o) {
+void ApplyDecoding(TOptionRecord& e, const TInputOptions& o) {
   GenericWhenPositive(e, "lowres", o.LowRes);
   GenericWhenPositive(e, "skip_loop_filter", o.SkipLoopFilter);
-  if (o.SkipDroppedPictures) e.SkipDroppedPictures = true;
-  if (o.HalveBeforeScaling) e.PrescaleHalving = true;
-  if (o.DecoderThreads > 1) e.VideoDecoderThreads = o.DecoderThreads;
+  if (o.SkipDroppedPictures) e.Fields().SkipDroppedPictures = true;
+  if (o.HalveBeforeScaling) e.Fields().PrescaleHalving = true;
+  if (o.DecoderThreads > 1) e.Fields().VideoDecoderThreads = o.DecoderThreads;
 }
 
-void ApplyExistingOutput(TCustomFFmpeg& e, const TOutputOptions& o) {
+void ApplyExistingOutput(TOptionRecord& e, const TOutputOptions& o) {
   using C = TCustomFFmpeg::TOutputCollision;
   switch (o.ExistingOutput) {
     case eoReplace:
-      e.OutputCollision = C::Replace;
+      e.Engine().SetOutputCollision(C::Replace);
       break;
     case eoRefuse:
-      e.OutputCollision = C::Refuse;
+      e.Engine().SetOutputCollision(C::Refuse);
       break;
     case eoNumber:
-      e.OutputCollision = C::Number;
+      e.Engine().SetOutputCollision(C::Number);
       break;
     case eoEngineDefault:
       break;
   }
-  if (o.DiscardStoppedOutput) e.KeepStoppedOutput = false;
+  if (o.DiscardStoppedOutput) e.Engine().SetKeepStoppedOutput(false);
 }
 
 }  // namespace
 
 void ApplyInputOptions(TCustomFFmpeg& Engine, const TInputOptions& Options) {
   ApplyOptionText(Engine, Options.ExtOptions);
-  ApplyDecoding(Engine, Options);
-  if (Options.LocalFileOnly) Engine.LocalInputsOnly = true;
-  if (!Options.FileFormat.empty()) Engine.SetInputFormat(Options.FileFormat);
+  TOptionRecord record(Engine);
+  ApplyDecoding(record, Options);
+  if (Options.LocalFileOnly) Engine.SetLocalInputsOnly(true);
+  if (!Options.FileFormat.empty()) record.SetInputFormat(Options.FileFormat);
   const int64_t start = int64_t(Options.StartTime) * 1000;
-  if (start > 0) Engine.SetStartTime(start);
-  if (Options.ProgramID >= 0) Engine.SetProgramId(Options.ProgramID);
+  if (start > 0) record.SetStartTime(start);
+  if (Options.ProgramID >= 0) record.SetProgramId(Options.ProgramID);
 }
 
 void ApplyOutputOptions(TCustomFFmpeg& Engine, const TOutputOptions& Options) {
   ApplyOptionText(Engine, Options.ExtOptions);
-  ApplyMuxer(Engine, Options);
-  ApplyAudio(Engine, Options);
-  ApplyPicture(Engine, Options);
-  ApplyVideoRate(Engine, Options);
-  ApplyStreamsAndTime(Engine, Options);
-  ApplyMetadata(Engine, Options);
+  TOptionRecord record(Engine);
+  ApplyMuxer(record, Options);
+  ApplyAudio(record, Options);
+  ApplyPicture(record, Options);
+  ApplyVideoRate(record, Options);
+  ApplyStreamsAndTime(record, Options);
+  ApplyMetadata(record, Options);
   ApplyTarget(Engine, Options);
-  ApplyExistingOutput(Engine, Options);
+  ApplyExistingOutput(record, Options);
 }
 
 void ApplyTarget(TCustomFFmpeg& Engine, const TOutputOptions& Options) {
@@ -176,7 +180,7 @@ void ApplyTarget(TCustomFFmpeg& Engine, const TOutputOptions& Options) {
   if (Options.TargetType < 1 || Options.TargetType > 3) return;
   const char* norm = Options.TargetNorm == 1 ? "pal" : Options.TargetNorm == 2 ? "ntsc" : "auto";
   const char* fallback = Options.TargetFallbackNorm == 1 ? "pal" : "ntsc";
-  Engine.SetTarget(kKinds[Options.TargetType - 1], norm, fallback);
+  TOptionRecord(Engine).SetTarget(kKinds[Options.TargetType - 1], norm, fallback);
 }
 
 }  // namespace vantrel

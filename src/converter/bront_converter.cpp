@@ -53,9 +53,9 @@ void TCustomBrontConverter::SetProgressInterval(int Value) { FProgressInterval =
 // ---- tasks ----
 
 void TCustomBrontConverter::ResetTask(TFFmpeg& Task) {
-  Task.OnLog = [this](TCustomFFmpeg* Sender, int ALevel, const std::string& AMsg) {
+  Task.SetOnLog([this](TCustomFFmpeg* Sender, int ALevel, const std::string& AMsg) {
     HandleLog(static_cast<TFFmpeg*>(Sender), ALevel, AMsg);
-  };
+  });
   Task.ResetEngine();
   Task.SetVerbose(EngineLogLevel(FLogLevel));
 }
@@ -68,7 +68,7 @@ bool TCustomBrontConverter::ApplyAndOpenInput(TFFmpeg& Task, const std::string& 
     ApplyInputOptions(Task, Task.InputOptions);
   }
   if (!Task.OpenInputFile(AFileName)) {
-    AError = Task.LastError;
+    AError = Task.LastError();
     return false;
   }
   Task.Probe.AttachContext(Task.LastInputContext());
@@ -81,7 +81,7 @@ int TCustomBrontConverter::AddTask(const std::string& AFileName, TInputOptions* 
   try {
     ResetTask(*task);
     if (!ApplyAndOpenInput(*task, AFileName, AInputOptions, FLastErrMsg)) {
-      task->OnLog = nullptr;
+      task->SetOnLog(nullptr);
       return -1;
     }
   } catch (const std::exception& e) {
@@ -95,12 +95,12 @@ int TCustomBrontConverter::AddTask(const std::string& AFileName, TInputOptions* 
 }
 
 void TCustomBrontConverter::ConnectEvents(TFFmpeg& Task) {
-  Task.OnProgress = [this](TCustomFFmpeg* Sender, int AFrameNumber, int AFPS, int ACurrentDuration, float AQuality,
+  Task.SetOnProgress([this](TCustomFFmpeg* Sender, int AFrameNumber, int AFPS, int ACurrentDuration, float AQuality,
                            float ABitRate, int64_t ACurrentSize, int ATotalOutputDuration) {
     HandleProgress(static_cast<TFFmpeg*>(Sender), AFrameNumber, AFPS, ACurrentDuration, AQuality, ABitRate,
                    ACurrentSize, ATotalOutputDuration);
-  };
-  Task.OnTerminate = [this](TCustomFFmpeg* Sender) { HandleTerminate(static_cast<TFFmpeg*>(Sender)); };
+  });
+  Task.SetOnTerminate([this](TCustomFFmpeg* Sender) { HandleTerminate(static_cast<TFFmpeg*>(Sender)); });
 }
 
 bool TCustomBrontConverter::SetOutputFile(int AIndex, const std::string& AFileName, TOutputOptions* AOutputOptions) {
@@ -126,21 +126,21 @@ bool TCustomBrontConverter::ApplyAndOpenOutput(TFFmpeg& Task, const std::string&
     ConnectHooks(Task, Task.OutputOptions);
   }
   if (Task.OpenOutputFile(AFileName)) return true;
-  FLastErrMsg = Task.LastError;
+  FLastErrMsg = Task.LastError();
   return false;
 }
 
 // Exactly one of the three: the custom hook, the before-hook, or the ranges.
 void TCustomBrontConverter::ConnectHooks(TFFmpeg& Task, const TOutputOptions& Options) {
   if (Options.UseCustomHook) {
-    Task.OnCustomHook = [this](TCustomFFmpeg* Sender, THookBitmap& ABitmap, int AFrameNumber, int64_t APTS,
+    Task.SetOnCustomHook([this](TCustomFFmpeg* Sender, THookBitmap& ABitmap, int AFrameNumber, int64_t APTS,
                                bool& AUpdate, bool& AStopHook) {
       HandleCustomHook(static_cast<TFFmpeg*>(Sender), ABitmap, AFrameNumber, APTS, AUpdate, AStopHook);
-    };
+    });
   } else if (Options.UseBeforeHook) {
-    Task.OnBeforeHook = [this](TCustomFFmpeg* Sender, int64_t APTS, THookAction& AHookAction) {
+    Task.SetOnBeforeHook([this](TCustomFFmpeg* Sender, int64_t APTS, THookAction& AHookAction) {
       HandleBeforeHook(static_cast<TFFmpeg*>(Sender), APTS, AHookAction);
-    };
+    });
   } else {
     ParseHookRanges(Task, Options.HookRanges);
   }

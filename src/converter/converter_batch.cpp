@@ -80,7 +80,7 @@ void TCustomBrontConverter::StartTask(int AIndex) {
     std::lock_guard<std::recursive_mutex> lock(FLock);
     task = FTasks.Items(AIndex);
     if (!task) return;
-    task->ReportInterval = int64_t(FProgressInterval) * 1000;
+    task->SetReportInterval(int64_t(FProgressInterval) * 1000);
     task->SetVerbose(EngineLogLevel(FLogLevel));
     task->ThreadID = FParallel <= 0 ? CurrentThreadID() : 0;
   }
@@ -99,9 +99,7 @@ void TCustomBrontConverter::StartTask(int AIndex) {
 void TCustomBrontConverter::HandleTerminate(TFFmpeg* Sender) {
   if (!Sender) return;
   const int index = IndexOf(Sender);
-  const bool completed = Sender->Completed;
-  const bool failed = Sender->ErrorOccurred;
-  const std::string message = Sender->ErrorMessage;
+  const TJobResult result = Sender->Result();
   TEventOrder::TTurn turn;
   TEventOrder::TTurn endTurn = 0;
   bool last = false;
@@ -121,7 +119,7 @@ void TCustomBrontConverter::HandleTerminate(TFFmpeg* Sender) {
     }
   }
   Raise(turn, [&] {
-    if (OnTerminate) OnTerminate(index, completed, failed, message);
+    if (OnTerminate) OnTerminate(index, result.Completed, result.ErrorOccurred, result.ErrorMessage);
   });
   StartNext(next);
   if (last) EndOfBatch(endTurn);

@@ -37,14 +37,14 @@ bool TPlannedTask::OpenInput(const std::string& AFileName, TInputOptions* AInput
 bool TPlannedTask::SetOutputFile(const std::string& AFileName, TOutputOptions* AOutputOptions) {
   try {
     if (converter_.ApplyAndOpenOutput(task_, AFileName, AOutputOptions)) return true;
-    lastErrMsg_ = task_.LastError;
+    lastErrMsg_ = task_.LastError();
   } catch (const std::exception& e) {
     lastErrMsg_ = e.what();
   }
   return false;
 }
 
-bool TPlannedTask::StopRequested() const { return task_.StopRequested; }
+bool TPlannedTask::StopRequested() const { return task_.StopRequested(); }
 
 void TCustomBrontConverter::StartPlannedConvert(int ACount, int AParallel, TPlanTaskEvent APlan) {
   ClearLogBuffers();
@@ -82,15 +82,14 @@ void TCustomBrontConverter::RunPlannedTask(int APlan) {
     } catch (const std::exception& e) {
       failure = e.what();
     }
-    if (task->StopRequested) {
+    if (task->StopRequested()) {
       // Stopped while being made: not finished, and no error of its own.
       HandleTerminate(task);
     } else if (!failure.empty()) {
-      task->ErrorOccurred = true;
-      task->ErrorMessage = failure;
+      task->SetFailure(failure);
       HandleTerminate(task);
     } else {
-      task->ReportInterval = int64_t(FProgressInterval) * 1000;
+      task->SetReportInterval(int64_t(FProgressInterval) * 1000);
       // The job runs here, on this worker, and reports its own end.
       task->StartJob(false);
     }

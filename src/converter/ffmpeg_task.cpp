@@ -65,7 +65,7 @@ TFFmpeg* TFFmpegList::FindByThreadID(TThreadID AThreadID) const {
   // Tasks run one at a time all share the user-interface thread's id: the
   // one running now wrote the line, not the first that ever ran there.
   for (const auto& task : items_)
-    if (task->ThreadID == AThreadID && task->Running) return task.get();
+    if (task->ThreadID == AThreadID && task->Running()) return task.get();
   for (const auto& task : items_)
     if (task->ThreadID == AThreadID) return task.get();
   return nullptr;

@@ -52,13 +52,13 @@ class HeldThread : public std::enable_shared_from_this<HeldThread> {
   TThreadID id_ = 0;
 };
 
-class TCustomFFmpeg;
+class TEngineJob;
 
 // Runs one engine's job.
 class TFFmpegThread final : public HeldThread {
  public:
-  static std::shared_ptr<TFFmpegThread> Create(TCustomFFmpeg* engine);
-  TCustomFFmpeg* Engine() const { return engine_; }
+  static std::shared_ptr<TFFmpegThread> Create(TEngineJob* engine);
+  TEngineJob* Engine() const { return engine_; }
 
  protected:
   void Execute() override;
@@ -67,16 +67,16 @@ class TFFmpegThread final : public HeldThread {
   struct Token {};
 
  public:
-  TFFmpegThread(Token, TCustomFFmpeg* engine) : engine_(engine) {}
+  TFFmpegThread(Token, TEngineJob* engine) : engine_(engine) {}
 
  private:
-  TCustomFFmpeg* engine_;
+  TEngineJob* engine_;
 };
 
 // Reports the end of a job that was stopped before it ever ran.
 class TDoTerminateThread final : public HeldThread {
  public:
-  static std::shared_ptr<TDoTerminateThread> Create(TCustomFFmpeg* engine);
+  static std::shared_ptr<TDoTerminateThread> Create(TEngineJob* engine);
 
  protected:
   void Execute() override;
@@ -85,10 +85,10 @@ class TDoTerminateThread final : public HeldThread {
   struct Token {};
 
  public:
-  TDoTerminateThread(Token, TCustomFFmpeg* engine) : engine_(engine) {}
+  TDoTerminateThread(Token, TEngineJob* engine) : engine_(engine) {}
 
  private:
-  TCustomFFmpeg* engine_;
+  TEngineJob* engine_;
 };
 
 }  // namespace vantrel

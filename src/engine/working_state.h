@@ -1,8 +1,7 @@
 // The working state of one engine: the files it opened and the tables its
 // job builds from them, the library option holders behind the generic
 // options, and the objects the loop reuses from packet to packet. None of it
-// is part of what a caller uses; the engine keeps it as a protected base, so
-// a task class derived from the engine may reach it and nothing else can.
+// is part of what a caller uses: it is a base of the job (job/engine_job.h).
 #pragma once
 
 #include <cstdint>
@@ -15,6 +14,7 @@
 #include "engine/engine_types.h"
 #include "engine/frame_hook.h"
 #include "engine/hook_bitmap.h"
+#include "engine/transcode/opened_codecs.h"
 #include "engine/transcode_state.h"
 #include "engine/unique_fd.h"
 
@@ -78,9 +78,6 @@ struct TEngineWorkingState {
   CodecContextPtr CodecOptions[5];
   FormatContextPtr FormatOptions;
   ScalerPtr ScalerOptions;
-  // The names of the generic options set so far, in order, for copying
-  // them into each new context.
-  std::vector<std::string> GenericOptionNames;
   // Options private to a muxer, name and value, in the order given.
   std::vector<std::pair<std::string, std::string>> MuxerOptions;
   // The pending bit-stream filter chain of each kind and the filter names it
@@ -115,8 +112,8 @@ struct TEngineWorkingState {
   // ---- the running job: working tables, totals and counters ----
   // Codec contexts opened by the transcode and not yet closed; the job
   // runner closes whatever is still listed after an error.
-  std::vector<AVCodecContext*> OpenedEncoders;
-  std::vector<AVCodecContext*> OpenedDecoders;
+  TOpenedCodecs OpenedEncoders;
+  TOpenedCodecs OpenedDecoders;
   std::vector<TInputFileState> InputFileStates;
   std::vector<TInputStreamState> InputStreams;
   std::vector<TOutputStreamState> OutputStreams;

@@ -7,18 +7,18 @@
 #include "binding/helpers.h"
 #include "binding/message_format.h"
 #include "engine/audio_frames.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 
-void TCustomFFmpeg::SetUpAudioEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
+void TEngineJob::SetUpAudioEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
   const AVCodecContext* enc = ost.Encoder;
   const AVCodecContext* dec = ist.Decoder;
   ost.AudioResample = enc->sample_rate != dec->sample_rate || AudioSyncMethod > 1 ||
                       enc->ch_layout.nb_channels != dec->ch_layout.nb_channels;
 }
 
-void TCustomFFmpeg::StartAudioEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
+void TEngineJob::StartAudioEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
   const AVCodecContext* enc = ost.Encoder;
   const AVCodecContext* dec = ist.Decoder;
   ost.Fifo.reset(lav::av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels,
@@ -27,7 +27,7 @@ void TCustomFFmpeg::StartAudioEncoding(TOutputStreamState& ost, TInputStreamStat
   OpenResampler(ost, dec->sample_fmt, dec->sample_rate, dec->ch_layout);
 }
 
-void TCustomFFmpeg::EncodeAudio(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
+void TEngineJob::EncodeAudio(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
                                 const AVFrame* samples) {
   if (!ost.Fifo || samples->nb_samples <= 0) return;
   // The decoder may deliver another kind of block than it announced.
@@ -56,7 +56,7 @@ void TCustomFFmpeg::EncodeAudio(AVFormatContext* os, TOutputStreamState& ost, TI
 // the input clock may land a little before them (the file's new offset comes
 // from whichever stream saw the jump first); going back would hand the
 // encoder overlapping frames and the muxer decreasing time stamps.
-void TCustomFFmpeg::FollowInputClock(TOutputStreamState& ost) {
+void TEngineJob::FollowInputClock(TOutputStreamState& ost) {
   const int rate = ost.Encoder->sample_rate;
   const int64_t held = ost.Resampler ? std::max<int64_t>(0, lav::swr_get_delay(ost.Resampler.get(), rate)) : 0;
   const int64_t anchored =
@@ -65,7 +65,7 @@ void TCustomFFmpeg::FollowInputClock(TOutputStreamState& ost) {
   ost.AudioClockSet = true;
 }
 
-void TCustomFFmpeg::EncodeFifoFrame(AVFormatContext* os, TOutputStreamState& ost, int Count) {
+void TEngineJob::EncodeFifoFrame(AVFormatContext* os, TOutputStreamState& ost, int Count) {
   AVCodecContext* enc = ost.Encoder;
   if (!EnsureFrameCapacity(ost.AudioFrame, ost.AudioFrameCapacity, Count, enc->frame_size, enc->sample_fmt,
                            enc->ch_layout, enc->sample_rate))
@@ -77,7 +77,7 @@ void TCustomFFmpeg::EncodeFifoFrame(AVFormatContext* os, TOutputStreamState& ost
   ost.SyncOpts += Count;
 }
 
-void TCustomFFmpeg::EncodeQueuedAudio(AVFormatContext* os, TOutputStreamState& ost) {
+void TEngineJob::EncodeQueuedAudio(AVFormatContext* os, TOutputStreamState& ost) {
   AVAudioFifo* fifo = ost.Fifo.get();
   const int frameSize = ost.Encoder->frame_size;
   const int64_t limit = TicksBeforeRecordingEnd(AVRational{1, ost.Encoder->sample_rate});
@@ -89,7 +89,7 @@ void TCustomFFmpeg::EncodeQueuedAudio(AVFormatContext* os, TOutputStreamState& o
   }
 }
 
-void TCustomFFmpeg::FlushAudioEncoder(AVFormatContext* os, TOutputStreamState& ost) {
+void TEngineJob::FlushAudioEncoder(AVFormatContext* os, TOutputStreamState& ost) {
   AVCodecContext* enc = ost.Encoder;
   // What the resampler still holds belongs to the end of the stream.
   if (ost.Fifo && ost.Resampler) ConvertIntoFifo(ost, nullptr, 0);

@@ -4,7 +4,7 @@
 
 #include "binding/message_format.h"
 #include "engine/audio_frames.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -47,7 +47,7 @@ bool EnsureFrameCapacity(FramePtr& frame, int32_t& capacity, int needed, int min
   return true;
 }
 
-void TCustomFFmpeg::OpenResampler(TOutputStreamState& ost, AVSampleFormat InFormat, int InRate,
+void TEngineJob::OpenResampler(TOutputStreamState& ost, AVSampleFormat InFormat, int InRate,
                                   const AVChannelLayout& InLayout) {
   const AVCodecContext* enc = ost.Encoder;
   ost.ResampleInFormat = InFormat;
@@ -77,7 +77,7 @@ void TCustomFFmpeg::OpenResampler(TOutputStreamState& ost, AVSampleFormat InForm
                                to ? to : "none"));
 }
 
-bool TCustomFFmpeg::ConvertIntoFifo(TOutputStreamState& ost, const uint8_t* const* planes, int Count) {
+bool TEngineJob::ConvertIntoFifo(TOutputStreamState& ost, const uint8_t* const* planes, int Count) {
   const uint8_t* const* out = planes;
   int produced = Count;
   SwrContext* swr = ost.Resampler.get();
@@ -102,7 +102,7 @@ bool TCustomFFmpeg::ConvertIntoFifo(TOutputStreamState& ost, const uint8_t* cons
   return true;
 }
 
-bool TCustomFFmpeg::QueueSilence(TOutputStreamState& ost, const AVFrame* samples, int Count) {
+bool TEngineJob::QueueSilence(TOutputStreamState& ost, const AVFrame* samples, int Count) {
   FramePtr& silence = ost.SilenceFrame;
   const bool fits = silence && silence->format == samples->format && silence->nb_samples >= Count &&
                     silence->ch_layout.nb_channels == samples->ch_layout.nb_channels;
@@ -122,7 +122,7 @@ bool TCustomFFmpeg::QueueSilence(TOutputStreamState& ost, const AVFrame* samples
   return ConvertIntoFifo(ost, silence->extended_data, Count);
 }
 
-bool TCustomFFmpeg::QueueAudio(TOutputStreamState& ost, const AVFrame* samples, const TAudioBlock& block) {
+bool TEngineJob::QueueAudio(TOutputStreamState& ost, const AVFrame* samples, const TAudioBlock& block) {
   if (block.Silence > 0 && !QueueSilence(ost, samples, block.Silence)) return false;
   const AVSampleFormat format = AVSampleFormat(samples->format);
   const int bytes = lav::av_get_bytes_per_sample(format);

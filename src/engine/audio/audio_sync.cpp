@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -16,7 +16,7 @@ constexpr int64_t kSilenceBlockBytes = 131072;  // largest block after inserting
 
 }  // namespace
 
-bool TCustomFFmpeg::CorrectAudioClock(TOutputStreamState& ost, TInputStreamState& ist, const AVFrame* samples,
+bool TEngineJob::CorrectAudioClock(TOutputStreamState& ost, TInputStreamState& ist, const AVFrame* samples,
                                       TAudioBlock& block) {
   const AVCodecContext* enc = ost.Encoder;
   const double queued = lav::av_audio_fifo_size(ost.Fifo.get());

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -55,7 +55,7 @@ void ScalePlane(uint8_t* Data, size_t Count, AVSampleFormat Format, int Volume) 
 
 }  // namespace
 
-void TCustomFFmpeg::ApplyVolume(AVFrame* Frame, int Volume) {
+void TEngineJob::ApplyVolume(AVFrame* Frame, int Volume) {
   if (Volume == 256 || Frame->nb_samples <= 0) return;
   if (lav::av_frame_make_writable(Frame) < 0) return;
   const AVSampleFormat format = AVSampleFormat(Frame->format);

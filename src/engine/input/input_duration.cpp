@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "binding/helpers.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/io_interrupt.h"
 #include "engine/local_input.h"
 
@@ -30,7 +30,7 @@ void TakePacket(const AVFormatContext* ic, const AVPacket* pkt, ScanState& s) {
 
 }  // namespace
 
-int64_t TCustomFFmpeg::ScanInputDuration(AVFormatContext* ic, const std::string& FileName) {
+int64_t TEngineJob::ScanInputDuration(AVFormatContext* ic, const std::string& FileName) {
   // A stream that cannot seek (a pipe, a device) cannot be read twice: a
   // second open would wait for a writer that never comes, or take the
   // packets the job needs.

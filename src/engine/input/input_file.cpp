@@ -7,7 +7,7 @@
 
 #include "binding/helpers.h"
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/log_threshold.h"
 #include "engine/input_open_error.h"
 #include "engine/io_interrupt.h"
@@ -53,19 +53,19 @@ std::string InputOpenError(const std::string& FileName, const AVInputFormat* For
 
 // What one opening consumes, so that options given for one input do not
 // leak into the next.
-void TCustomFFmpeg::ConsumeFileOptions() {
+void TEngineJob::ConsumeFileOptions() {
   InputFormat = nullptr;
   OutputFormat = nullptr;
   VideoChannel = 0;
   RateEmu = 0;
-  VideoCodecName.reset();
-  AudioCodecName.reset();
-  SubtitleCodecName.reset();
+  VideoCodecName.clear();
+  AudioCodecName.clear();
+  SubtitleCodecName.clear();
 }
 
 // The demuxer options standing for the old format parameter block; only
 // values that are set are passed, so demuxers keep their own defaults.
-AVDictionary* TCustomFFmpeg::InputFormatParameters() const {
+AVDictionary* TEngineJob::InputFormatParameters() const {
   AVDictionary* d = nullptr;
   if (ValidRate(FrameRate))
     lav::av_dict_set(&d, "framerate", Format("%d/%d", FrameRate.num, FrameRate.den).c_str(), 0);
@@ -79,19 +79,19 @@ AVDictionary* TCustomFFmpeg::InputFormatParameters() const {
       lav::av_dict_set(&d, "pixel_format", name, 0);
   }
   if (VideoChannel != 0) lav::av_dict_set(&d, "channel", std::to_string(VideoChannel).c_str(), 0);
-  if (VideoStandard) lav::av_dict_set(&d, "standard", VideoStandard.get(), 0);
+  if (VideoStandard) lav::av_dict_set(&d, "standard", VideoStandard->c_str(), 0);
   return d;
 }
 
-bool TCustomFFmpeg::ForceInputDecoders(AVFormatContext* ic, AVCodecID& VideoId, AVCodecID& AudioId) {
-  if (!CheckCodecName(VideoCodecName.get(), AVMEDIA_TYPE_VIDEO, VideoId, false)) return false;
-  if (!CheckCodecName(AudioCodecName.get(), AVMEDIA_TYPE_AUDIO, AudioId, false)) return false;
+bool TEngineJob::ForceInputDecoders(AVFormatContext* ic, AVCodecID& VideoId, AVCodecID& AudioId) {
+  if (!CheckCodecName(CodecNameOrNull(VideoCodecName), AVMEDIA_TYPE_VIDEO, VideoId, false)) return false;
+  if (!CheckCodecName(CodecNameOrNull(AudioCodecName), AVMEDIA_TYPE_AUDIO, AudioId, false)) return false;
   if (PgmyuvCompat) VideoId = AV_CODEC_ID_PGMYUV;
   ApplyContextOptions(ic, FormatOptions.get(), AV_OPT_FLAG_DECODING_PARAM);
   AVCodecID subtitleId = AV_CODEC_ID_NONE;
-  if (!CheckCodecName(VideoCodecName.get(), AVMEDIA_TYPE_VIDEO, ic->video_codec_id, false)) return false;
-  if (!CheckCodecName(AudioCodecName.get(), AVMEDIA_TYPE_AUDIO, ic->audio_codec_id, false)) return false;
-  if (!CheckCodecName(SubtitleCodecName.get(), AVMEDIA_TYPE_SUBTITLE, subtitleId, false)) return false;
+  if (!CheckCodecName(CodecNameOrNull(VideoCodecName), AVMEDIA_TYPE_VIDEO, ic->video_codec_id, false)) return false;
+  if (!CheckCodecName(CodecNameOrNull(AudioCodecName), AVMEDIA_TYPE_AUDIO, ic->audio_codec_id, false)) return false;
+  if (!CheckCodecName(CodecNameOrNull(SubtitleCodecName), AVMEDIA_TYPE_SUBTITLE, subtitleId, false)) return false;
   ic->subtitle_codec_id = subtitleId;
   if (PgmyuvCompat) ic->video_codec_id = AV_CODEC_ID_PGMYUV;
   return true;
@@ -101,7 +101,7 @@ bool TCustomFFmpeg::ForceInputDecoders(AVFormatContext* ic, AVCodecID& VideoId, 
 // look are opened and closed by the library under a lock of its own, and a
 // slow file (a pipe, a network share) must not hold up every other engine
 // and the window's probe while it is read.
-bool TCustomFFmpeg::ProbeInput(AVFormatContext* ic, const std::string& FileName) {
+bool TEngineJob::ProbeInput(AVFormatContext* ic, const std::string& FileName) {
   if (ProgramId != 0) {
     for (unsigned i = 0; i < ic->nb_programs; ++i)
       if (ic->programs[i]->id != ProgramId) ic->programs[i]->discard = kDiscardAll;
@@ -116,7 +116,7 @@ bool TCustomFFmpeg::ProbeInput(AVFormatContext* ic, const std::string& FileName)
 
 // A start time applies to one input only; a failed seek leaves decoding
 // where the library left the file.
-int64_t TCustomFFmpeg::SeekToStartTime(AVFormatContext* ic) {
+int64_t TEngineJob::SeekToStartTime(AVFormatContext* ic) {
   int64_t t = StartTime;
   if (ic->start_time != AV_NOPTS_VALUE) t = SatAdd(t, ic->start_time);
   if (StartTime != 0) {
@@ -126,7 +126,7 @@ int64_t TCustomFFmpeg::SeekToStartTime(AVFormatContext* ic) {
   return t;
 }
 
-CodecContextPtr TCustomFFmpeg::MakeDecoder(AVStream* st) {
+CodecContextPtr TEngineJob::MakeDecoder(AVStream* st) {
   CodecContextPtr dec(lav::avcodec_alloc_context3(lav::avcodec_find_decoder(st->codecpar->codec_id)));
   if (!dec || lav::avcodec_parameters_to_context(dec.get(), st->codecpar) < 0) return nullptr;
   dec->pkt_timebase = st->time_base;
@@ -142,7 +142,7 @@ CodecContextPtr TCustomFFmpeg::MakeDecoder(AVStream* st) {
   return dec;
 }
 
-void TCustomFFmpeg::TakeVideoProperties(AVStream* st, AVCodecContext* dec, const std::string& FileName) {
+void TEngineJob::TakeVideoProperties(AVStream* st, AVCodecContext* dec, const std::string& FileName) {
   ApplyContextOptions(dec, CodecOptions[AVMEDIA_TYPE_VIDEO].get(), AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
   // Frame or slice threads, whichever the decoder offers.
   if (VideoDecoderThreads > 1) dec->thread_count = VideoDecoderThreads;
@@ -174,7 +174,7 @@ void TCustomFFmpeg::TakeVideoProperties(AVStream* st, AVCodecContext* dec, const
     st->discard = AVDiscard(VideoDiscard);
 }
 
-void TCustomFFmpeg::ReducePictureSize(AVCodecContext* dec) {
+void TEngineJob::ReducePictureSize(AVCodecContext* dec) {
   const int offered = dec->codec ? dec->codec->max_lowres : 0;
   dec->lowres = std::clamp(dec->lowres, 0, offered);
   InputLowres = dec->lowres;
@@ -187,7 +187,7 @@ void TCustomFFmpeg::ReducePictureSize(AVCodecContext* dec) {
   dec->height = AV_CEIL_RSHIFT(dec->height, dec->lowres);
 }
 
-void TCustomFFmpeg::TakeAudioProperties(AVStream* st, AVCodecContext* dec) {
+void TEngineJob::TakeAudioProperties(AVStream* st, AVCodecContext* dec) {
   ApplyContextOptions(dec, CodecOptions[AVMEDIA_TYPE_AUDIO].get(), AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
   AudioChannels = dec->ch_layout.nb_channels;
   AudioSampleRate = dec->sample_rate;
@@ -195,7 +195,7 @@ void TCustomFFmpeg::TakeAudioProperties(AVStream* st, AVCodecContext* dec) {
   if (AudioDisable) st->discard = kDiscardAll;
 }
 
-void TCustomFFmpeg::RecordInput(OpenedInput ic, std::vector<CodecContextPtr>& Decoders, int64_t StartPts,
+void TEngineJob::RecordInput(OpenedInput ic, std::vector<CodecContextPtr>& Decoders, int64_t StartPts,
                                 const std::string& FileName) {
   // A container that states no length is measured, so its progress can be shown.
   const int64_t duration = ic->duration != AV_NOPTS_VALUE ? ic->duration : ScanInputDuration(ic.get(), FileName);
@@ -210,7 +210,7 @@ void TCustomFFmpeg::RecordInput(OpenedInput ic, std::vector<CodecContextPtr>& De
   ++InputFileCount;
 }
 
-bool TCustomFFmpeg::TakeStreams(AVFormatContext* ic, std::vector<CodecContextPtr>& Decoders,
+bool TEngineJob::TakeStreams(AVFormatContext* ic, std::vector<CodecContextPtr>& Decoders,
                                 const std::string& FileName) {
   for (unsigned s = 0; s < ic->nb_streams; ++s) {
     AVStream* st = ic->streams[s];
@@ -233,7 +233,7 @@ bool TCustomFFmpeg::TakeStreams(AVFormatContext* ic, std::vector<CodecContextPtr
   return true;
 }
 
-AVFormatContext* TCustomFFmpeg::OpenInputFormat(const std::string& FileName) {
+AVFormatContext* TEngineJob::OpenInputFormat(const std::string& FileName) {
   FormatContextPtr allocated(lav::avformat_alloc_context());
   if (!allocated) {
     LastError = FormatOpenError(FileName, AVERROR(ENOMEM));
@@ -256,12 +256,12 @@ AVFormatContext* TCustomFFmpeg::OpenInputFormat(const std::string& FileName) {
   return ic;
 }
 
-bool TCustomFFmpeg::OpenInputFile(const std::string& FileName) {
+bool TEngineJob::OpenInputFile(const std::string& FileName) {
   RefuseWhileRunning();
   const TScopedLogThreshold threshold(Verbose);
   // Whatever the outcome, the options given for this input are used up.
   struct ConsumeOnExit {
-    TCustomFFmpeg& engine;
+    TEngineJob& engine;
     ~ConsumeOnExit() { engine.ConsumeFileOptions(); }
   } consume{*this};
   if (InputFileCount >= MAX_FILES) {
@@ -281,7 +281,7 @@ bool TCustomFFmpeg::OpenInputFile(const std::string& FileName) {
 
 namespace vantrel {
 
-AVFormatContext* TCustomFFmpeg::LastInputContext() const {
+AVFormatContext* TEngineJob::LastInputContext() const {
   return InputFileCount > 0 ? InputFiles[InputFileCount - 1].get() : nullptr;
 }
 

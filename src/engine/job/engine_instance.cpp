@@ -3,29 +3,29 @@
 
 #include "binding/av_binding.h"
 #include "engine/codec_lock.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 
-TCustomFFmpeg::TCustomFFmpeg() { SetDefaults(); }
+TEngineJob::TEngineJob(TCustomFFmpeg* AOwner) : Owner(AOwner) { SetDefaults(); }
 
-TCustomFFmpeg::~TCustomFFmpeg() {
+TEngineJob::~TEngineJob() {
   StopAndWait();
   ReleaseResources();
 }
 
-void TCustomFFmpeg::StopAndWait() {
+void TEngineJob::StopAndWait() {
   RequestStop();
   // Freeing the contexts while the worker still uses them would crash it,
   // so wait for it as long as it takes; a stop request ends a job promptly.
   gate_->Wait();
 }
 
-void TCustomFFmpeg::RefuseWhileRunning() const {
+void TEngineJob::RefuseWhileRunning() const {
   if (Running) throw FFMpegException("The job is running: its options and files cannot change until it ends");
 }
 
-void TCustomFFmpeg::ResetEngine() {
+void TEngineJob::ResetEngine() {
   RefuseWhileRunning();
   if (!LibrariesLoaded()) return;
   ReleaseResources();
@@ -47,7 +47,7 @@ void TCustomFFmpeg::ResetEngine() {
                                           nullptr, nullptr));
 }
 
-void TCustomFFmpeg::SetDefaults() {
+void TEngineJob::SetDefaults() {
   for (auto& row : InputFilesTsScale)
     for (double& v : row) v = 0;
   InputFileCount = 0;
@@ -55,81 +55,7 @@ void TCustomFFmpeg::SetDefaults() {
   StreamMapCount = 0;
   MetadataMapCount = 0;
 
-  InputFormat = nullptr;
-  OutputFormat = nullptr;
-  FrameWidth = FrameHeight = 0;
-  FrameAspectRatio = 0;
-  FramePixFmt = -1;
-  AudioSampleFmt = -1;
-  FramePadTop = FramePadBottom = FramePadLeft = FramePadRight = 0;
-  PadColorY = 16;
-  PadColorU = PadColorV = 128;
-  FrameCropTop = FrameCropBottom = FrameCropLeft = FrameCropRight = 0;
-  InputLowres = 0;
-  VideoDecoderThreads = 1;
-  SkipDroppedPictures = false;
-  PrescaleHalving = false;
-  for (int32_t& m : MaxFrames) m = INT32_MAX;
-  FrameRate = AVRational{0, 0};
-  VideoQScale = 0;
-  VideoDisable = 0;
-  VideoDiscard = 0;
-  VideoCodecTag = 0;
-  SameQuality = 0;
-  DoDeinterlace = 0;
-  TopFieldFirst = -1;
-  MeThreshold = 0;
-  IntraDcPrecision = 8;
-  LoopInput = 0;
-  LoopOutput = -1;
-  QpHist = 0;
-  VideoFilters.clear();
-  UsingFilters = false;
-  IntraOnly = 0;
-  AudioSampleRate = 44100;
-  AudioQScale = -99999.0f;
-  AudioDisable = 0;
-  AudioChannels = 2;
-  AudioCodecTag = 0;
-  AudioLanguage.clear();
-  SubtitleDisable = 0;
-  SubtitleLanguage.clear();
-  MuxPreload = 0.5f;
-  MuxMaxDelay = 0.7f;
-  RecordingTime = INT64_MAX;
-  StartTime = 0;
-  RecTimestamp = 0;
-  InputTsOffset = 0;
-  Title.clear();
-  Author.clear();
-  Copyright.clear();
-  Comment.clear();
-  Genre.clear();
-  Album.clear();
-  Year = Track = 0;
-  DoHexDump = DoPktDump = DoPsnr = 0;
-  DoPass = 0;
-  PassLogFileName.clear();
-  AudioStreamCopy = VideoStreamCopy = SubtitleStreamCopy = 0;
-  VideoSyncMethod = -1;
-  AudioSyncMethod = 0;
-  AudioDriftThreshold = 0.1f;
-  CopyTs = false;
-  Shortest = 0;
-  VideoGlobalHeader = 0;
-  ProgramId = 0;
-  RateEmu = 0;
-  VideoChannel = 0;
-  AudioVolume = 256;
-  ExitOnError = false;
-  UsingVhook = false;
-  Verbose = 1;
-  ThreadCount = 1;
-  InputSync = 0;
-  LimitFileSize = 0;
-  PgmyuvCompat = 0;
-  DtsDeltaThreshold = 10.0f;
-  SwsFlags = SWS_BICUBIC;
+  static_cast<TEngineOptions&>(*this) = TEngineOptions();
   OutputCollision = TOutputCollision::Replace;
   KeepStoppedOutput = true;
   LocalInputsOnly = false;
@@ -141,13 +67,15 @@ void TCustomFFmpeg::SetDefaults() {
   ErrorOccurred = false;
 }
 
-void TCustomFFmpeg::FreeResources() {
+void TEngineJob::FreeResources() {
   RefuseWhileRunning();
   ReleaseResources();
 }
 
-void TCustomFFmpeg::ReleaseResources() {
+void TEngineJob::ReleaseResources() {
   if (!LibrariesLoaded()) return;
+  // Whatever the job left open is closed before the contexts go.
+  CloseListedCodecs();
   for (CodecContextPtr& c : CodecOptions) c.reset();
   FormatOptions.reset();
   ScalerOptions.reset();
@@ -180,7 +108,7 @@ void FreeCodecContexts(std::vector<CodecContextPtr>& contexts) {
 
 }  // namespace
 
-void TCustomFFmpeg::FreeOutputFiles() {
+void TEngineJob::FreeOutputFiles() {
   for (int i = 0; i < MAX_FILES; ++i) {
     // The byte stream is closed first, so that the file on disk is complete
     // when it is looked at below.
@@ -196,7 +124,7 @@ void TCustomFFmpeg::FreeOutputFiles() {
   OutputFileCount = 0;
 }
 
-void TCustomFFmpeg::FreeInputFiles() {
+void TEngineJob::FreeInputFiles() {
   for (int i = 0; i < MAX_FILES; ++i) {
     FreeCodecContexts(InputCodecs[i]);
     InputRateEmu[i] = false;
@@ -205,16 +133,16 @@ void TCustomFFmpeg::FreeInputFiles() {
   InputFileCount = 0;
 }
 
-void TCustomFFmpeg::FreeHeapOptions() {
+void TEngineJob::FreeHeapOptions() {
   IntraMatrix.reset();
   InterMatrix.reset();
   VStatsFile.reset();
-  VStatsFileName.reset();
+  VStatsFileName.clear();
   GenericOptionNames.clear();
   MuxerOptions.clear();
-  VideoCodecName.reset();
-  AudioCodecName.reset();
-  SubtitleCodecName.reset();
+  VideoCodecName.clear();
+  AudioCodecName.clear();
+  SubtitleCodecName.clear();
   VideoStandard.reset();
   VideoRcOverride.reset();
   AudioLanguage.clear();
@@ -222,8 +150,6 @@ void TCustomFFmpeg::FreeHeapOptions() {
   VideoBitstreamFilters.reset();
   AudioBitstreamFilters.reset();
   SubtitleBitstreamFilters.reset();
-  OpenedEncoders.clear();
-  OpenedDecoders.clear();
 }
 
 }  // namespace vantrel

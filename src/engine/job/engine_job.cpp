@@ -2,24 +2,23 @@
 #include <algorithm>
 
 #include "binding/av_binding.h"
-#include "engine/codec_lock.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/log_threshold.h"
 
 namespace vantrel {
 
-void TCustomFFmpeg::WorkerGate::Enter() {
+void TEngineJob::WorkerGate::Enter() {
   std::lock_guard<std::mutex> lock(m);
   active = true;
 }
 
-void TCustomFFmpeg::WorkerGate::Leave() {
+void TEngineJob::WorkerGate::Leave() {
   std::lock_guard<std::mutex> lock(m);
   active = false;
   cv.notify_all();
 }
 
-void TCustomFFmpeg::WorkerGate::Wait() {
+void TEngineJob::WorkerGate::Wait() {
   std::unique_lock<std::mutex> lock(m);
   // The worker itself may end up here (a terminate handler that destroys the
   // engine): it must not wait for itself.
@@ -27,21 +26,21 @@ void TCustomFFmpeg::WorkerGate::Wait() {
   cv.wait(lock, [this] { return !active; });
 }
 
-void TCustomFFmpeg::Log(int ALevel, const std::string& AMsg) {
-  if (OnLog) OnLog(this, ALevel, AMsg);
+void TEngineJob::Log(int ALevel, const std::string& AMsg) {
+  if (OnLog) OnLog(Owner, ALevel, AMsg);
 }
 
-std::shared_ptr<TFFmpegThread> TCustomFFmpeg::Thread() const {
+std::shared_ptr<TFFmpegThread> TEngineJob::Thread() const {
   std::lock_guard<std::mutex> lock(stateLock_);
   return thread_;
 }
 
-void TCustomFFmpeg::SetThread(std::shared_ptr<TFFmpegThread> t) {
+void TEngineJob::SetThread(std::shared_ptr<TFFmpegThread> t) {
   std::lock_guard<std::mutex> lock(stateLock_);
   thread_ = std::move(t);
 }
 
-void TCustomFFmpeg::FailStart(const std::string& Msg) {
+void TEngineJob::FailStart(const std::string& Msg) {
   ReleaseResources();
   Log(-1, Msg);
   ErrorOccurred = true;
@@ -49,7 +48,7 @@ void TCustomFFmpeg::FailStart(const std::string& Msg) {
   DoTerminate();
 }
 
-std::shared_ptr<TFFmpegThread> TCustomFFmpeg::StartJob(bool Threaded, TConvertPriority Priority) {
+std::shared_ptr<TFFmpegThread> TEngineJob::StartJob(bool Threaded, TConvertPriority Priority) {
   if (Running || Finished || terminatePending_) return nullptr;
   if (OutputFileCount == 0) {
     FailStart("Must supply at least one output file");
@@ -75,7 +74,7 @@ std::shared_ptr<TFFmpegThread> TCustomFFmpeg::StartJob(bool Threaded, TConvertPr
   return thread;
 }
 
-void TCustomFFmpeg::RunOnWorker(void (TCustomFFmpeg::*Body)()) {
+void TEngineJob::RunOnWorker(void (TEngineJob::*Body)()) {
   // Keep the gate alive on our own: the engine may be gone once the body has
   // reported the end.
   std::shared_ptr<WorkerGate> gate = gate_;
@@ -87,10 +86,10 @@ void TCustomFFmpeg::RunOnWorker(void (TCustomFFmpeg::*Body)()) {
   gate->Leave();
 }
 
-void TCustomFFmpeg::WorkerRun() { RunOnWorker(&TCustomFFmpeg::RunJob); }
-void TCustomFFmpeg::WorkerTerminate() { RunOnWorker(&TCustomFFmpeg::DoTerminate); }
+void TEngineJob::WorkerRun() { RunOnWorker(&TEngineJob::RunJob); }
+void TEngineJob::WorkerTerminate() { RunOnWorker(&TEngineJob::DoTerminate); }
 
-void TCustomFFmpeg::RunJob() {
+void TEngineJob::RunJob() {
   const TScopedLogThreshold threshold(Verbose);
   Completed = false;
   auto fail = [this](const std::string& Msg) {
@@ -118,31 +117,27 @@ void TCustomFFmpeg::RunJob() {
   DoTerminate();
 }
 
-void TCustomFFmpeg::CloseListedCodecs() {
-  if (OpenedEncoders.empty() && OpenedDecoders.empty()) return;
-  const TCodecLockGuard lock;
-  for (AVCodecContext* c : OpenedEncoders) lav::avcodec_close(c);
-  for (AVCodecContext* c : OpenedDecoders) lav::avcodec_close(c);
-  OpenedEncoders.clear();
-  OpenedDecoders.clear();
+void TEngineJob::CloseListedCodecs() {
+  OpenedEncoders.CloseAll();
+  OpenedDecoders.CloseAll();
 }
 
-void TCustomFFmpeg::DoTerminate() {
+void TEngineJob::DoTerminate() {
   Running = false;
   Finished = true;
   terminatePending_ = false;
   SetThread(nullptr);
   // A copy, so that a handler which destroys the engine does not destroy
   // itself while it runs. Nothing touches the engine after the call.
-  if (TTerminateHandler handler = OnTerminate) handler(this);
+  if (TTerminateHandler handler = OnTerminate) handler(Owner);
 }
 
-void TCustomFFmpeg::RequestStop() {
+void TEngineJob::RequestStop() {
   StopRequested = true;
   if (auto t = Thread(); t && t->Suspended()) t->Resume();
 }
 
-void TCustomFFmpeg::StopJob() {
+void TEngineJob::StopJob() {
   if (Running) {
     RequestStop();
     return;
@@ -157,7 +152,7 @@ void TCustomFFmpeg::StopJob() {
   thread->Resume();
 }
 
-void TCustomFFmpeg::SetHookRanges(const std::vector<THookRange>& Ranges) {
+void TEngineJob::SetHookRanges(const std::vector<THookRange>& Ranges) {
   RefuseWhileRunning();
   HookRanges = Ranges;
   HookRangeCount = int32_t(HookRanges.size());

@@ -9,7 +9,7 @@
 #include <condition_variable>
 #include <thread>
 
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 
@@ -83,7 +83,7 @@ void HeldThread::ApplyPriority() const {
   }
 }
 
-std::shared_ptr<TFFmpegThread> TFFmpegThread::Create(TCustomFFmpeg* engine) {
+std::shared_ptr<TFFmpegThread> TFFmpegThread::Create(TEngineJob* engine) {
   return std::make_shared<TFFmpegThread>(Token{}, engine);
 }
 
@@ -91,7 +91,7 @@ void TFFmpegThread::Execute() {
   if (engine_) engine_->WorkerRun();
 }
 
-std::shared_ptr<TDoTerminateThread> TDoTerminateThread::Create(TCustomFFmpeg* engine) {
+std::shared_ptr<TDoTerminateThread> TDoTerminateThread::Create(TEngineJob* engine) {
   return std::make_shared<TDoTerminateThread>(Token{}, engine);
 }
 

@@ -3,7 +3,7 @@
 
 #include "binding/av_binding.h"
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/log_threshold.h"
 
 namespace vantrel {

@@ -6,7 +6,7 @@
 
 #include "binding/message_format.h"
 #include "engine/coded_quality.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -57,7 +57,7 @@ void AppendPsnr(LineBuffer& Line, const TOutputStreamState& ost, int FrameNumber
 
 }  // namespace
 
-int64_t TCustomFFmpeg::ProgressSize() const {
+int64_t TEngineJob::ProgressSize() const {
   if (OutputFileCount == 0 || !OutputFiles[0] || !OutputFiles[0]->pb) return 0;
   AVIOContext* pb = OutputFiles[0]->pb;
   // The size on disk lags behind what the muxer has written into the I/O
@@ -68,7 +68,7 @@ int64_t TCustomFFmpeg::ProgressSize() const {
   return std::max(size, position);
 }
 
-void TCustomFFmpeg::ReportProgress(bool last) {
+void TEngineJob::ReportProgress(bool last) {
   const int64_t totalSize = ProgressSize();
   LineBuffer line;
   double outputTime = 1e10;
@@ -104,16 +104,16 @@ void TCustomFFmpeg::ReportProgress(bool last) {
     line.Append("size=%8.0fkB time=%0.2f bitrate=%6.1fkbits/s", double(totalSize) / 1024, outputTime, bitrate);
     if (Verbose > 1) line.Append(" dup=%d drop=%d", DupFrames, DropFrames);
     if (OnProgress)
-      OnProgress(this, frameNumber, fps, int(outputTime * 1000), quality, float(bitrate), totalSize, DurationMs);
+      OnProgress(Owner, frameNumber, fps, int(outputTime * 1000), quality, float(bitrate), totalSize, DurationMs);
     else if (OnProgressLine && Verbose >= 0)
-      OnProgressLine(this, line.Text(), last);
+      OnProgressLine(Owner, line.Text(), last);
     else if (Verbose >= 0 && LogAssigned())
       Log(1, line.Text());
   }
   if (last && Verbose >= 0 && LogAssigned()) LogSummary(totalSize);
 }
 
-void TCustomFFmpeg::LogSummary(int64_t TotalSize) {
+void TEngineJob::LogSummary(int64_t TotalSize) {
   const int64_t raw = AudioSize + VideoSize + ExtraSize;
   // An output without a single byte of payload has no overhead to speak of.
   const double overhead = raw > 0 ? double(TotalSize - raw) * 100.0 / double(raw) : 0.0;

@@ -2,12 +2,12 @@
 // A chain is one filter context (a list filter when it holds several); since a
 // finished list cannot grow, it is rebuilt from its names on each append.
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/option_numbers.h"
 
 namespace vantrel {
 
-void TCustomFFmpeg::OptBitstreamFilter(const std::string& Name, const std::string& Value) {
+void TEngineJob::OptBitstreamFilter(const std::string& Name, const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty() || Value[0] == '=') return;
   const std::string filterName = Value.substr(0, Value.find('='));

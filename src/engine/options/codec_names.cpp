@@ -2,7 +2,7 @@
 #include <cstring>
 
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -23,7 +23,7 @@ const char* InstalledEncoderName(const char* Name) {
 
 }  // namespace
 
-bool TCustomFFmpeg::CheckCodecName(const char* Name, AVMediaType Type, AVCodecID& CodecId, bool Encoder) {
+bool TEngineJob::CheckCodecName(const char* Name, AVMediaType Type, AVCodecID& CodecId, bool Encoder) {
   if (!Name) {
     CodecId = AV_CODEC_ID_NONE;
     return true;

@@ -8,7 +8,7 @@ extern "C" {
 }
 
 #include "binding/av_binding.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -27,9 +27,9 @@ const AVOutputFormat* MuxerWithOption(const std::string& Name) {
 
 }  // namespace
 
-bool TCustomFFmpeg::KnowsMuxerOption(const std::string& Name) const { return MuxerWithOption(Name) != nullptr; }
+bool TEngineJob::KnowsMuxerOption(const std::string& Name) const { return MuxerWithOption(Name) != nullptr; }
 
-bool TCustomFFmpeg::SetMuxerOption(const std::string& Name, const std::string& Value) {
+bool TEngineJob::SetMuxerOption(const std::string& Name, const std::string& Value) {
   const AVOutputFormat* muxer = MuxerWithOption(Name);
   if (!muxer) return false;
   // The muxer's own context says whether it takes the value.
@@ -46,7 +46,7 @@ bool TCustomFFmpeg::SetMuxerOption(const std::string& Name, const std::string& V
   return true;
 }
 
-void TCustomFFmpeg::ApplyMuxerOptions(AVFormatContext* oc) {
+void TEngineJob::ApplyMuxerOptions(AVFormatContext* oc) {
   if (!oc->priv_data) return;
   for (const auto& [name, value] : MuxerOptions)
     if (lav::av_opt_find(oc->priv_data, name.c_str(), nullptr, 0, 0))

@@ -10,7 +10,7 @@ extern "C" {
 
 #include "binding/av_binding.h"
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/option_numbers.h"
 
 namespace vantrel {
@@ -81,7 +81,7 @@ int64_t IntOption(void* holder, const char* name) {
 
 }  // namespace
 
-bool TCustomFFmpeg::ApplyGenericOption(const std::string& Name, const std::string& Value) {
+bool TEngineJob::ApplyGenericOption(const std::string& Name, const std::string& Value) {
   RefuseWhileRunning();
   if (TrimText(Name).empty() || TrimText(Value).empty()) return false;
   const std::string name = CurrentName(Name);
@@ -109,7 +109,7 @@ bool TCustomFFmpeg::ApplyGenericOption(const std::string& Name, const std::strin
   return true;
 }
 
-bool TCustomFFmpeg::KnowsGenericOption(const std::string& Name) const {
+bool TEngineJob::KnowsGenericOption(const std::string& Name) const {
   const std::string name = CurrentName(Name);
   if (name.empty()) return false;
   if (FindOption(CodecOptions[0].get(), name) || FindOption(FormatOptions.get(), name) ||
@@ -122,7 +122,7 @@ bool TCustomFFmpeg::KnowsGenericOption(const std::string& Name) const {
 // Fresh holders, so that checking a value changes nothing the job uses.
 // Names of the scaler, of a muxer or with the a/v/s prefix pass: SetOption
 // still refuses a value their holder does not take.
-bool TCustomFFmpeg::GenericValueAccepted(const std::string& Name, const std::string& Value) const {
+bool TEngineJob::GenericValueAccepted(const std::string& Name, const std::string& Value) const {
   const std::string name = CurrentName(Name);
   if (FindOption(CodecOptions[0].get(), name)) {
     const CodecContextPtr holder(lav::avcodec_alloc_context3(nullptr));
@@ -135,11 +135,11 @@ bool TCustomFFmpeg::GenericValueAccepted(const std::string& Name, const std::str
   return true;
 }
 
-bool TCustomFFmpeg::ApplyGenericOptionInt(const std::string& Name, int Value) {
+bool TEngineJob::ApplyGenericOptionInt(const std::string& Name, int Value) {
   return ApplyGenericOption(Name, std::to_string(Value));
 }
 
-void TCustomFFmpeg::ApplyContextOptions(void* Target, void* Source, int Flags) {
+void TEngineJob::ApplyContextOptions(void* Target, void* Source, int Flags) {
   if (!Target || !Source) return;
   for (const std::string& recorded : GenericOptionNames) {
     const char* name = recorded.c_str();
@@ -153,9 +153,9 @@ void TCustomFFmpeg::ApplyContextOptions(void* Target, void* Source, int Flags) {
 
 // The engine's own: applied on the threads where it opens its files and runs
 // its job, never to the process, so engines at other levels keep theirs.
-void TCustomFFmpeg::SetVerbose(int Level) { Verbose = Level; }
+void TEngineJob::SetVerbose(int Level) { Verbose = Level; }
 
-void TCustomFFmpeg::SetBitrate(const std::string& Name, const std::string& Value) {
+void TEngineJob::SetBitrate(const std::string& Name, const std::string& Value) {
   RefuseWhileRunning();
   if (Name.empty() || Value.empty()) return;
   if (!TableValueAccepted(Name, Value) || !ApplyGenericOption(Name, Value)) throw InvalidOptionValue(Name, Value);

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -13,14 +13,14 @@ constexpr int kMatrixSize = 64;
 }  // namespace
 
 // "pgmyuv" was folded into the image sequence format.
-std::string TCustomFFmpeg::ImageFormatName(const std::string& Name) {
+std::string TEngineJob::ImageFormatName(const std::string& Name) {
   if (Name != "pgmyuv") return Name;
   PgmyuvCompat = 1;
   if (LogAssigned()) Log(1, "pgmyuv format is deprecated, use image2");
   return "image2";
 }
 
-void TCustomFFmpeg::SetInputFormat(const std::string& Name) {
+void TEngineJob::SetInputFormat(const std::string& Name) {
   RefuseWhileRunning();
   if (Name.empty()) return;
   const std::string name = ImageFormatName(Name);
@@ -28,7 +28,7 @@ void TCustomFFmpeg::SetInputFormat(const std::string& Name) {
   if (!InputFormat) throw FFMpegException(Format("Unknown input format: %s", name));
 }
 
-void TCustomFFmpeg::SetOutputFormat(const std::string& Name) {
+void TEngineJob::SetOutputFormat(const std::string& Name) {
   RefuseWhileRunning();
   if (Name.empty()) return;
   const std::string name = ImageFormatName(Name);
@@ -36,7 +36,7 @@ void TCustomFFmpeg::SetOutputFormat(const std::string& Name) {
   if (!OutputFormat) throw FFMpegException(Format("Unknown output format: %s", name));
 }
 
-void TCustomFFmpeg::SetFormat(const std::string& Name) {
+void TEngineJob::SetFormat(const std::string& Name) {
   RefuseWhileRunning();
   if (Name.empty()) return;
   const std::string name = ImageFormatName(Name);
@@ -45,33 +45,33 @@ void TCustomFFmpeg::SetFormat(const std::string& Name) {
   if (!InputFormat && !OutputFormat) throw FFMpegException(Format("Unknown input or output format: %s", name));
 }
 
-void TCustomFFmpeg::OptQScale(float Value) {
+void TEngineJob::OptQScale(float Value) {
   RefuseWhileRunning();
   if (!(Value > 0) || Value > 255) throw FFMpegException("qscale must be > 0.0 and <= 255");
   VideoQScale = Value;
 }
 
-void TCustomFFmpeg::OptPass(int Value) {
+void TEngineJob::OptPass(int Value) {
   RefuseWhileRunning();
   if (Value != 1 && Value != 2) throw FFMpegException("pass number can be only 1 or 2");
   DoPass = Value;
 }
 
-void TCustomFFmpeg::OptCodecName(const std::string& Name, const std::string& Value) {
+void TEngineJob::OptCodecName(const std::string& Name, const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
-  AvStringPtr& codecName = Name == "vcodec" ? VideoCodecName : Name == "acodec" ? AudioCodecName : SubtitleCodecName;
+  std::string& codecName = Name == "vcodec" ? VideoCodecName : Name == "acodec" ? AudioCodecName : SubtitleCodecName;
   int32_t* streamCopy = Name == "vcodec"   ? &VideoStreamCopy
                         : Name == "acodec" ? &AudioStreamCopy
                                            : &SubtitleStreamCopy;
-  codecName.reset();
+  codecName.clear();
   if (Value == "copy")
     *streamCopy = 1;
   else
-    codecName = CopyString(Value);
+    codecName = Value;
 }
 
-void TCustomFFmpeg::OptCodecTag(const std::string& Name, const std::string& Value) {
+void TEngineJob::OptCodecTag(const std::string& Name, const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
   const bool video = Name == "vtag";
@@ -84,13 +84,12 @@ void TCustomFFmpeg::OptCodecTag(const std::string& Name, const std::string& Valu
 
 // The new block replaces the previous one at once, so a syntax error leaves
 // the coefficients read so far installed.
-void TCustomFFmpeg::OptMatrix(const std::string& Name, const std::string& Value) {
+void TEngineJob::OptMatrix(const std::string& Name, const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
-  AvBufferPtr<uint16_t>& installed = Name == "intra_matrix" ? IntraMatrix : InterMatrix;
-  installed.reset(static_cast<uint16_t*>(lav::av_mallocz(kMatrixSize * sizeof(uint16_t))));
-  if (!installed) throw FFMpegException("Out of memory");
-  uint16_t* matrix = installed.get();
+  std::optional<std::array<uint16_t, 64>>& installed = Name == "intra_matrix" ? IntraMatrix : InterMatrix;
+  static_assert(kMatrixSize == 64);
+  uint16_t* matrix = installed.emplace().data();
   const char* p = Value.c_str();
   for (int i = 0; i < kMatrixSize; ++i) {
     matrix[i] = uint16_t(lav::strtol(p, nullptr, 10));

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -38,23 +38,23 @@ std::vector<std::string> SplitHookTokens(const std::string& Value) {
 
 }  // namespace
 
-void TCustomFFmpeg::OptVStats() {
+void TEngineJob::OptVStats() {
   RefuseWhileRunning();
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   const std::string clock = Format("%02d%02d%02d", local.tm_hour, local.tm_min, local.tm_sec);
-  VStatsFileName = CopyString(Format("%svstats_%s.log", ProgramFolder(), clock));
+  VStatsFileName = Format("%svstats_%s.log", ProgramFolder(), clock);
 }
 
-void TCustomFFmpeg::OptVStatsFile(const std::string& Value) {
+void TEngineJob::OptVStatsFile(const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
-  VStatsFileName = CopyString(Value);
+  VStatsFileName = Value;
 }
 
 // Why a hook was refused goes to the codec library's log.
-void TCustomFFmpeg::OptVideoHook(const std::string& Value) {
+void TEngineJob::OptVideoHook(const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
   if (AddFrameHook(FrameHooks, SplitHookTokens(Value)) != 0)

@@ -5,7 +5,7 @@ extern "C" {
 }
 
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/option_numbers.h"
 
 namespace vantrel {
@@ -26,13 +26,13 @@ SideNames SideOf(const std::string& Name, const char* prefix) {
 
 }  // namespace
 
-void TCustomFFmpeg::OptFrameRate(const std::string& Value) {
+void TEngineJob::OptFrameRate(const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
   if (lav::av_parse_video_rate(&FrameRate, Value.c_str()) < 0) throw FFMpegException("Incorrect frame rate");
 }
 
-void TCustomFFmpeg::OptFrameSize(const std::string& Value) {
+void TEngineJob::OptFrameSize(const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
   int w = 0, h = 0;
@@ -42,7 +42,7 @@ void TCustomFFmpeg::OptFrameSize(const std::string& Value) {
   if (w % 2 != 0 || h % 2 != 0) throw FFMpegException("Frame size must be a multiple of 2");
 }
 
-void TCustomFFmpeg::OptFrameAspectRatio(const std::string& Value) {
+void TEngineJob::OptFrameAspectRatio(const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
   double ratio = 0;
@@ -60,7 +60,7 @@ void TCustomFFmpeg::OptFrameAspectRatio(const std::string& Value) {
   FrameAspectRatio = float(ratio);
 }
 
-void TCustomFFmpeg::OptFrameCrop(const std::string& Name, int Value) {
+void TEngineJob::OptFrameCrop(const std::string& Name, int Value) {
   RefuseWhileRunning();
   if (Value < 0) return;
   const SideNames s = SideOf(Name, "crop");
@@ -82,7 +82,7 @@ void TCustomFFmpeg::OptFrameCrop(const std::string& Name, int Value) {
   dimension -= Value;
 }
 
-void TCustomFFmpeg::OptFramePad(const std::string& Name, int Value) {
+void TEngineJob::OptFramePad(const std::string& Name, int Value) {
   RefuseWhileRunning();
   if (Value < 0) return;
   const SideNames s = SideOf(Name, "pad");
@@ -97,7 +97,7 @@ void TCustomFFmpeg::OptFramePad(const std::string& Name, int Value) {
 // The colour arrives as 0x00BBGGRR. The products are taken in 32 unsigned
 // bits, so a negative chroma intermediate keeps its low 8 bits, which are all
 // the padding uses.
-void TCustomFFmpeg::OptPadColor(int Value) {
+void TEngineJob::OptPadColor(int Value) {
   RefuseWhileRunning();
   const uint32_t c = uint32_t(Value);
   const uint32_t r = c & 255, g = (c >> 8) & 255, b = (c >> 16) & 255;
@@ -108,7 +108,7 @@ void TCustomFFmpeg::OptPadColor(int Value) {
 
 // "list" names every pixel format of the installed libraries, one line each
 // after a heading, through OnLog at level 1.
-void TCustomFFmpeg::OptPixFmt(const std::string& Value) {
+void TEngineJob::OptPixFmt(const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
   if (Value != "list") {
@@ -123,7 +123,7 @@ void TCustomFFmpeg::OptPixFmt(const std::string& Value) {
                            lav::av_get_bits_per_pixel(d))));
 }
 
-void TCustomFFmpeg::OptSampleFmt(const std::string& Value) {
+void TEngineJob::OptSampleFmt(const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
   if (Value != "list") {

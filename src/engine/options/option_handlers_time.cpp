@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -37,7 +37,7 @@ void SkipSeparator(const char*& p) {
 
 }  // namespace
 
-void TCustomFFmpeg::OptTime(const std::string& Name, const std::string& Value) {
+void TEngineJob::OptTime(const std::string& Name, const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
   const bool isDate = Name == "timestamp";
@@ -55,7 +55,7 @@ void TCustomFFmpeg::OptTime(const std::string& Name, const std::string& Value) {
     RecTimestamp = int64_t(std::nearbyint(double(us) / 1000000.0));
 }
 
-void TCustomFFmpeg::OptMap(const std::string& Value) {
+void TEngineJob::OptMap(const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
   if (StreamMapCount >= MAX_STREAM_MAPS)
@@ -77,7 +77,7 @@ void TCustomFFmpeg::OptMap(const std::string& Value) {
   StreamMaps[StreamMapCount++] = m;
 }
 
-void TCustomFFmpeg::OptMapMetaData(const std::string& Value) {
+void TEngineJob::OptMapMetaData(const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
   if (MetadataMapCount >= MAX_METADATA_MAPS)
@@ -90,7 +90,7 @@ void TCustomFFmpeg::OptMapMetaData(const std::string& Value) {
   MetadataMaps[MetadataMapCount++] = m;
 }
 
-void TCustomFFmpeg::OptInputTsScale(const std::string& Value) {
+void TEngineJob::OptInputTsScale(const std::string& Value) {
   RefuseWhileRunning();
   if (Value.empty()) return;
   const char* p = Value.c_str();

@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/option_numbers.h"
 
 namespace vantrel {
 namespace {
 
-using E = TCustomFFmpeg;
+using E = TEngineJob;
 using S = const std::string&;
 
 enum class Kind {
@@ -135,7 +135,7 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"vn", Kind::Flag, FLAG_OPTION(VideoDisable)},
     {"vdt", Kind::Value, INT_OPTION(VideoDiscard)},
     {"qscale", Kind::Value, [](E& e, S, S v) { e.OptQScale(StrToSingle(v)); }},
-    {"rc_override", Kind::Value, [](E& e, S, S v) { e.VideoRcOverride = CopyString(v); }},
+    {"rc_override", Kind::Value, [](E& e, S, S v) { e.VideoRcOverride = v; }},
     {"vcodec", Kind::Value, [](E& e, S n, S v) { e.OptCodecName(n, v); }},
     {"me_threshold", Kind::Value, INT_OPTION(MeThreshold)},
     {"sameq", Kind::Flag, FLAG_OPTION(SameQuality)},
@@ -171,7 +171,7 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"newsubtitle", Kind::Stream, [](E& e, S, S) { e.NewSubtitleStreamOption(); }},
     {"slang", Kind::Value, [](E& e, S, S v) { e.SubtitleLanguage = v; }},
     {"vc", Kind::Value, INT_OPTION(VideoChannel)},
-    {"tvstd", Kind::Value, [](E& e, S, S v) { e.VideoStandard = CopyString(v); }},
+    {"tvstd", Kind::Value, [](E& e, S, S v) { e.VideoStandard = v; }},
     {"isync", Kind::Flag, FLAG_OPTION(InputSync)},
     {"muxdelay", Kind::Value, RANGED_OPTION(MuxMaxDelay, kInt32Seconds)},
     {"muxpreload", Kind::Value, RANGED_OPTION(MuxPreload, kInt32Seconds)},
@@ -197,7 +197,7 @@ const OptionEntry* FindOption(const std::string& Name) {
 
 }  // namespace
 
-TCustomFFmpeg::TOptionResult TCustomFFmpeg::SetOption(const std::string& Name, const std::string& Value) {
+TEngineJob::TOptionResult TEngineJob::SetOption(const std::string& Name, const std::string& Value) {
   RefuseWhileRunning();
   const OptionEntry* entry = FindOption(Name);
   if (!entry) return SetGenericOption(Name, Value);
@@ -214,24 +214,24 @@ TCustomFFmpeg::TOptionResult TCustomFFmpeg::SetOption(const std::string& Name, c
 // A value the holder refuses is not dropped: the job would run without it.
 // A name given no value is left to the caller (the command line says that
 // the value is missing).
-TCustomFFmpeg::TOptionResult TCustomFFmpeg::SetGenericOption(const std::string& Name, const std::string& Value) {
+TEngineJob::TOptionResult TEngineJob::SetGenericOption(const std::string& Name, const std::string& Value) {
   if (ApplyGenericOption(Name, Value)) return TOptionResult::Applied;
   if (!KnowsGenericOption(Name)) return TOptionResult::UnknownName;
   if (!TrimText(Value).empty()) throw InvalidOptionValue(Name, Value);
   return TOptionResult::ValueRefused;
 }
 
-void TCustomFFmpeg::CheckOptionValue(const std::string& Name, const std::string& Value) const {
+void TEngineJob::CheckOptionValue(const std::string& Name, const std::string& Value) const {
   const bool accepted = FindOption(Name) ? TableValueAccepted(Name, Value)
                                          : TrimText(Value).empty() || GenericValueAccepted(Name, Value);
   if (!accepted) throw InvalidOptionValue(Name, Value);
 }
 
-bool TCustomFFmpeg::KnowsOption(const std::string& Name) const {
+bool TEngineJob::KnowsOption(const std::string& Name) const {
   return FindOption(Name) != nullptr || KnowsGenericOption(Name);
 }
 
-bool TCustomFFmpeg::OptionTakesNoValue(const std::string& Name) {
+bool TEngineJob::OptionTakesNoValue(const std::string& Name) {
   const OptionEntry* entry = FindOption(Name);
   return entry && entry->kind != Kind::Value;
 }

@@ -5,7 +5,7 @@
 #include <array>
 
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/option_numbers.h"
 
 namespace vantrel {

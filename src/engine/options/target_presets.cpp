@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/option_numbers.h"
 
 namespace vantrel {
@@ -55,7 +55,7 @@ constexpr TPreset kPresets[] = {
 
 }  // namespace
 
-int TCustomFFmpeg::DetectTargetNorm(const std::string& Norm, const std::string& FallbackNorm) {
+int TEngineJob::DetectTargetNorm(const std::string& Norm, const std::string& FallbackNorm) {
   if (Norm == "pal") return nmPal;
   if (Norm == "ntsc") return nmNtsc;
   if (Norm == "film") return nmFilm;
@@ -73,7 +73,7 @@ int TCustomFFmpeg::DetectTargetNorm(const std::string& Norm, const std::string& 
   return norm;
 }
 
-void TCustomFFmpeg::SetTarget(const std::string& Kind, const std::string& Norm, const std::string& FallbackNorm) {
+void TEngineJob::SetTarget(const std::string& Kind, const std::string& Norm, const std::string& FallbackNorm) {
   RefuseWhileRunning();
   const int norm = DetectTargetNorm(Norm, FallbackNorm);
   const bool pal = norm == nmPal;
@@ -108,7 +108,7 @@ void TCustomFFmpeg::SetTarget(const std::string& Kind, const std::string& Norm, 
   }
 }
 
-void TCustomFFmpeg::ParseTarget(const std::string& Value) {
+void TEngineJob::ParseTarget(const std::string& Value) {
   const std::string v = TrimText(Value);
   for (const char* norm : {"pal", "ntsc", "film"}) {
     const std::string prefix = std::string(norm) + "-";
@@ -117,6 +117,6 @@ void TCustomFFmpeg::ParseTarget(const std::string& Value) {
   SetTarget(v, "auto", "ntsc");
 }
 
-void TCustomFFmpeg::SetTarget(const std::string& Value) { RefuseWhileRunning(); ParseTarget(Value); }
+void TEngineJob::SetTarget(const std::string& Value) { RefuseWhileRunning(); ParseTarget(Value); }
 
 }  // namespace vantrel

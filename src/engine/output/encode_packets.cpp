@@ -1,13 +1,13 @@
 // The send/receive exchange with an encoder, shared by video, audio and the
 // flush: one frame in, every packet that is ready out to the writer.
 #include "engine/coded_quality.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 
 // The quality and plane errors of each coded picture, and the pass-1
 // statistics, are taken by the packet writer; the picture type is kept here.
-void TCustomFFmpeg::NoteEncodedPacket(TOutputStreamState& ost, const AVPacket* pkt) {
+void TEngineJob::NoteEncodedPacket(TOutputStreamState& ost, const AVPacket* pkt) {
   const TCodedPictureStats stats = ReadCodedPictureStats(pkt);
   if (stats.PictType >= 0)
     ost.LastPictType = stats.PictType;
@@ -15,7 +15,7 @@ void TCustomFFmpeg::NoteEncodedPacket(TOutputStreamState& ost, const AVPacket* p
     ost.LastPictType = (pkt->flags & AV_PKT_FLAG_KEY) ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
 }
 
-int TCustomFFmpeg::EncodeAndWrite(AVFormatContext* os, TOutputStreamState& ost, const AVFrame* frame) {
+int TEngineJob::EncodeAndWrite(AVFormatContext* os, TOutputStreamState& ost, const AVFrame* frame) {
   AVCodecContext* enc = ost.Encoder;
   int ret = lav::avcodec_send_frame(enc, frame);
   // A second end of stream is no error: the encoder is already drained.

@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/log_threshold.h"
 #include "engine/io_interrupt.h"
 #include "engine/local_file.h"
@@ -63,7 +63,7 @@ std::string CreationTime(int64_t Seconds) {
 
 }  // namespace
 
-std::string TCustomFFmpeg::VideoFilterConflict() const {
+std::string TEngineJob::VideoFilterConflict() const {
   if (VideoFilters.empty()) return {};
   if (FrameCropLeft + FrameCropRight + FrameCropTop + FrameCropBottom != 0)
     return "Cannot enable crop options and filters at the same time.";
@@ -73,7 +73,7 @@ std::string TCustomFFmpeg::VideoFilterConflict() const {
   return {};
 }
 
-void TCustomFFmpeg::check_audio_video_sub_inputs(bool& HasVideo, bool& HasAudio, bool& HasSubtitle) {
+void TEngineJob::check_audio_video_sub_inputs(bool& HasVideo, bool& HasAudio, bool& HasSubtitle) {
   HasVideo = HasAudio = HasSubtitle = false;
   for (int i = 0; i < InputFileCount; ++i) {
     for (unsigned s = 0; s < InputFiles[i]->nb_streams; ++s) {
@@ -87,11 +87,11 @@ void TCustomFFmpeg::check_audio_video_sub_inputs(bool& HasVideo, bool& HasAudio,
   }
 }
 
-void TCustomFFmpeg::ChooseOutputStreams(AVFormatContext* oc, int FileIndex) {
+void TEngineJob::ChooseOutputStreams(AVFormatContext* oc, int FileIndex) {
   const AVOutputFormat* fmt = oc->oformat;
-  bool video = VideoStreamCopy || fmt->video_codec != AV_CODEC_ID_NONE || VideoCodecName != nullptr;
-  bool audio = AudioStreamCopy || fmt->audio_codec != AV_CODEC_ID_NONE || AudioCodecName != nullptr;
-  bool subtitle = SubtitleStreamCopy || fmt->subtitle_codec != AV_CODEC_ID_NONE || SubtitleCodecName != nullptr;
+  bool video = VideoStreamCopy || fmt->video_codec != AV_CODEC_ID_NONE || !VideoCodecName.empty();
+  bool audio = AudioStreamCopy || fmt->audio_codec != AV_CODEC_ID_NONE || !AudioCodecName.empty();
+  bool subtitle = SubtitleStreamCopy || fmt->subtitle_codec != AV_CODEC_ID_NONE || !SubtitleCodecName.empty();
   if (InputFileCount > 0) {
     bool hasVideo, hasAudio, hasSubtitle;
     try {
@@ -108,12 +108,12 @@ void TCustomFFmpeg::ChooseOutputStreams(AVFormatContext* oc, int FileIndex) {
   if (SubtitleDisable) subtitle = false;
   struct Creator {
     bool wanted;
-    void (TCustomFFmpeg::*make)(AVFormatContext*, int);
+    void (TEngineJob::*make)(AVFormatContext*, int);
     const char* failure;
   };
-  const Creator creators[] = {{video, &TCustomFFmpeg::new_video_stream, "new_video_stream fail: %s"},
-                              {audio, &TCustomFFmpeg::new_audio_stream, "new_audio_stream fail: %s"},
-                              {subtitle, &TCustomFFmpeg::new_subtitle_stream, "new_subtitle_stream fail: %s"}};
+  const Creator creators[] = {{video, &TEngineJob::new_video_stream, "new_video_stream fail: %s"},
+                              {audio, &TEngineJob::new_audio_stream, "new_audio_stream fail: %s"},
+                              {subtitle, &TEngineJob::new_subtitle_stream, "new_subtitle_stream fail: %s"}};
   for (const Creator& c : creators) {
     if (!c.wanted) continue;
     try {
@@ -125,7 +125,7 @@ void TCustomFFmpeg::ChooseOutputStreams(AVFormatContext* oc, int FileIndex) {
 }
 
 // The metadata variables are not consumed: they apply to every later output.
-void TCustomFFmpeg::CopyOutputMetadata(AVFormatContext* oc) {
+void TEngineJob::CopyOutputMetadata(AVFormatContext* oc) {
   if (RecTimestamp != 0) lav::av_dict_set(&oc->metadata, "creation_time", CreationTime(RecTimestamp).c_str(), 0);
   SetMetadata(oc, "title", Title, 512);
   SetMetadata(oc, "author", Author, 512);
@@ -137,7 +137,7 @@ void TCustomFFmpeg::CopyOutputMetadata(AVFormatContext* oc) {
   SetMetadata(oc, "genre", Genre, 32);
 }
 
-void TCustomFFmpeg::ApplyMuxerSettings(AVFormatContext* oc) {
+void TEngineJob::ApplyMuxerSettings(AVFormatContext* oc) {
   // The options refuse what does not fit; a value set directly is held at the ends.
   oc->max_delay = int(std::clamp(double(MuxMaxDelay) * 1000000, double(INT_MIN), double(INT_MAX)));
   // Preload and loop count are options of the muxers that know them.
@@ -149,7 +149,7 @@ void TCustomFFmpeg::ApplyMuxerSettings(AVFormatContext* oc) {
   ApplyMuxerOptions(oc);
 }
 
-void TCustomFFmpeg::DiscardOutput(OutputContextPtr& oc, int FileIndex) {
+void TEngineJob::DiscardOutput(OutputContextPtr& oc, int FileIndex) {
   if (FileIndex < 0 || FileIndex >= MAX_FILES) return;
   OutputCodecs[FileIndex].clear();
   OutputStreamCopy[FileIndex].clear();
@@ -157,7 +157,7 @@ void TCustomFFmpeg::DiscardOutput(OutputContextPtr& oc, int FileIndex) {
   oc.reset();
 }
 
-bool TCustomFFmpeg::OpenOutputFile(const std::string& FileName) {
+bool TEngineJob::OpenOutputFile(const std::string& FileName) {
   RefuseWhileRunning();
   const TScopedLogThreshold threshold(Verbose);
   OutputContextPtr oc;
@@ -205,7 +205,7 @@ bool TCustomFFmpeg::OpenOutputFile(const std::string& FileName) {
   return true;
 }
 
-bool TCustomFFmpeg::OpenOutputIO(int FileIndex) {
+bool TEngineJob::OpenOutputIO(int FileIndex) {
   if (FileIndex < 0 || FileIndex >= OutputFileCount || !OutputFiles[FileIndex]) {
     LastError = Format("Invalid output file index %d", FileIndex);
     return false;
@@ -234,19 +234,19 @@ bool TCustomFFmpeg::OpenOutputIO(int FileIndex) {
 }
 
 // "newvideo", "newaudio", "newsubtitle": one more stream on the last output.
-void TCustomFFmpeg::NewVideoStreamOption() {
+void TEngineJob::NewVideoStreamOption() {
   RefuseWhileRunning();
   if (OutputFileCount == 0) throw FFMpegException("At least one output file must be specified");
   new_video_stream(OutputFiles[OutputFileCount - 1].get(), OutputFileCount - 1);
 }
 
-void TCustomFFmpeg::NewAudioStreamOption() {
+void TEngineJob::NewAudioStreamOption() {
   RefuseWhileRunning();
   if (OutputFileCount == 0) throw FFMpegException("At least one output file must be specified");
   new_audio_stream(OutputFiles[OutputFileCount - 1].get(), OutputFileCount - 1);
 }
 
-void TCustomFFmpeg::NewSubtitleStreamOption() {
+void TEngineJob::NewSubtitleStreamOption() {
   RefuseWhileRunning();
   if (OutputFileCount == 0) throw FFMpegException("At least one output file must be specified");
   new_subtitle_stream(OutputFiles[OutputFileCount - 1].get(), OutputFileCount - 1);

@@ -15,7 +15,7 @@
 
 #include "binding/helpers.h"
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/local_file.h"
 #include "engine/output/final_name.h"
 #include "engine/output/staging_file.h"
@@ -41,12 +41,12 @@ std::string RenameFailure(const std::string& Name, int Error) {
 
 }  // namespace
 
-std::string TCustomFFmpeg::FinalOutputName(int FileIndex) const {
+std::string TEngineJob::FinalOutputName(int FileIndex) const {
   if (FileIndex < 0 || FileIndex >= MAX_FILES) return {};
   return FinalOutputNames[FileIndex];
 }
 
-std::string TCustomFFmpeg::SameFileAsInput(const std::string& OutputName) const {
+std::string TEngineJob::SameFileAsInput(const std::string& OutputName) const {
   const std::string output = LocalFilePath(OutputName);
   if (output.empty()) return {};
   for (int i = 0; i < InputFileCount; ++i) {
@@ -58,12 +58,12 @@ std::string TCustomFFmpeg::SameFileAsInput(const std::string& OutputName) const 
   return {};
 }
 
-void TCustomFFmpeg::CheckOutputsAreNotInputs() const {
+void TEngineJob::CheckOutputsAreNotInputs() const {
   for (int i = 0; i < OutputFileCount; ++i)
     if (std::string refusal = SameFileAsInput(OutputFileNames[i]); !refusal.empty()) throw FFMpegException(refusal);
 }
 
-bool TCustomFFmpeg::StageOutput(int FileIndex) {
+bool TEngineJob::StageOutput(int FileIndex) {
   AVFormatContext* oc = OutputFiles[FileIndex].get();
   const std::string local = LocalFilePath(OutputFileNames[FileIndex]);
   if (local.empty() || (oc->oformat->flags & AVFMT_NOFILE)) return false;
@@ -96,7 +96,7 @@ bool TCustomFFmpeg::StageOutput(int FileIndex) {
   return true;
 }
 
-std::string TCustomFFmpeg::RefuseTakenName(int FileIndex) const {
+std::string TEngineJob::RefuseTakenName(int FileIndex) const {
   if (OutputCollision != TOutputCollision::Refuse) return {};
   const std::string local = LocalFilePath(OutputFileNames[FileIndex]);
   struct stat st;
@@ -104,7 +104,7 @@ std::string TCustomFFmpeg::RefuseTakenName(int FileIndex) const {
   return NameTaken(OutputFileNames[FileIndex]);
 }
 
-std::string TCustomFFmpeg::KeepFinishedOutputs() {
+std::string TEngineJob::KeepFinishedOutputs() {
   // Outputs of a stopped job that are not wanted stay staged: FreeResources
   // removes their temporaries and the names are never touched.
   if (StopRequested && !Completed && !KeepStoppedOutput) return {};
@@ -114,7 +114,9 @@ std::string TCustomFFmpeg::KeepFinishedOutputs() {
     if (staged.Temp.empty()) continue;
     AVFormatContext* oc = OutputFiles[i].get();
     const bool writeFailed = oc && oc->pb && oc->pb->error < 0;
-    const int closed = oc && oc->pb ? lav::avio_closep(&oc->pb) : 0;
+    // A staged output is a file the engine opened, so its stream is the
+    // deleter's to close; closing it here gives the flush's result.
+    const int closed = OutputContextDeleter::CloseIO(oc);
     std::string reason;
     if (writeFailed || closed < 0) {
       reason = "Could not write '" + OutputFileNames[i] + "'";
@@ -130,7 +132,7 @@ std::string TCustomFFmpeg::KeepFinishedOutputs() {
   return failure;
 }
 
-std::string TCustomFFmpeg::TakeFinalName(int FileIndex) {
+std::string TEngineJob::TakeFinalName(int FileIndex) {
   const TStagedOutput& staged = StagedOutputs[FileIndex];
   const std::string& name = OutputFileNames[FileIndex];
   switch (OutputCollision) {
@@ -149,7 +151,7 @@ std::string TCustomFFmpeg::TakeFinalName(int FileIndex) {
 
 // Each name is tried with a rename that never replaces, so two processes
 // numbering into one folder each take a different name.
-std::string TCustomFFmpeg::NumberFinishedOutput(int FileIndex) {
+std::string TEngineJob::NumberFinishedOutput(int FileIndex) {
   const TStagedOutput& staged = StagedOutputs[FileIndex];
   const fs::path target(staged.Target);
   int error = RenameNoReplace(staged.Temp, staged.Target);
@@ -162,7 +164,7 @@ std::string TCustomFFmpeg::NumberFinishedOutput(int FileIndex) {
   return error == 0 ? std::string() : RenameFailure(OutputFileNames[FileIndex], error);
 }
 
-void TCustomFFmpeg::DiscardUnfinishedOutput(int FileIndex) {
+void TEngineJob::DiscardUnfinishedOutput(int FileIndex) {
   TStagedOutput& staged = StagedOutputs[FileIndex];
   if (!staged.Temp.empty()) {
     RemoveFile(staged.Temp);

@@ -5,7 +5,7 @@
 
 #include "binding/helpers.h"
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -69,7 +69,7 @@ AVRational AspectToSar(float Aspect, int Width, int Height) {
 
 }  // namespace
 
-AVCodecContext* TCustomFFmpeg::NewOutputStream(AVFormatContext* oc, int FileIndex, AVMediaType Type, AVCodecID Id,
+AVCodecContext* TEngineJob::NewOutputStream(AVFormatContext* oc, int FileIndex, AVMediaType Type, AVCodecID Id,
                                                bool Copy, BitstreamFilterPtr& PendingFilters) {
   if (oc->nb_streams >= unsigned(MAX_STREAMS))
     throw FFMpegException(Format("Too many streams in one output file (at most %d)", MAX_STREAMS));
@@ -89,7 +89,7 @@ AVCodecContext* TCustomFFmpeg::NewOutputStream(AVFormatContext* oc, int FileInde
   return enc;
 }
 
-void TCustomFFmpeg::SetVideoEncoding(AVStream* st, AVCodecContext* enc, std::vector<RcOverride>& Overrides) {
+void TEngineJob::SetVideoEncoding(AVStream* st, AVCodecContext* enc, std::vector<RcOverride>& Overrides) {
   ApplyContextOptions(enc, CodecOptions[AVMEDIA_TYPE_VIDEO].get(), AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
   const AVRational rate = FrameRate.num != 0 ? FrameRate : AVRational{25, 1};
   const AVCodec* codec = enc->codec;
@@ -110,8 +110,8 @@ void TCustomFFmpeg::SetVideoEncoding(AVStream* st, AVCodecContext* enc, std::vec
     enc->global_quality = int(VideoQScale * FF_QP2LAMBDA);
   }
   // The encoder frees its matrices with itself: it gets copies.
-  if (IntraMatrix) enc->intra_matrix = static_cast<uint16_t*>(lav::av_memdup(IntraMatrix.get(), 64 * sizeof(uint16_t)));
-  if (InterMatrix) enc->inter_matrix = static_cast<uint16_t*>(lav::av_memdup(InterMatrix.get(), 64 * sizeof(uint16_t)));
+  if (IntraMatrix) enc->intra_matrix = static_cast<uint16_t*>(lav::av_memdup(IntraMatrix->data(), 64 * sizeof(uint16_t)));
+  if (InterMatrix) enc->inter_matrix = static_cast<uint16_t*>(lav::av_memdup(InterMatrix->data(), 64 * sizeof(uint16_t)));
   enc->thread_count = ThreadCount;
   if (!Overrides.empty()) {
     enc->rc_override = static_cast<RcOverride*>(lav::av_malloc(Overrides.size() * sizeof(RcOverride)));
@@ -127,16 +127,16 @@ void TCustomFFmpeg::SetVideoEncoding(AVStream* st, AVCodecContext* enc, std::vec
   if (DoPass == 2) enc->flags |= AV_CODEC_FLAG_PASS2;
 }
 
-void TCustomFFmpeg::AddVideoStream(AVFormatContext* oc, int FileIndex) {
+void TEngineJob::AddVideoStream(AVFormatContext* oc, int FileIndex) {
   const bool copy = VideoStreamCopy != 0;
   AVCodecID id = AV_CODEC_ID_NONE;
   std::vector<RcOverride> overrides;
   if (!copy) {
-    if (!VideoCodecName)
+    if (VideoCodecName.empty())
       id = lav::av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, AVMEDIA_TYPE_VIDEO);
-    else if (!CheckCodecName(VideoCodecName.get(), AVMEDIA_TYPE_VIDEO, id, true))
+    else if (!CheckCodecName(CodecNameOrNull(VideoCodecName), AVMEDIA_TYPE_VIDEO, id, true))
       throw FFMpegException(LastError);
-    if (VideoRcOverride) overrides = ParseRcOverride(VideoRcOverride.get());
+    if (VideoRcOverride) overrides = ParseRcOverride(VideoRcOverride->c_str());
   }
   AVCodecContext* enc = NewOutputStream(oc, FileIndex, AVMEDIA_TYPE_VIDEO, id, copy, VideoBitstreamFilters);
   AVStream* st = oc->streams[oc->nb_streams - 1];
@@ -156,30 +156,30 @@ void TCustomFFmpeg::AddVideoStream(AVFormatContext* oc, int FileIndex) {
     SetVideoEncoding(st, enc, overrides);
 }
 
-void TCustomFFmpeg::new_video_stream(AVFormatContext* oc, int FileIndex) {
+void TEngineJob::new_video_stream(AVFormatContext* oc, int FileIndex) {
   try {
     AddVideoStream(oc, FileIndex);
   } catch (const FFMpegException&) {
-    VideoCodecName.reset();
+    VideoCodecName.clear();
     throw;
   }
   VideoDisable = 0;
-  VideoCodecName.reset();
+  VideoCodecName.clear();
   VideoStreamCopy = 0;
 }
 
-void TCustomFFmpeg::SetStreamLanguage(AVStream* st, std::string& Language) {
+void TEngineJob::SetStreamLanguage(AVStream* st, std::string& Language) {
   if (Language.empty()) return;
   lav::av_dict_set(&st->metadata, "language", Language.substr(0, 3).c_str(), 0);
   Language.clear();
 }
 
-void TCustomFFmpeg::AddAudioStream(AVFormatContext* oc, int FileIndex) {
+void TEngineJob::AddAudioStream(AVFormatContext* oc, int FileIndex) {
   const bool copy = AudioStreamCopy != 0;
   AVCodecID id = AV_CODEC_ID_NONE;
   if (!copy) {
     id = lav::av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, AVMEDIA_TYPE_AUDIO);
-    if (AudioCodecName && !CheckCodecName(AudioCodecName.get(), AVMEDIA_TYPE_AUDIO, id, true))
+    if (!AudioCodecName.empty() && !CheckCodecName(CodecNameOrNull(AudioCodecName), AVMEDIA_TYPE_AUDIO, id, true))
       throw FFMpegException(LastError);
   }
   AVCodecContext* enc = NewOutputStream(oc, FileIndex, AVMEDIA_TYPE_AUDIO, id, copy, AudioBitstreamFilters);
@@ -209,26 +209,26 @@ void TCustomFFmpeg::AddAudioStream(AVFormatContext* oc, int FileIndex) {
   SetStreamLanguage(st, AudioLanguage);
 }
 
-void TCustomFFmpeg::new_audio_stream(AVFormatContext* oc, int FileIndex) {
+void TEngineJob::new_audio_stream(AVFormatContext* oc, int FileIndex) {
   try {
     AddAudioStream(oc, FileIndex);
   } catch (const FFMpegException&) {
-    AudioCodecName.reset();
+    AudioCodecName.clear();
     AudioLanguage.clear();
     throw;
   }
   AudioDisable = 0;
-  AudioCodecName.reset();
+  AudioCodecName.clear();
   AudioStreamCopy = 0;
 }
 
-void TCustomFFmpeg::AddSubtitleStream(AVFormatContext* oc, int FileIndex) {
+void TEngineJob::AddSubtitleStream(AVFormatContext* oc, int FileIndex) {
   const bool copy = SubtitleStreamCopy != 0;
   AVCodecID id = AV_CODEC_ID_NONE;
   if (!copy) {
-    if (!CheckCodecName(SubtitleCodecName.get(), AVMEDIA_TYPE_SUBTITLE, id, true)) throw FFMpegException(LastError);
+    if (!CheckCodecName(CodecNameOrNull(SubtitleCodecName), AVMEDIA_TYPE_SUBTITLE, id, true)) throw FFMpegException(LastError);
     // Without a name the format's own subtitle codec, as for video and audio.
-    if (!SubtitleCodecName) id = lav::av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, AVMEDIA_TYPE_SUBTITLE);
+    if (SubtitleCodecName.empty()) id = lav::av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, AVMEDIA_TYPE_SUBTITLE);
   }
   AVCodecContext* enc = NewOutputStream(oc, FileIndex, AVMEDIA_TYPE_SUBTITLE, id, copy, SubtitleBitstreamFilters);
   if (!copy)
@@ -237,16 +237,16 @@ void TCustomFFmpeg::AddSubtitleStream(AVFormatContext* oc, int FileIndex) {
   SetStreamLanguage(oc->streams[oc->nb_streams - 1], SubtitleLanguage);
 }
 
-void TCustomFFmpeg::new_subtitle_stream(AVFormatContext* oc, int FileIndex) {
+void TEngineJob::new_subtitle_stream(AVFormatContext* oc, int FileIndex) {
   try {
     AddSubtitleStream(oc, FileIndex);
   } catch (const FFMpegException&) {
-    SubtitleCodecName.reset();
+    SubtitleCodecName.clear();
     SubtitleLanguage.clear();
     throw;
   }
   SubtitleDisable = 0;
-  SubtitleCodecName.reset();
+  SubtitleCodecName.clear();
   SubtitleStreamCopy = 0;
 }
 

@@ -5,7 +5,7 @@
 #include "binding/helpers.h"
 #include "binding/message_format.h"
 #include "engine/coded_quality.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -26,7 +26,7 @@ void TakeQualityStats(TOutputStreamState& ost, const AVPacket* pkt) {
 
 }  // namespace
 
-TOutputStreamState* TCustomFFmpeg::FindOutputStream(const AVFormatContext* s, int StreamIndex) {
+TOutputStreamState* TEngineJob::FindOutputStream(const AVFormatContext* s, int StreamIndex) {
   if (StreamIndex < 0 || unsigned(StreamIndex) >= s->nb_streams) return nullptr;
   const AVStream* st = s->streams[StreamIndex];
   for (TOutputStreamState& ost : OutputStreams)
@@ -36,7 +36,7 @@ TOutputStreamState* TCustomFFmpeg::FindOutputStream(const AVFormatContext* s, in
 
 // What the loop and the reports need of a packet that goes to the muxer:
 // how far its stream reaches, and the pass-1 statistics of its encoder.
-void TCustomFFmpeg::NoteWrittenPacket(TOutputStreamState& ost, const AVPacket* pkt, AVCodecContext* enc) {
+void TEngineJob::NoteWrittenPacket(TOutputStreamState& ost, const AVPacket* pkt, AVCodecContext* enc) {
   const int64_t t = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
   if (t != AV_NOPTS_VALUE) {
     const int64_t end = SatAdd(t, pkt->duration > 0 ? pkt->duration : 0);
@@ -61,7 +61,7 @@ void TCustomFFmpeg::NoteWrittenPacket(TOutputStreamState& ost, const AVPacket* p
 // jump in the input or an encoder's rounding can give: such a packet is
 // moved just after the one before it, and its presentation time with it
 // when that would come before its decode time.
-void TCustomFFmpeg::KeepDtsIncreasing(TOutputStreamState& ost, AVPacket* pkt) {
+void TEngineJob::KeepDtsIncreasing(TOutputStreamState& ost, AVPacket* pkt) {
   if (pkt->dts == AV_NOPTS_VALUE) return;
   if (ost.MuxedDts != AV_NOPTS_VALUE && pkt->dts <= ost.MuxedDts) {
     if (!ost.DtsMoveReported && LogAssigned())
@@ -75,7 +75,7 @@ void TCustomFFmpeg::KeepDtsIncreasing(TOutputStreamState& ost, AVPacket* pkt) {
   ost.MuxedDts = pkt->dts;
 }
 
-void TCustomFFmpeg::MuxPacket(AVFormatContext* s, AVPacket* pkt, AVCodecContext* enc) {
+void TEngineJob::MuxPacket(AVFormatContext* s, AVPacket* pkt, AVCodecContext* enc) {
   if (TOutputStreamState* ost = FindOutputStream(s, pkt->stream_index)) {
     KeepDtsIncreasing(*ost, pkt);
     NoteWrittenPacket(*ost, pkt, enc);
@@ -84,7 +84,7 @@ void TCustomFFmpeg::MuxPacket(AVFormatContext* s, AVPacket* pkt, AVCodecContext*
   if (ret < 0) throw FFMpegException("av_interleaved_write_frame(): " + LibraryErrorText(ret));
 }
 
-void TCustomFFmpeg::ReportFilterError(AVBSFContext* bsf, int StreamIndex, AVCodecContext* enc, int Code) {
+void TEngineJob::ReportFilterError(AVBSFContext* bsf, int StreamIndex, AVCodecContext* enc, int Code) {
   const bool copy = !enc || !lav::avcodec_is_open(enc);
   const std::string msg =
       FormatOpenError(Format("%s failed for stream %d, codec %s", bsf->filter ? bsf->filter->name : "bsf",
@@ -94,7 +94,7 @@ void TCustomFFmpeg::ReportFilterError(AVBSFContext* bsf, int StreamIndex, AVCode
   Log(0, msg);
 }
 
-void TCustomFFmpeg::WritePacket(AVFormatContext* s, AVPacket* pkt, AVCodecContext* enc, AVBSFContext* bsf) {
+void TEngineJob::WritePacket(AVFormatContext* s, AVPacket* pkt, AVCodecContext* enc, AVBSFContext* bsf) {
   PacketUnref guard{pkt};
   if (!bsf) {
     MuxPacket(s, pkt, enc);
@@ -110,7 +110,7 @@ void TCustomFFmpeg::WritePacket(AVFormatContext* s, AVPacket* pkt, AVCodecContex
   DrainBitstreamFilter(s, bsf, streamIndex, enc);
 }
 
-void TCustomFFmpeg::DrainBitstreamFilter(AVFormatContext* s, AVBSFContext* bsf, int StreamIndex,
+void TEngineJob::DrainBitstreamFilter(AVFormatContext* s, AVBSFContext* bsf, int StreamIndex,
                                          AVCodecContext* enc) {
   if (!FilteredPacket) FilteredPacket = MakePacket();
   AVPacket* out = FilteredPacket.get();
@@ -129,7 +129,7 @@ void TCustomFFmpeg::DrainBitstreamFilter(AVFormatContext* s, AVBSFContext* bsf, 
 }
 
 // Filters that hold packets back give them up at the end.
-void TCustomFFmpeg::FlushBitstreamFilters() {
+void TEngineJob::FlushBitstreamFilters() {
   for (TOutputStreamState& ost : OutputStreams) {
     AVBSFContext* bsf = BitstreamFilters[ost.FileIndex][ost.StreamIndex].get();
     if (!bsf) continue;

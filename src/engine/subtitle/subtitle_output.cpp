@@ -1,7 +1,7 @@
 // Subtitle output: each decoded subtitle is encoded and written once; DVB
 // subtitles twice, one packet to show it and an empty one to clear it.
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -10,7 +10,7 @@ constexpr int kSubtitleBufferSize = 65536;
 
 }  // namespace
 
-void TCustomFFmpeg::EncodeSubtitle(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
+void TEngineJob::EncodeSubtitle(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
                                    const AVSubtitle* sub, int64_t pts) {
   if (pts == AV_NOPTS_VALUE) {
     if (ExitOnError) throw FFMpegException("Subtitle packets must have a pts");

@@ -6,7 +6,7 @@
 
 #include "binding/helpers.h"
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -24,7 +24,7 @@ struct DecodedSubtitle {
 // target is the stream's own time since its first packet, so audio-only
 // inputs are paced as well as video. The wait is cut into slices so that a
 // stop request is not held up.
-void TCustomFFmpeg::EmulateRate(TInputStreamState& ist) {
+void TEngineJob::EmulateRate(TInputStreamState& ist) {
   if (!ist.RateEmu) return;
   if (ist.FirstPts == AV_NOPTS_VALUE) ist.FirstPts = ist.Pts;
   const int64_t target = SatSub(ist.Pts, ist.FirstPts);
@@ -38,18 +38,18 @@ void TCustomFFmpeg::EmulateRate(TInputStreamState& ist) {
   ++ist.FrameCount;
 }
 
-bool TCustomFFmpeg::PastStartTime(const TInputStreamState& ist) const {
+bool TEngineJob::PastStartTime(const TInputStreamState& ist) const {
   return StartTime == 0 || ist.Pts >= StartTime;
 }
 
-void TCustomFFmpeg::CopyToOutputs(TInputStreamState& ist, int IstIndex, const AVPacket* pkt) {
+void TEngineJob::CopyToOutputs(TInputStreamState& ist, int IstIndex, const AVPacket* pkt) {
   if (!PastStartTime(ist)) return;
   for (TOutputStreamState& ost : OutputStreams)
     if (ost.SourceIndex == IstIndex && !ost.EncodingNeeded) CopyPacket(ost, ist, pkt);
 }
 
 // The predicted time of the next packet of a copied stream.
-void TCustomFFmpeg::AdvanceCopiedTime(TInputStreamState& ist, const AVPacket* pkt) {
+void TEngineJob::AdvanceCopiedTime(TInputStreamState& ist, const AVPacket* pkt) {
   const AVCodecParameters* par = ist.Stream->codecpar;
   if (par->codec_type == AVMEDIA_TYPE_AUDIO) {
     if (par->frame_size > 0 && par->sample_rate > 0)
@@ -61,7 +61,7 @@ void TCustomFFmpeg::AdvanceCopiedTime(TInputStreamState& ist, const AVPacket* pk
   }
 }
 
-void TCustomFFmpeg::HandleDecodedFrame(TInputStreamState& ist, int IstIndex, AVFrame* frame) {
+void TEngineJob::HandleDecodedFrame(TInputStreamState& ist, int IstIndex, AVFrame* frame) {
   const AVCodecContext* dec = ist.Decoder;
   const bool video = dec->codec_type == AVMEDIA_TYPE_VIDEO;
   // A decoder on frame threads hands each picture out as many packets late
@@ -95,7 +95,7 @@ void TCustomFFmpeg::HandleDecodedFrame(TInputStreamState& ist, int IstIndex, AVF
   }
 }
 
-int TCustomFFmpeg::DecodeSubtitle(TInputStreamState& ist, int IstIndex, const AVPacket* pkt) {
+int TEngineJob::DecodeSubtitle(TInputStreamState& ist, int IstIndex, const AVPacket* pkt) {
   if (!pkt) return 0;
   ist.Pts = ist.NextPts;
   DecodedSubtitle decoded;
@@ -110,7 +110,7 @@ int TCustomFFmpeg::DecodeSubtitle(TInputStreamState& ist, int IstIndex, const AV
 
 // Sends the packet (nullptr: end of input) and serves every frame that
 // comes out. -1 when the decoder refuses the data.
-int TCustomFFmpeg::DecodePacket(TInputStreamState& ist, int IstIndex, const AVPacket* pkt) {
+int TEngineJob::DecodePacket(TInputStreamState& ist, int IstIndex, const AVPacket* pkt) {
   AVCodecContext* dec = ist.Decoder;
   if (dec->codec_type == AVMEDIA_TYPE_SUBTITLE) return DecodeSubtitle(ist, IstIndex, pkt);
   if (dec->codec_type != AVMEDIA_TYPE_VIDEO && dec->codec_type != AVMEDIA_TYPE_AUDIO) return -1;
@@ -135,7 +135,7 @@ int TCustomFFmpeg::DecodePacket(TInputStreamState& ist, int IstIndex, const AVPa
   return 0;
 }
 
-void TCustomFFmpeg::FlushEncoders(int IstIndex) {
+void TEngineJob::FlushEncoders(int IstIndex) {
   for (TOutputStreamState& ost : OutputStreams) {
     if (ost.SourceIndex != IstIndex || !ost.EncodingNeeded) continue;
     AVFormatContext* os = OutputFiles[ost.FileIndex].get();
@@ -149,7 +149,7 @@ void TCustomFFmpeg::FlushEncoders(int IstIndex) {
   }
 }
 
-int TCustomFFmpeg::OutputPacket(TInputStreamState& ist, int IstIndex, const AVPacket* pkt) {
+int TEngineJob::OutputPacket(TInputStreamState& ist, int IstIndex, const AVPacket* pkt) {
   if (ist.NextPts == AV_NOPTS_VALUE) ist.NextPts = ist.Pts;
   if (pkt && pkt->dts != AV_NOPTS_VALUE) {
     ist.NextPts = ist.Pts = SatRescale(pkt->dts, ist.Stream->time_base, AV_TIME_BASE_Q);

@@ -2,7 +2,7 @@
 // its packets pass unchanged apart from their time stamps.
 #include "binding/helpers.h"
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -28,7 +28,7 @@ AVRational CopiedTimeBase(const AVCodecContext* Dec, const AVStream* In) {
 
 }  // namespace
 
-void TCustomFFmpeg::SetUpCopiedStream(TOutputStreamState& ost, TInputStreamState& ist) {
+void TEngineJob::SetUpCopiedStream(TOutputStreamState& ost, TInputStreamState& ist) {
   const AVCodecParameters* in = ist.Stream->codecpar;
   AVCodecParameters* par = ost.Stream->codecpar;
   AVCodecContext* enc = ost.Encoder;
@@ -66,7 +66,7 @@ void TCustomFFmpeg::SetUpCopiedStream(TOutputStreamState& ost, TInputStreamState
   enc->time_base = timeBase;
 }
 
-void TCustomFFmpeg::CopyPacket(TOutputStreamState& ost, TInputStreamState& ist, const AVPacket* pkt) {
+void TEngineJob::CopyPacket(TOutputStreamState& ost, TInputStreamState& ist, const AVPacket* pkt) {
   // A copy starts at a key frame: what comes before cannot be decoded.
   if (ost.FrameNumber == 0 && !(pkt->flags & AV_PKT_FLAG_KEY)) return;
   const AVMediaType type = ost.Encoder->codec_type;

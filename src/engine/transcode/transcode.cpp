@@ -1,9 +1,9 @@
 // The job: set-up, main loop, flush, trailers and closing.
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 
-void TCustomFFmpeg::Transcode() {
+void TEngineJob::Transcode() {
   // Stopped before it began (a stop asked for before the start, or an engine
   // destroyed with its thread still held): nothing is opened or written.
   if (StopRequested) return;
@@ -49,7 +49,7 @@ void TCustomFFmpeg::Transcode() {
   FreeTranscodeState();
 }
 
-void TCustomFFmpeg::FreeTranscodeState() {
+void TEngineJob::FreeTranscodeState() {
   for (TOutputStreamState& ost : OutputStreams) {
     // The pass-2 text goes with the table; the encoder must not keep it.
     if (ost.Encoder && ost.Encoder->stats_in == ost.StatsIn.get()) ost.Encoder->stats_in = nullptr;

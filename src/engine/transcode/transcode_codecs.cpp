@@ -4,7 +4,7 @@
 
 #include "binding/message_format.h"
 #include "engine/codec_lock.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -21,7 +21,7 @@ void TakeLanguageAndDisposition(AVStream* Out, const AVStream* In) {
 
 }  // namespace
 
-void TCustomFFmpeg::SetUpStreamCodecs() {
+void TEngineJob::SetUpStreamCodecs() {
   for (size_t n = 0; n < OutputStreams.size(); ++n) {
     TOutputStreamState& ost = OutputStreams[n];
     TInputStreamState& ist = InputStreams[size_t(ost.SourceIndex)];
@@ -35,7 +35,7 @@ void TCustomFFmpeg::SetUpStreamCodecs() {
   }
 }
 
-void TCustomFFmpeg::SetUpEncodedStream(TOutputStreamState& ost, TInputStreamState& ist) {
+void TEngineJob::SetUpEncodedStream(TOutputStreamState& ost, TInputStreamState& ist) {
   switch (ost.Encoder->codec_type) {
     case AVMEDIA_TYPE_AUDIO:
       SetUpAudioEncoding(ost, ist);
@@ -59,7 +59,7 @@ void TCustomFFmpeg::SetUpEncodedStream(TOutputStreamState& ost, TInputStreamStat
 
 // Subtitle packets carry times in microseconds, as the decoded subtitles do;
 // bitmap subtitles keep the canvas they were drawn for.
-void TCustomFFmpeg::SetUpSubtitleEncoding(TOutputStreamState& ost, const TInputStreamState& ist) {
+void TEngineJob::SetUpSubtitleEncoding(TOutputStreamState& ost, const TInputStreamState& ist) {
   AVCodecContext* enc = ost.Encoder;
   enc->time_base = AV_TIME_BASE_Q;
   const AVCodecParameters* par = ist.Stream->codecpar;
@@ -73,7 +73,7 @@ void TCustomFFmpeg::SetUpSubtitleEncoding(TOutputStreamState& ost, const TInputS
 // pass 1 and read them in pass 2 under the name they are given, with
 // companion files beside it; the engine's own log would compete for the
 // name, and without the name the encoder writes into the current folder.
-bool TCustomFFmpeg::HandOverTwoPassLog(TOutputStreamState& ost, const std::string& Name) {
+bool TEngineJob::HandOverTwoPassLog(TOutputStreamState& ost, const std::string& Name) {
   void* own = ost.Encoder->priv_data;
   if (!own || !lav::av_opt_find(own, kEncoderStatsOption, nullptr, 0, 0)) return false;
   if (ost.Encoder->flags & AV_CODEC_FLAG_PASS2) {
@@ -85,7 +85,7 @@ bool TCustomFFmpeg::HandOverTwoPassLog(TOutputStreamState& ost, const std::strin
   return true;
 }
 
-void TCustomFFmpeg::OpenTwoPassLog(TOutputStreamState& ost, int Position) {
+void TEngineJob::OpenTwoPassLog(TOutputStreamState& ost, int Position) {
   std::string name = Format("%s-%d.log", PassLogFileName.empty() ? "ffmpeg2pass" : PassLogFileName, Position);
   if (name.size() > 1023) name.resize(1023);
   if (HandOverTwoPassLog(ost, name)) return;
@@ -108,14 +108,14 @@ void TCustomFFmpeg::OpenTwoPassLog(TOutputStreamState& ost, int Position) {
   ost.Encoder->stats_in = ost.StatsIn.get();
 }
 
-void TCustomFFmpeg::OpenEncoders() {
+void TEngineJob::OpenEncoders() {
   for (TOutputStreamState& ost : OutputStreams)
     if (ost.EncodingNeeded && ost.Encoder->codec_type != AVMEDIA_TYPE_SUBTITLE) OpenEncoder(ost);
 }
 
 // A text subtitle encoder takes its styles from the decoder's ASS header,
 // which the decoder only makes when it opens; so these encoders open last.
-void TCustomFFmpeg::OpenSubtitleEncoders() {
+void TEngineJob::OpenSubtitleEncoders() {
   for (TOutputStreamState& ost : OutputStreams) {
     if (!ost.EncodingNeeded || ost.Encoder->codec_type != AVMEDIA_TYPE_SUBTITLE) continue;
     const AVCodecContext* dec = InputStreams[size_t(ost.SourceIndex)].Decoder;
@@ -131,7 +131,7 @@ void TCustomFFmpeg::OpenSubtitleEncoders() {
   }
 }
 
-void TCustomFFmpeg::OpenEncoder(TOutputStreamState& ost) {
+void TEngineJob::OpenEncoder(TOutputStreamState& ost) {
   AVCodecContext* enc = ost.Encoder;
   const AVCodec* codec = enc->codec ? enc->codec : lav::avcodec_find_encoder(enc->codec_id);
   if (!codec)
@@ -142,7 +142,7 @@ void TCustomFFmpeg::OpenEncoder(TOutputStreamState& ost) {
       throw FFMpegException(Format("Error while opening codec for output stream #%d.%d - maybe incorrect "
                                    "parameters such as bit_rate, rate, width or height",
                                    ost.FileIndex, ost.StreamIndex));
-    OpenedEncoders.insert(OpenedEncoders.begin(), enc);
+    OpenedEncoders.Add(enc);
   }
   ExtraSize += enc->extradata_size;
   // The muxer learns the stream from the opened encoder.
@@ -152,7 +152,7 @@ void TCustomFFmpeg::OpenEncoder(TOutputStreamState& ost) {
   if (enc->codec_type == AVMEDIA_TYPE_AUDIO) StartAudioEncoding(ost, InputStreams[size_t(ost.SourceIndex)]);
 }
 
-void TCustomFFmpeg::OpenDecoders() {
+void TEngineJob::OpenDecoders() {
   for (TInputStreamState& ist : InputStreams) {
     if (!ist.DecodingNeeded) continue;
     AVCodecContext* dec = ist.Decoder;
@@ -165,7 +165,7 @@ void TCustomFFmpeg::OpenDecoders() {
       if (lav::avcodec_open2(dec, codec, nullptr) < 0)
         throw FFMpegException(
             Format("Error while opening codec for input stream #%d.%d", ist.FileIndex, ist.StreamIndex));
-      OpenedDecoders.insert(OpenedDecoders.begin(), dec);
+      OpenedDecoders.Add(dec);
     }
     ist.Frame = MakeFrame();
     if (!ist.Frame) throw FFMpegException("av_mallocz fail");

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/option_numbers.h"
 
 namespace vantrel {
@@ -20,7 +20,7 @@ constexpr MetadataKey kMappedKeys[] = {{"title", 512},  {"author", 512}, {"artis
 
 }  // namespace
 
-void TCustomFFmpeg::CopyMappedMetadata() {
+void TEngineJob::CopyMappedMetadata() {
   for (int i = 0; i < MetadataMapCount; ++i) {
     const TMetadataMapEntry& m = MetadataMaps[i];
     if (m.out_file < 0 || m.out_file >= OutputFileCount)
@@ -39,7 +39,7 @@ void TCustomFFmpeg::CopyMappedMetadata() {
 }
 
 // A chain made by the options knows nothing of its stream until now.
-void TCustomFFmpeg::InitBitstreamFilters() {
+void TEngineJob::InitBitstreamFilters() {
   for (TOutputStreamState& ost : OutputStreams) {
     AVBSFContext* bsf = BitstreamFilters[ost.FileIndex][ost.StreamIndex].get();
     if (!bsf) continue;
@@ -56,7 +56,7 @@ void TCustomFFmpeg::InitBitstreamFilters() {
   }
 }
 
-void TCustomFFmpeg::WriteHeaders() {
+void TEngineJob::WriteHeaders() {
   bool allRtp = true;
   for (int i = 0; i < OutputFileCount; ++i) {
     AVFormatContext* oc = OutputFiles[i].get();

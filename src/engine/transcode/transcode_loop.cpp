@@ -6,8 +6,7 @@
 
 #include "binding/helpers.h"
 #include "binding/message_format.h"
-#include "engine/codec_lock.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -24,7 +23,7 @@ void AdjustTimestamps(AVPacket* pkt, const AVStream* st, int64_t Offset, double 
 
 }  // namespace
 
-double TCustomFFmpeg::OutputTime(const TOutputStreamState& ost) const {
+double TEngineJob::OutputTime(const TOutputStreamState& ost) const {
   // An encoded video stream counts its frames; every other stream (copies
   // included, whose time base need not be a frame duration) is where its
   // muxed packets reach.
@@ -34,7 +33,7 @@ double TCustomFFmpeg::OutputTime(const TOutputStreamState& ost) const {
   return double(ost.MuxedPts) * av_q2d(ost.Stream->time_base);
 }
 
-int TCustomFFmpeg::ChooseInputFile(double& MinOutputTime) const {
+int TEngineJob::ChooseInputFile(double& MinOutputTime) const {
   double minInput = 1e100;
   MinOutputTime = 1e100;
   int file = -1;
@@ -60,7 +59,7 @@ int TCustomFFmpeg::ChooseInputFile(double& MinOutputTime) const {
 
 // A jump of the decode time stamps beyond the threshold (or backwards) is
 // taken out of the file's offset, so later packets continue without a gap.
-void TCustomFFmpeg::CorrectDiscontinuity(AVPacket* pkt, TInputStreamState& ist) {
+void TEngineJob::CorrectDiscontinuity(AVPacket* pkt, TInputStreamState& ist) {
   // Before the stream's first real decode time its time is only a guess,
   // which must not move the whole file.
   if (pkt->dts == AV_NOPTS_VALUE || ist.NextPts == AV_NOPTS_VALUE || !ist.HasDts || CopyTs) return;
@@ -81,18 +80,18 @@ void TCustomFFmpeg::CorrectDiscontinuity(AVPacket* pkt, TInputStreamState& ist) 
 // recording time: a frame that starts before it is the last one. Strict
 // muxers (DV) want every stream to end there, not where the input happened
 // to be read to or where the decoder's last pictures fall.
-int64_t TCustomFFmpeg::TicksBeforeRecordingEnd(AVRational Tb) const {
+int64_t TEngineJob::TicksBeforeRecordingEnd(AVRational Tb) const {
   if (RecordingTime == INT64_MAX || Tb.num <= 0 || Tb.den <= 0) return INT64_MAX;
   return lav::av_rescale_q_rnd(RecordingTime, AV_TIME_BASE_Q, Tb, AV_ROUND_UP);
 }
 
-bool TCustomFFmpeg::OutputLimitReached(double MinOutputTime) const {
+bool TEngineJob::OutputLimitReached(double MinOutputTime) const {
   if (double(RecordingTime) / 1000000.0 <= MinOutputTime) return true;
   AVIOContext* pb = OutputFiles[0]->pb;
   return LimitFileSize != 0 && pb && LimitFileSize < lav::avio_seek(pb, 0, SEEK_CUR);
 }
 
-void TCustomFFmpeg::RunMainLoop() {
+void TEngineJob::RunMainLoop() {
   PacketPtr pkt = MakePacket();
   if (!pkt) throw FFMpegException("av_malloc fail");
   while (!StopRequested) {
@@ -137,7 +136,7 @@ void TCustomFFmpeg::RunMainLoop() {
   }
 }
 
-void TCustomFFmpeg::FinishTranscode() {
+void TEngineJob::FinishTranscode() {
   for (size_t k = 0; k < InputStreams.size(); ++k)
     if (InputStreams[k].DecodingNeeded) OutputPacket(InputStreams[k], int(k), nullptr);
   FlushBitstreamFilters();
@@ -153,23 +152,16 @@ void TCustomFFmpeg::FinishTranscode() {
   Completed = !StopRequested;
 }
 
-void TCustomFFmpeg::CloseCodecs() {
-  auto unlist = [](std::vector<AVCodecContext*>& list, AVCodecContext* c) {
-    std::erase(list, c);
-  };
+void TEngineJob::CloseCodecs() {
   for (TOutputStreamState& ost : OutputStreams) {
     if (!ost.EncodingNeeded) continue;
     if (ost.Encoder->stats_in == ost.StatsIn.get()) ost.Encoder->stats_in = nullptr;
     ost.StatsIn.reset();
-    const TCodecLockGuard lock;
-    lav::avcodec_close(ost.Encoder);
-    unlist(OpenedEncoders, ost.Encoder);
+    OpenedEncoders.Close(ost.Encoder);
   }
   for (TInputStreamState& ist : InputStreams) {
     if (!ist.DecodingNeeded) continue;
-    const TCodecLockGuard lock;
-    lav::avcodec_close(ist.Decoder);
-    unlist(OpenedDecoders, ist.Decoder);
+    OpenedDecoders.Close(ist.Decoder);
   }
 }
 

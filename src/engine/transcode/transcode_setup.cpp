@@ -2,11 +2,11 @@
 // the choice of the input stream that feeds each output stream.
 #include "binding/helpers.h"
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 
-void TCustomFFmpeg::BuildInputTables() {
+void TEngineJob::BuildInputTables() {
   InputFileStates.assign(size_t(InputFileCount), TInputFileState{});
   int total = 0;
   for (int i = 0; i < InputFileCount; ++i) {
@@ -34,7 +34,7 @@ void TCustomFFmpeg::BuildInputTables() {
   }
 }
 
-void TCustomFFmpeg::CheckStreamMaps() const {
+void TEngineJob::CheckStreamMaps() const {
   int outputStreams = 0;
   for (int i = 0; i < OutputFileCount; ++i) {
     if (OutputFiles[i]->nb_streams == 0) throw FFMpegException("Output file does not contain any stream");
@@ -55,7 +55,7 @@ void TCustomFFmpeg::CheckStreamMaps() const {
   }
 }
 
-void TCustomFFmpeg::BuildOutputTable() {
+void TEngineJob::BuildOutputTable() {
   OutputStreams.clear();
   size_t total = 0;
   for (int i = 0; i < OutputFileCount; ++i) total += OutputFiles[i]->nb_streams;
@@ -74,7 +74,7 @@ void TCustomFFmpeg::BuildOutputTable() {
   }
 }
 
-int TCustomFFmpeg::FindProgramStream(AVMediaType Type) const {
+int TEngineJob::FindProgramStream(AVMediaType Type) const {
   for (int i = 0; i < InputFileCount; ++i) {
     const AVFormatContext* ic = InputFiles[i].get();
     for (unsigned p = 0; p < ic->nb_programs; ++p) {
@@ -108,7 +108,7 @@ int DefaultSource(const std::vector<TInputStreamState>& Inputs, AVMediaType Type
 
 }  // namespace
 
-void TCustomFFmpeg::ChooseSources() {
+void TEngineJob::ChooseSources() {
   for (size_t n = 0; n < OutputStreams.size(); ++n) {
     TOutputStreamState& ost = OutputStreams[n];
     const AVMediaType type = ost.Encoder->codec_type;
@@ -137,7 +137,7 @@ void TCustomFFmpeg::ChooseSources() {
   }
 }
 
-void TCustomFFmpeg::LogStreamMapping() {
+void TEngineJob::LogStreamMapping() {
   if (Verbose < 0 || !LogAssigned()) return;
   Log(1, "Stream mapping:");
   for (const TOutputStreamState& ost : OutputStreams) {
@@ -148,7 +148,7 @@ void TCustomFFmpeg::LogStreamMapping() {
   }
 }
 
-double TCustomFFmpeg::SyncInputTime(const TOutputStreamState& ost) const {
+double TEngineJob::SyncInputTime(const TOutputStreamState& ost) const {
   return double(SatSub(ost.SyncStream->Pts, StartTime)) / 1000000.0;
 }
 

@@ -3,7 +3,7 @@
 // encoder's size, the user's filter text, and the buffer sink "out" limited
 // to the encoder's pixel format. Pictures enter and leave by reference.
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -43,7 +43,7 @@ bool JoinWithText(AVFilterGraph* Graph, const std::string& Text, AVFilterContext
 
 }  // namespace
 
-std::string TCustomFFmpeg::CheckFilterText(const std::string& Text) {
+std::string TEngineJob::CheckFilterText(const std::string& Text) {
   if (Text.empty()) return {};
   FilterGraphPtr graph(lav::avfilter_graph_alloc());
   if (!graph) return "Error opening filters: " + ErrorText(AVERROR(ENOMEM));
@@ -55,7 +55,7 @@ std::string TCustomFFmpeg::CheckFilterText(const std::string& Text) {
   return Format("Error opening filters: cannot use '%s' (%s)", Text, ErrorText(ret));
 }
 
-bool TCustomFFmpeg::SetUpFilterGraph(TInputStreamState& ist, TOutputStreamState& ost) {
+bool TEngineJob::SetUpFilterGraph(TInputStreamState& ist, TOutputStreamState& ost) {
   if (FrameCropLeft + FrameCropRight + FrameCropTop + FrameCropBottom != 0) {
     FilterError = "Cannot enable crop options and filters at the same time.";
     return false;
@@ -108,7 +108,7 @@ bool TCustomFFmpeg::SetUpFilterGraph(TInputStreamState& ist, TOutputStreamState&
 
 // Frame-rate sync and statistics see each filtered picture at its own time;
 // the stream's clock is put back afterwards for the next output stream.
-void TCustomFFmpeg::EncodeFilteredPictures(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
+void TEngineJob::EncodeFilteredPictures(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
                                            AVFrame* picture) {
   if (picture) picture->pts = ist.Pts;
   if (lav::av_buffersrc_add_frame_flags(ost.FilterSource, picture, AV_BUFFERSRC_FLAG_KEEP_REF) < 0) {
@@ -132,11 +132,11 @@ void TCustomFFmpeg::EncodeFilteredPictures(AVFormatContext* os, TOutputStreamSta
   ist.Pts = clock;
 }
 
-void TCustomFFmpeg::EncodePicture(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
+void TEngineJob::EncodePicture(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
                                   AVFrame* picture) {
   int frameSize = 0;
   EncodeVideo(os, ost, ist, picture, frameSize);
-  if (VStatsFileName && frameSize != 0) WriteVideoStats(os, ost, frameSize);
+  if (!VStatsFileName.empty() && frameSize != 0) WriteVideoStats(os, ost, frameSize);
 }
 
 }  // namespace vantrel

@@ -8,7 +8,7 @@
 // away), so the output keeps the picture's detail.
 #include <algorithm>
 
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/picture_ops.h"
 
 namespace vantrel {

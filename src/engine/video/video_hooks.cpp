@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
 namespace {
@@ -24,13 +24,13 @@ std::string ExceptionText(std::exception_ptr Error) {
 
 }  // namespace
 
-void TCustomFFmpeg::StopHooking() {
+void TEngineJob::StopHooking() {
   HookAction = haStop;
   FrameHooksActive = false;
 }
 
 // The search starts at the current range; ranges before it are done with.
-void TCustomFFmpeg::DecideByRanges(int64_t HookTime) {
+void TEngineJob::DecideByRanges(int64_t HookTime) {
   HookAction = haIgnore;
   for (int i = HookRangeIndex; i < HookRangeCount; ++i) {
     const THookRange& r = HookRanges[size_t(i)];
@@ -43,10 +43,10 @@ void TCustomFFmpeg::DecideByRanges(int64_t HookTime) {
   }
 }
 
-void TCustomFFmpeg::DecideHookAction(int64_t HookTime) {
+void TEngineJob::DecideHookAction(int64_t HookTime) {
   if (OnBeforeHook) {
     try {
-      OnBeforeHook(this, HookTime, HookAction);
+      OnBeforeHook(Owner, HookTime, HookAction);
     } catch (...) {
       if (LogAssigned()) Log(0, "Error occurs OnBeforeHook: " + ExceptionText(std::current_exception()));
       HookAction = haStop;
@@ -57,14 +57,14 @@ void TCustomFFmpeg::DecideHookAction(int64_t HookTime) {
   }
 }
 
-bool TCustomFFmpeg::PictureHooksWanted(int64_t HookTime) {
+bool TEngineJob::PictureHooksWanted(int64_t HookTime) {
   if (OnCustomHook) return true;
   if (!FrameHooksActive) return false;
   DecideHookAction(HookTime);
   return FrameHooksActive && HookAction == haContinue;
 }
 
-void TCustomFFmpeg::RunPictureHooks(TInputStreamState&, AVFrame* picture, int64_t HookTime) {
+void TEngineJob::RunPictureHooks(TInputStreamState&, AVFrame* picture, int64_t HookTime) {
   if (OnCustomHook)
     RunCustomHook(picture, HookTime);
   else
@@ -73,7 +73,7 @@ void TCustomFFmpeg::RunPictureHooks(TInputStreamState&, AVFrame* picture, int64_
 
 // The picture in the bitmap's pixel format: the picture itself when it is
 // in that format already, else the cached RGB picture scaled from it.
-AVFrame* TCustomFFmpeg::HookRgbPicture(AVFrame* picture) {
+AVFrame* TEngineJob::HookRgbPicture(AVFrame* picture) {
   if (picture->format == kHookPixelFormat) return picture;
   AVFrame* rgb = HookRgbFrame.get();
   if (!rgb || rgb->width != picture->width || rgb->height != picture->height) {
@@ -96,7 +96,7 @@ AVFrame* TCustomFFmpeg::HookRgbPicture(AVFrame* picture) {
   return rgb;
 }
 
-bool TCustomFFmpeg::ScaleBackFromRgb(const AVFrame* rgb, AVFrame* picture) {
+bool TEngineJob::ScaleBackFromRgb(const AVFrame* rgb, AVFrame* picture) {
   FromRgbScaler.reset(lav::sws_getCachedContext(FromRgbScaler.release(), rgb->width, rgb->height, kHookPixelFormat,
                                                 picture->width, picture->height, AVPixelFormat(picture->format),
                                                 SWS_BICUBIC, nullptr, nullptr, nullptr));
@@ -105,7 +105,7 @@ bool TCustomFFmpeg::ScaleBackFromRgb(const AVFrame* rgb, AVFrame* picture) {
   return true;
 }
 
-void TCustomFFmpeg::RunCustomHook(AVFrame* picture, int64_t HookTime) {
+void TEngineJob::RunCustomHook(AVFrame* picture, int64_t HookTime) {
   if (!HookBitmap) HookBitmap = std::make_unique<THookBitmap>();
   THookBitmap& bitmap = *HookBitmap;
   AVFrame* rgb = HookRgbPicture(picture);
@@ -122,7 +122,7 @@ void TCustomFFmpeg::RunCustomHook(AVFrame* picture, int64_t HookTime) {
     for (int y = 0; y < rgb->height; ++y)
       std::memcpy(bitmap.ScanLine(y), rgb->data[0] + ptrdiff_t(y) * rgb->linesize[0], row);
     try {
-      OnCustomHook(this, bitmap, HookFrameCount, HookTime, update, stop);
+      OnCustomHook(Owner, bitmap, HookFrameCount, HookTime, update, stop);
     } catch (...) {
       if (LogAssigned()) Log(0, "Error occurs OnCustomHook: " + ExceptionText(std::current_exception()));
       update = false;
@@ -141,7 +141,7 @@ void TCustomFFmpeg::RunCustomHook(AVFrame* picture, int64_t HookTime) {
 
 // The handler is let go for the rest of the job; the one running now has
 // returned, so dropping it is safe.
-void TCustomFFmpeg::StopCustomHook() {
+void TEngineJob::StopCustomHook() {
   OnCustomHook = nullptr;
   StopHooking();
 }

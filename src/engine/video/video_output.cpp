@@ -4,7 +4,7 @@
 
 #include "binding/helpers.h"
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/picture_ops.h"
 
 namespace vantrel {
@@ -21,7 +21,7 @@ bool AllocatePicture(FramePtr& pic, const AVCodecContext* enc) {
 
 }  // namespace
 
-void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
+void TEngineJob::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamState& ist) {
   const AVCodecContext* enc = ost.Encoder;
   const AVCodecContext* dec = ist.Decoder;
   const int ct = FrameCropTop, cb = FrameCropBottom, cl = FrameCropLeft, cr = FrameCropRight;
@@ -63,14 +63,14 @@ void TCustomFFmpeg::SetUpVideoEncoding(TOutputStreamState& ost, TInputStreamStat
   if (!ost.CropFrame || !ost.EncodeFrame) throw FFMpegException("Cannot allocate temp picture, check pix fmt");
 }
 
-void TCustomFFmpeg::PictureFormatError(const char* Msg) {
+void TEngineJob::PictureFormatError(const char* Msg) {
   if (ExitOnError) throw FFMpegException(Msg);
   Log(0, Msg);
 }
 
 // The source halved while it stays at least twice the scaled size both
 // ways; the source itself when halving is off or does not apply.
-const AVFrame* TCustomFFmpeg::HalvedForScaling(TOutputStreamState& ost, const AVFrame* source) {
+const AVFrame* TEngineJob::HalvedForScaling(TOutputStreamState& ost, const AVFrame* source) {
   if (!PrescaleHalving || !CanHalvePicture(source->format)) return source;
   const AVCodecContext* enc = ost.Encoder;
   const int outWidth = enc->width - ost.PadLeft - ost.PadRight, outHeight = enc->height - ost.PadTop - ost.PadBottom;
@@ -85,7 +85,7 @@ const AVFrame* TCustomFFmpeg::HalvedForScaling(TOutputStreamState& ost, const AV
 }
 
 // False when the pad bands split what the picture format keeps per pixel.
-bool TCustomFFmpeg::ScaleIntoTarget(TOutputStreamState& ost, const AVFrame* original, AVFrame* target) {
+bool TEngineJob::ScaleIntoTarget(TOutputStreamState& ost, const AVFrame* original, AVFrame* target) {
   const AVFrame* source = HalvedForScaling(ost, original);
   // A decoder may change the picture size or format mid-stream: the scaler
   // follows instead of reading past the picture it was made for.
@@ -110,7 +110,7 @@ bool TCustomFFmpeg::ScaleIntoTarget(TOutputStreamState& ost, const AVFrame* orig
   return true;
 }
 
-AVFrame* TCustomFFmpeg::ComposeVideoPicture(TOutputStreamState& ost, AVFrame* picture) {
+AVFrame* TEngineJob::ComposeVideoPicture(TOutputStreamState& ost, AVFrame* picture) {
   AVFrame* formatted = picture;
   if (ost.VideoCrop && !UsingFilters) {
     AVFrame* view = ost.CropFrame.get();
@@ -160,7 +160,7 @@ AVFrame* TCustomFFmpeg::ComposeVideoPicture(TOutputStreamState& ost, AVFrame* pi
   return target;
 }
 
-void TCustomFFmpeg::EncodeVideoCopies(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
+void TEngineJob::EncodeVideoCopies(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
                                       const AVFrame* picture, AVFrame* composed, int copies, int& frameSize) {
   AVFrame* frame = ost.EncodeFrame.get();
   if (lav::av_frame_ref(frame, composed) < 0) throw FFMpegException("Video encoding failed");
@@ -184,7 +184,7 @@ void TCustomFFmpeg::EncodeVideoCopies(AVFormatContext* os, TOutputStreamState& o
   lav::av_frame_unref(frame);
 }
 
-void TCustomFFmpeg::EncodeVideo(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
+void TEngineJob::EncodeVideo(AVFormatContext* os, TOutputStreamState& ost, TInputStreamState& ist,
                                 AVFrame* picture, int& frameSize) {
   frameSize = 0;
   int copies = VideoFramesToEncode(ost);
@@ -197,7 +197,7 @@ void TCustomFFmpeg::EncodeVideo(AVFormatContext* os, TOutputStreamState& ost, TI
   if (ost.CropFrame) lav::av_frame_unref(ost.CropFrame.get());
 }
 
-void TCustomFFmpeg::FlushVideoEncoder(AVFormatContext* os, TOutputStreamState& ost) {
+void TEngineJob::FlushVideoEncoder(AVFormatContext* os, TOutputStreamState& ost) {
   if (EncodeAndWrite(os, ost, nullptr) < 0) throw FFMpegException("Video encoding failed");
 }
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/picture_ops.h"
 
 namespace vantrel {
@@ -60,7 +60,7 @@ bool DeinterlacePicture(AVFrame* dst, const AVFrame* src) {
   return true;
 }
 
-void TCustomFFmpeg::PrepareVideoFrame(TInputStreamState& ist, AVFrame* picture) {
+void TEngineJob::PrepareVideoFrame(TInputStreamState& ist, AVFrame* picture) {
   ++HookFrameCount;
   const int64_t hookTime = ist.Pts;
   const bool hooks = PictureHooksWanted(hookTime);

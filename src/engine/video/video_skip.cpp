@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "binding/helpers.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/video_sync.h"
 
 namespace vantrel {
@@ -28,7 +28,7 @@ int64_t Microseconds(int64_t ts, AVRational timeBase) { return SatRescale(ts, ti
 
 }  // namespace
 
-bool TCustomFFmpeg::SyncWouldDrop(const TInputStreamState& ist, int IstIndex, int64_t PictureTime) const {
+bool TEngineJob::SyncWouldDrop(const TInputStreamState& ist, int IstIndex, int64_t PictureTime) const {
   // Pictures before the start time are thrown away without the sync; leaving
   // them undecoded moved the first picture after it.
   if (SatAdd(PictureTime, ist.ClockOffset) < StartTime) return false;
@@ -56,7 +56,7 @@ bool TCustomFFmpeg::SyncWouldDrop(const TInputStreamState& ist, int IstIndex, in
   return encoded;
 }
 
-void TCustomFFmpeg::ChooseSkipFrame(TInputStreamState& ist, int IstIndex, const AVPacket* pkt) {
+void TEngineJob::ChooseSkipFrame(TInputStreamState& ist, int IstIndex, const AVPacket* pkt) {
   AVCodecContext* dec = ist.Decoder;
   if (!SkipDroppedPictures || !pkt || dec->codec_type != AVMEDIA_TYPE_VIDEO) return;
   if (!ist.BaseSkipFrameKnown) {
@@ -76,7 +76,7 @@ void TCustomFFmpeg::ChooseSkipFrame(TInputStreamState& ist, int IstIndex, const 
   dec->skip_frame = skip ? std::max(AVDiscard(ist.BaseSkipFrame), AVDISCARD_NONREF) : AVDiscard(ist.BaseSkipFrame);
 }
 
-void TCustomFFmpeg::NotePictureOut(TInputStreamState& ist, const AVFrame* frame) {
+void TEngineJob::NotePictureOut(TInputStreamState& ist, const AVFrame* frame) {
   if (!SkipDroppedPictures) return;
   if (frame->best_effort_timestamp == AV_NOPTS_VALUE) {
     ist.ClockOffset = ist.LastClockOffset = INT64_MIN;

@@ -4,14 +4,14 @@
 #include <string>
 
 #include "engine/coded_quality.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 
 namespace vantrel {
-void TCustomFFmpeg::WriteVideoStats(AVFormatContext*, TOutputStreamState& ost, int frameSize) {
-  if (!VStatsFileName || frameSize == 0) return;
+void TEngineJob::WriteVideoStats(AVFormatContext*, TOutputStreamState& ost, int frameSize) {
+  if (VStatsFileName.empty() || frameSize == 0) return;
   if (!VStatsFile) {
-    VStatsFile.reset(lav::fopen(VStatsFileName.get(), "w"));
-    if (!VStatsFile) throw FFMpegException(std::string("fopen fail: ") + VStatsFileName.get());
+    VStatsFile.reset(lav::fopen(VStatsFileName.c_str(), "w"));
+    if (!VStatsFile) throw FFMpegException(std::string("fopen fail: ") + VStatsFileName);
   }
   const AVCodecContext* enc = ost.Encoder;
   if (enc->codec_type != AVMEDIA_TYPE_VIDEO) return;

@@ -5,7 +5,7 @@
 
 #include "binding/helpers.h"
 #include "binding/message_format.h"
-#include "engine/engine.h"
+#include "engine/job/engine_job.h"
 #include "engine/video_sync.h"
 
 namespace vantrel {
@@ -40,7 +40,7 @@ int SyncCopies(int64_t& syncOpts, int32_t frameNumber, double inputFrames, doubl
   return vdelta > kDupThreshold ? int(std::lrint(std::fmin(vdelta, 1e9))) : 1;
 }
 
-int TCustomFFmpeg::VideoFramesToEncode(TOutputStreamState& ost) {
+int TEngineJob::VideoFramesToEncode(TOutputStreamState& ost) {
   const double tb = av_q2d(ost.Encoder->time_base);
   const int n = SyncCopies(ost.SyncOpts, ost.FrameNumber, SyncInputTime(ost) / tb, tb, VideoSyncMethod);
   if (n == 0) {
