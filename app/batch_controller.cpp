@@ -96,7 +96,10 @@ void BatchController::start(const BatchSettings& settings) {
   // change; the notices of a stopped batch still queued are let go.
   converter_.ClearTasks();
   ++generation_;
-  stoppedGeneration_ = -1;
+  if (stoppedGeneration_ >= 0) {
+    stoppedGeneration_ = -1;
+    emit ended(BatchEnd::Stopped);
+  }
   settings_ = settings;
   settings_.files.decoderThreads =
       DecoderThreads(std::max(1, settings.parallelTasks), model_.size(), std::thread::hardware_concurrency());
@@ -211,15 +214,15 @@ std::optional<int64_t> BatchController::batchSecondsLeft() const {
 
 // The window is free at once: the tasks stop on their own threads, and
 // their last notices, still of this batch, mark their rows as they come (a
-// task that got to its end before the stop keeps its output and says so).
-// Rows whose turn never came keep " ". A batch started meanwhile waits for
-// the stopped tasks to let go of their files.
+// task that got to its end before the stop keeps its output and says so);
+// the batch has ended once they all have. Rows whose turn never came keep
+// " ". A batch started meanwhile waits for the stopped tasks to let go of
+// their files.
 void BatchController::stop() {
   if (!running_) return;
   stoppedGeneration_ = generation_;
   converter_.StopConvert();
   setRunning(false);
-  emit ended(BatchEnd::Stopped);
 }
 
 void BatchController::finish(BatchEnd how) {
@@ -290,11 +293,13 @@ void BatchController::onTerminate(int generation, int index, bool finished, bool
   const bool stopped = !running_ && generation == stoppedGeneration_;
   if (!stopped && (!running_ || generation != generation_)) return;
   if (index < 0) {
-    // A stopped batch ended when it was stopped; this says its tasks are done.
-    if (stopped)
+    // After a stop, this says the stopped tasks have all reported.
+    if (stopped) {
       stoppedGeneration_ = -1;
-    else
+      emit ended(BatchEnd::Stopped);
+    } else {
       finish(BatchEnd::Completed);
+    }
     return;
   }
   TaskRecord* record = task(index);

@@ -79,6 +79,9 @@ class BatchController : public QObject {
   // (its countdown then says the batch completed), the window shows the
   // completion message.
   void completed(bool poweringOff);
+  // The batch is over and every row says how it ended. A stopped batch is
+  // not running from the moment it is stopped; it ends once its stopped
+  // tasks have reported (or when the next batch starts).
   void ended(vantrel::app::BatchEnd how);
 
  private:

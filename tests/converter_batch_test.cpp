@@ -81,7 +81,7 @@ TEST_F(ConverterBatchJob, OneAtATimeRunsEachTaskFromAFreshLoopTurn) {
   b.converter.StartConvert(0);
   // Nothing has run yet: the first task waits for the loop.
   EXPECT_TRUE(b.Notices().empty());
-  EXPECT_EQ(b.converter.Task(0)->ThreadID, 0u);
+  EXPECT_EQ(b.converter.TaskState(0)->ThreadID, 0u);
   ASSERT_TRUE(b.RunToEnd());
 
   const std::vector<Notice> n = b.Notices();
@@ -92,7 +92,7 @@ TEST_F(ConverterBatchJob, OneAtATimeRunsEachTaskFromAFreshLoopTurn) {
     EXPECT_FALSE(n[i].exception) << n[i].message;
     // Run synchronously on the thread that runs the loop.
     EXPECT_EQ(n[i].thread, CurrentThreadID());
-    EXPECT_EQ(b.converter.Task(i)->ThreadID, CurrentThreadID());
+    EXPECT_EQ(b.converter.TaskState(i)->ThreadID, CurrentThreadID());
     std::string errors;
     EXPECT_TRUE(DecodesCleanly(dir / ("out" + std::to_string(i) + ".3gp"), errors)) << errors;
   }
@@ -111,7 +111,7 @@ TEST_F(ConverterBatchJob, TwoAtOnceRunFiveTasksOnWorkers) {
   ASSERT_TRUE(b.loop.RunUntil(
       [&] {
         int running = 0;
-        for (int i = 0; i < b.converter.TaskCount(); ++i) running += b.converter.Task(i)->Running() ? 1 : 0;
+        for (int i = 0; i < b.converter.TaskCount(); ++i) running += b.converter.TaskState(i)->Running ? 1 : 0;
         most = std::max(most, running);
         return b.EndOfBatchSeen();
       },
@@ -130,7 +130,7 @@ TEST_F(ConverterBatchJob, TwoAtOnceRunFiveTasksOnWorkers) {
   EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, 4}));
   EXPECT_EQ(n[5].index, -1);
   // Each worker's id was known before it ran and is kept after.
-  for (int i = 0; i < 5; ++i) EXPECT_NE(b.converter.Task(i)->ThreadID, 0u);
+  for (int i = 0; i < 5; ++i) EXPECT_NE(b.converter.TaskState(i)->ThreadID, 0u);
   for (int i = 0; i < 5; ++i) {
     std::string errors;
     EXPECT_TRUE(DecodesCleanly(dir / ("out" + std::to_string(i) + ".3gp"), errors)) << errors;
@@ -143,7 +143,7 @@ TEST_F(ConverterBatchJob, AtMostTheParallelCountRunsAtOnce) {
   std::atomic<int> running{0}, most{0};
   b.converter.OnProgress = [&](int, int, int, int, float, float, int64_t, int) {
     int now = 0;
-    for (int i = 0; i < b.converter.TaskCount(); ++i) now += b.converter.Task(i)->Running() ? 1 : 0;
+    for (int i = 0; i < b.converter.TaskCount(); ++i) now += b.converter.TaskState(i)->Running ? 1 : 0;
     running = now;
     most = std::max(most.load(), now);
   };
@@ -296,8 +296,8 @@ TEST_F(ConverterBatchJob, AStartPostedForAClearedBatchStartsNothingLater) {
   b.converter.ClearTasks();
   b.Add(Fixture("fps10.avi"), dir / "new.3gp");
   EXPECT_FALSE(b.loop.RunUntil([&] { return !b.Notices().empty(); }, 400ms));
-  EXPECT_EQ(b.converter.Task(0)->ThreadID, 0u);
-  EXPECT_FALSE(b.converter.Task(0)->Result().Finished);
+  EXPECT_EQ(b.converter.TaskState(0)->ThreadID, 0u);
+  EXPECT_FALSE(b.converter.TaskState(0)->Result.Finished);
 }
 
 TEST(ConverterTaskList, LinesOfTheUserInterfaceThreadGoToTheTaskRunningThere) {

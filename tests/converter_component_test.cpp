@@ -116,19 +116,34 @@ std::string StreamSummary(const std::string& file) {
   return out;
 }
 
+// A task's engine, set up from the records as the component does, on a
+// worker of its own: while its job runs, nothing of it can change.
 TEST_F(ConverterComponentJob, RunningJobRefusesEveryChangeAndEndsUntouched) {
-  Component c;
-  // Read at its own pace, so the job surely runs while the calls are made.
-  c.Add(Fixture("fps25_10s.avi"), dir / "out.3gp", "re");
+  TFFmpeg task;
+  task.ResetEngine();
+  TInputOptions in;
+  InitInputOptions(in);
+  in.ExtOptions = "re";  // read at its own pace, so the job surely runs while the calls are made
+  ApplyInputOptions(task, in);
+  ASSERT_TRUE(task.OpenInputFile(Fixture("fps25_10s.avi"))) << task.LastError();
+  ApplyOutputOptions(task, PhoneProfile());
+  ASSERT_TRUE(task.OpenOutputFile(dir / "out.3gp")) << task.LastError();
   std::atomic<int> reports{0};
-  c.converter.OnProgress = [&](int, int, int, int, float, float, int64_t, int) {
-    ++reports;
-    c.loop.Wake();
+  std::atomic<bool> ended{false};
+  task.SetOnProgress([&](TCustomFFmpeg*, int, int, int, float, float, int64_t, int) { ++reports; });
+  task.SetOnTerminate([&](TCustomFFmpeg*) { ended = true; });
+  const auto thread = task.StartJob(true);
+  ASSERT_TRUE(thread);
+  thread->Resume();
+  const auto waitUntil = [](const std::function<bool()>& done) {
+    for (auto limit = std::chrono::steady_clock::now() + kBatchLimit; !done();) {
+      if (std::chrono::steady_clock::now() > limit) return false;
+      std::this_thread::sleep_for(10ms);
+    }
+    return true;
   };
-  c.converter.StartConvert(2);
-  ASSERT_TRUE(c.loop.RunUntil([&] { return reports > 0; }, kBatchLimit));
+  ASSERT_TRUE(waitUntil([&] { return reports > 0; }));
 
-  TFFmpeg& task = *c.converter.Task(0);
   const std::pair<const char*, std::function<void()>> calls[] = {
       {"SetOption", [&] { task.SetOption("s", "320x240"); }},
       {"SetOption of a library option", [&] { task.SetOption("b", "900000"); }},
@@ -151,8 +166,8 @@ TEST_F(ConverterComponentJob, RunningJobRefusesEveryChangeAndEndsUntouched) {
   // Otherwise the refusals above were not made during the job.
   EXPECT_TRUE(task.Running());
 
-  ASSERT_TRUE(c.RunToEnd());
-  EXPECT_TRUE(c.failures.empty()) << c.failures.front();
+  ASSERT_TRUE(waitUntil([&] { return ended.load(); }));
+  EXPECT_TRUE(task.Result().Completed) << task.Result().ErrorMessage;
   std::string errors;
   EXPECT_TRUE(DecodesCleanly(dir / "out.3gp", errors)) << errors;
   EXPECT_EQ(StreamSummary(dir / "out.3gp"), "h263,176,144\namr_nb\n");
@@ -221,33 +236,13 @@ TEST_F(ConverterComponentJob, LibraryLinesReachEveryComponentWithOnlyItsOwnTaskI
     EXPECT_EQ(input[0].index, -1);
   }
 
-  // A line from the thread a task is recorded on carries that task's index
-  // in its own component only.
-  std::atomic<TThreadID> other{0};
-  std::atomic<bool> recorded{false};
-  std::thread logger([&] {
-    other = CurrentThreadID();
-    while (!recorded) std::this_thread::yield();
-    lav::av_log(nullptr, AV_LOG_WARNING, "from the task's thread\n");
-  });
-  while (!other) std::this_thread::yield();
-  a.converter.Task(0)->ThreadID = other.load();
-  recorded = true;
-  logger.join();
-  for (Component* c : {&a, &b}) {
-    const std::vector<Line> got = c->LinesWith("from the task's thread");
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].index, c == &a ? 0 : -1);
-    EXPECT_EQ(got[0].level, llInfo);
-    EXPECT_EQ(got[0].thread, other.load());
-  }
-
-  // A running task's worker: the library describes the output from there.
+  // A running task's worker carries that task's index in its own component
+  // only: the library describes the output from there.
   a.converter.ClearTasks();
   a.Add(Fixture("fps10.avi"), dir / "out.3gp");
   a.converter.StartConvert(2);
   ASSERT_TRUE(a.RunToEnd());
-  const TThreadID worker = a.converter.Task(0)->ThreadID;
+  const TThreadID worker = a.converter.TaskState(0)->ThreadID;
   for (Component* c : {&a, &b}) {
     const std::vector<Line> output = c->LinesWith("Output #0, 3gp");
     ASSERT_EQ(output.size(), 1u);
@@ -262,7 +257,7 @@ TEST_F(ConverterComponent, AddingAndSettingUpTasks) {
   ASSERT_EQ(c.converter.AddTask(Fixture("fps10.avi")), 0) << c.converter.LastErrMsg();
   TInputOptions unset;
   InitInputOptions(unset);
-  const TInputOptions& kept = c.converter.Task(0)->InputOptions;
+  const TInputOptions kept = c.converter.TaskState(0)->InputOptions;
   EXPECT_EQ(kept.FileName, unset.FileName);
   EXPECT_EQ(kept.FileFormat, unset.FileFormat);
   EXPECT_EQ(kept.StartTime, unset.StartTime);
@@ -287,13 +282,12 @@ TEST_F(ConverterComponent, AddingAndSettingUpTasks) {
     refusal = e.what();
   }
   ASSERT_FALSE(refusal.empty());
-  TFFmpeg* task = c.converter.Task(0);
   TOutputOptions o = PhoneProfile();
   o.CropTop = 3;
   EXPECT_FALSE(c.converter.SetOutputFile(0, dir / "out.3gp", &o));
   EXPECT_EQ(c.converter.LastErrMsg(), refusal);
   EXPECT_EQ(c.converter.TaskCount(), 1);
-  EXPECT_EQ(c.converter.Task(0), task);
+  EXPECT_EQ(c.converter.TaskState(0)->Index, 0);
 }
 
 // Which handler the pictures reach: a plug-in hook ("vhook") makes the
@@ -322,7 +316,7 @@ TEST_F(ConverterComponent, ExactlyOneHookBranchIsTaken) {
     o.UseBeforeHook = k.before;
     o.HookRanges = "1000-2000,5000";
     ASSERT_TRUE(c.converter.SetOutputFile(0, dir / "out.3gp", &o)) << c.converter.LastErrMsg();
-    EXPECT_EQ(c.converter.Task(0)->HookRanges().size(), k.ranges);
+    EXPECT_EQ(c.converter.TaskState(0)->HookRangeCount, k.ranges);
     c.converter.StartConvert(0);
     ASSERT_TRUE(c.RunToEnd());
     EXPECT_TRUE(c.failures.empty());
@@ -333,15 +327,21 @@ TEST_F(ConverterComponent, ExactlyOneHookBranchIsTaken) {
 
 TEST_F(ConverterComponent, RemovingTheFirstOfThreeRenumbersTheRest) {
   Component c;
-  for (int i = 0; i < 3; ++i) ASSERT_EQ(c.converter.AddTask(Fixture("fps10.avi")), i);
-  TFFmpeg* second = c.converter.Task(1);
-  TFFmpeg* third = c.converter.Task(2);
+  const std::string files[] = {Fixture("fps10.avi"), Fixture("avi_mpeg4.avi"), Fixture("xvid.avi")};
+  for (int i = 0; i < 3; ++i) {
+    TInputOptions in;
+    InitInputOptions(in);
+    ASSERT_EQ(c.converter.AddTask(files[i], &in), i);
+  }
   c.converter.RemoveTask(0);
   ASSERT_EQ(c.converter.TaskCount(), 2);
-  EXPECT_EQ(c.converter.Task(0), second);
-  EXPECT_EQ(c.converter.Task(1), third);
-  EXPECT_EQ(second->Index, 0);
-  EXPECT_EQ(third->Index, 1);
+  for (int i = 0; i < 2; ++i) {
+    const std::optional<TTaskState> task = c.converter.TaskState(i);
+    ASSERT_TRUE(task);
+    EXPECT_EQ(task->InputOptions.FileName, files[i + 1]);
+    EXPECT_EQ(task->Index, i);
+  }
+  EXPECT_FALSE(c.converter.TaskState(2));
 }
 
 TEST_F(ConverterComponent, ProgressIntervalHasAFloorAndReachesTheEngineInMicroseconds) {
@@ -357,7 +357,7 @@ TEST_F(ConverterComponent, ProgressIntervalHasAFloorAndReachesTheEngineInMicrose
     ASSERT_EQ(c.converter.AddTask(Fixture("fps10.avi")), 0);
     c.converter.StartConvert(0);
     ASSERT_TRUE(c.RunToEnd());
-    EXPECT_EQ(c.converter.Task(0)->ReportInterval(), k.engine) << k.set;
+    EXPECT_EQ(c.converter.TaskState(0)->ReportIntervalUs, k.engine) << k.set;
   }
 }
 

@@ -187,6 +187,19 @@ int TCustomBrontConverter::TaskCount() const {
   std::lock_guard<std::recursive_mutex> lock(FLock);
   return FTasks.Count();
 }
-TFFmpeg* TCustomBrontConverter::Task(int AIndex) const { return FTasks.Items(AIndex); }
+std::optional<TTaskState> TCustomBrontConverter::TaskState(int AIndex) const {
+  std::lock_guard<std::recursive_mutex> lock(FLock);
+  const TFFmpeg* task = FTasks.Items(AIndex);
+  if (!task) return std::nullopt;
+  TTaskState state;
+  state.Index = task->Index;
+  state.ThreadID = task->ThreadID;
+  state.Running = task->Running();
+  state.Result = task->Result();
+  state.InputOptions = task->InputOptions;
+  state.ReportIntervalUs = task->ReportInterval();
+  state.HookRangeCount = task->HookRanges().size();
+  return state;
+}
 
 }  // namespace vantrel

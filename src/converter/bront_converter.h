@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "converter/av_probe.h"
@@ -23,6 +24,17 @@
 #include "engine/engine.h"
 
 namespace vantrel {
+
+// A task of the list as it is at the moment it is asked for.
+struct TTaskState {
+  int Index = -1;
+  TThreadID ThreadID = 0;  // the thread that runs or ran it; 0 before it started
+  bool Running = false;
+  TJobResult Result;
+  TInputOptions InputOptions;  // as given to AddTask (unset values without a record)
+  int64_t ReportIntervalUs = 0;
+  size_t HookRangeCount = 0;
+};
 
 class TCustomBrontConverter : protected TLogRoute {
  public:
@@ -61,7 +73,8 @@ class TCustomBrontConverter : protected TLogRoute {
   void RemoveTask(int AIndex);
   void ClearTasks();
   int TaskCount() const;
-  TFFmpeg* Task(int AIndex) const;
+  // The task at AIndex in list order; nothing when there is none.
+  std::optional<TTaskState> TaskState(int AIndex) const;
 
   // ---- the batch ----
   // AParallel tasks at once on worker threads; 0 or less: one at a time on

@@ -103,7 +103,7 @@ class TCustomFFmpeg {
   // The presentation-time spans whose pictures go to the frame hooks.
   void SetHookRanges(const std::vector<THookRange>& Ranges);
   const std::vector<THookRange>& HookRanges() const;
-  // The "v" option: the engine's log level and the library log threshold.
+  // The "v" option: for its own lines and the library's on the threads it works on.
   void SetVerbose(int Level);
   // A job its caller could not set up: it ends failed with that message.
   void SetFailure(const std::string& Message);

@@ -188,7 +188,7 @@ class BatchControllerTest : public QObject {
     batch_->startOrStop(s);
     // The window is free at once; the rows follow as the tasks report.
     QVERIFY(!batch_->running());
-    QCOMPARE(ends_, QList<BatchEnd>{BatchEnd::Stopped});
+    QTRY_COMPARE_WITH_TIMEOUT(ends_, QList<BatchEnd>{BatchEnd::Stopped}, kBatchTimeoutMs);
     QTRY_COMPARE_WITH_TIMEOUT(status(0), RowStatus::Stopped, kBatchTimeoutMs);
     QTRY_COMPARE_WITH_TIMEOUT(status(1), RowStatus::Stopped, kBatchTimeoutMs);
     QTRY_COMPARE_WITH_TIMEOUT(converter_->TaskCount(), 0, kBatchTimeoutMs);
