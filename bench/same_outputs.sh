@@ -2,7 +2,7 @@
 # Whether two builds of vantrel-cli write the same bytes: every input of the
 # fixture script, converted with each of the option sets below (the five
 # phone profiles, a stream copy, a cut with a start and a length, a crop with
-# padding and a filter), by the vantrel-cli of a base revision and by the one
+# padding, a filter), by the vantrel-cli of a base revision and by the one
 # of this tree. Prints one line per conversion (same / DIFFERENT / both
 # failed / one failed) and the count; exits 1 when any output differs or
 # fails on one side only. For a change of the inside that must leave every
@@ -56,7 +56,8 @@ SETS=(
     "mp4_mpeg4_aac|mp4|-f mp4 -vcodec mpeg4 -s 320x240 -r 25 -b 300000 -acodec aac -ar 44100 -ac 2 -ab 128000"
     "copy|avi|-f avi -vcodec copy -acodec copy"
     "cut|mp4|-ss 1 -t 2 -f mp4 -vcodec mpeg4 -s 176x144 -acodec aac -ab 64000"
-    "crop_pad_filter|avi|-croptop 8 -cropbottom 8 -padleft 16 -padright 16 -s 160x96 -vfilters hflip -vcodec mpeg4 -acodec mp2"
+    "crop_pad|avi|-croptop 8 -cropbottom 8 -padleft 16 -padright 16 -s 160x96 -vcodec mpeg4 -acodec mp2"
+    "filter|avi|-vfilters hflip -s 160x120 -vcodec mpeg4 -acodec mp2"
 )
 
 same=0 different=0 failed=0
