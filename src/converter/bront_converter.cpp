@@ -195,7 +195,9 @@ std::optional<TTaskState> TCustomBrontConverter::TaskState(int AIndex) const {
   state.Index = task->Index;
   state.ThreadID = task->ThreadID;
   state.Running = task->Running();
-  state.Result = task->Result();
+  // The worker writes the result while the job runs; it is read once the
+  // job has let go of it.
+  if (!state.Running) state.Result = task->Result();
   state.InputOptions = task->InputOptions;
   state.ReportIntervalUs = task->ReportInterval();
   state.HookRangeCount = task->HookRanges().size();

@@ -30,7 +30,7 @@ struct TTaskState {
   int Index = -1;
   TThreadID ThreadID = 0;  // the thread that runs or ran it; 0 before it started
   bool Running = false;
-  TJobResult Result;
+  TJobResult Result;  // as it stands once the job is not running; empty while it runs
   TInputOptions InputOptions;  // as given to AddTask (unset values without a record)
   int64_t ReportIntervalUs = 0;
   size_t HookRangeCount = 0;
