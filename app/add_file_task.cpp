@@ -116,9 +116,7 @@ std::optional<FileRow> RowAdder::makeRow(const QString& path, const ProbedInput&
   taken_.insert(settings_.outputFolder + name + extension_);
   FileRow row = MakeFileRow(path, probed.durationUs, name, probed.video);
   RowPlan made = plan ? *plan : PlanRow(probed.durationUs, probed.video, settings_);
-  row.decodingNote = std::move(made.decoding.note);
-  row.estimatedBytes = made.estimatedBytes;
-  row.verdict = std::move(made.verdict);
+  TakePlan(row, std::move(made));
   return row;
 }
 
@@ -153,7 +151,7 @@ int AddFilesToList(const AddFileSettings& settings, const QStringList& paths, Fi
 }
 
 void FillTaskOptions(const AddFileSettings& settings, const QString& path, const DecodeChoice& decoding,
-                     TInputOptions& input, TOutputOptions& output) {
+                     const TAVVideoInfo& video, TInputOptions& input, TOutputOptions& output) {
   InitInputOptions(input);
   input.FileName = QFile::encodeName(path).toStdString();
   input.LocalFileOnly = true;
@@ -162,7 +160,10 @@ void FillTaskOptions(const AddFileSettings& settings, const QString& path, const
   input.SkipDroppedPictures = decoding.skipDroppedPictures;
   input.HalveBeforeScaling = decoding.halveBeforeScaling;
   input.DecoderThreads = settings.decoderThreads;
-  FillOutputOptions(settings.choice, output);
+  FillOutputOptions(settings.choice, output, video);
+  // Only the H.264 encoder: more threads would cut the other encoders'
+  // pictures into slices and change their outputs.
+  if (UsesH264(settings.choice.profile)) output.EncoderThreads = settings.encoderThreads;
   // A file that appears at the name while the row converts is never
   // replaced without overwriting; a stopped row leaves nothing behind.
   output.ExistingOutput = settings.overwrite ? eoReplace : eoNumber;

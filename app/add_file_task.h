@@ -94,8 +94,9 @@ int AddFilesToList(const AddFileSettings& settings, const QStringList& paths, Fi
 
 // The input and output of one row's task, made from its plan and the
 // current choices; the output's name is given by the caller.
+// video is the input's first video stream as probed.
 void FillTaskOptions(const AddFileSettings& settings, const QString& path, const DecodeChoice& decoding,
-                     TInputOptions& input, TOutputOptions& output);
+                     const TAVVideoInfo& video, TInputOptions& input, TOutputOptions& output);
 
 // The path a file is known by once links are resolved; a file that does not
 // exist yet by its resolved folder.

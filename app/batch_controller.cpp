@@ -103,6 +103,9 @@ void BatchController::start(const BatchSettings& settings) {
   settings_ = settings;
   settings_.files.decoderThreads =
       DecoderThreads(std::max(1, settings.parallelTasks), model_.size(), std::thread::hardware_concurrency());
+  // The H.264 encoder takes the cores the batch leaves to each file, as the
+  // decoder does.
+  settings_.files.encoderThreads = settings_.files.decoderThreads;
   // A folder that cannot be made shows up as each row's refusal.
   EnsureFolder(settings.files.outputFolder);
   model_.markAllQueued();
@@ -124,6 +127,7 @@ void BatchController::start(const BatchSettings& settings) {
     record.row = row;
     record.path = r.path;
     record.decoding = PlanRow(r.durationUs, r.video, settings_.files).decoding;
+    record.video = r.video;
     record.durationMs = r.durationUs > 0 ? r.durationUs / 1000 : -1;
     tasks_.push_back(std::move(record));
   }
@@ -160,7 +164,7 @@ std::string BatchController::makeTask(int index, TPlannedTask& task) {
 
   TInputOptions input;
   TOutputOptions outputOptions;
-  FillTaskOptions(settings_.files, record.path, record.decoding, input, outputOptions);
+  FillTaskOptions(settings_.files, record.path, record.decoding, record.video, input, outputOptions);
   if (!task.OpenInput(input.FileName, &input)) {
     if (task.StopRequested()) return {};
     const ProbedInput probed = ProbeInput(record.path);

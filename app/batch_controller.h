@@ -91,6 +91,7 @@ class BatchController : public QObject {
     QString path;
     QString outputName;  // base name, "(n)" included
     DecodeChoice decoding;
+    TAVVideoInfo video{};  // as probed when the row was added
     int64_t durationMs = -1;  // the input's, as probed; negative when unknown
     // The controller's thread's alone.
     QElapsedTimer clock;      // started at the task's first progress

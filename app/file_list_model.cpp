@@ -100,8 +100,16 @@ QString FileListModel::rowNote(const FileRow& row, int column) const {
   if (row.status == RowStatus::None && !row.verdict.isEmpty()) return row.verdict;
   if (column == StatusColumn && row.status == RowStatus::Converting && row.secondsLeft)
     return TimeLeftText(*row.secondsLeft);
-  if (column == OutputNameColumn && row.estimatedBytes)
-    return QStringLiteral("Expected size: about ") + SizeText(*row.estimatedBytes);
+  if (column == OutputNameColumn && (row.estimatedBytes || !row.pictureNote.isEmpty())) {
+    QString note = row.pictureNote;
+    if (row.estimatedBytes) {
+      if (!note.isEmpty()) note += QLatin1Char('\n');
+      note += QStringLiteral("Expected size: about ") + SizeText(*row.estimatedBytes);
+      // Constant quality spends what each picture needs.
+      if (row.estimateIsGuess) note += QStringLiteral(" (an estimate: the size follows the picture's detail)");
+    }
+    return note;
+  }
   if ((column == InputNameColumn || column == TypeColumn) && !row.decodingNote.isEmpty()) return row.decodingNote;
   return {};
 }
@@ -242,10 +250,7 @@ void FileListModel::replan(const AddFileSettings& settings) {
   setOutputTarget(settings.outputFolder, QString::fromUtf8(ProfileAt(settings.choice.profile).extension));
   if (rows_.empty()) return;
   for (FileRow& row : rows_) {
-    RowPlan plan = PlanRow(row.durationUs, row.video, settings);
-    row.decodingNote = std::move(plan.decoding.note);
-    row.estimatedBytes = plan.estimatedBytes;
-    row.verdict = std::move(plan.verdict);
+    TakePlan(row, PlanRow(row.durationUs, row.video, settings));
   }
   emit dataChanged(index(0, 0), index(size() - 1, ColumnCount - 1));
 }

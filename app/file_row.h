@@ -43,6 +43,9 @@ struct FileRow {
   QString failureReason;                  // Failed
   std::optional<int64_t> secondsLeft;     // Converting, when it can be told
   std::optional<int64_t> estimatedBytes;  // from the duration and bit rates
+  bool estimateIsGuess = false;           // constant quality: from a table
+  QString pictureNote;                    // the H.264 picture, "Picture: 960x720, ..."
+
   // The file its conversion wrote, under the name it finally took; empty
   // unless Completed.
   QString outputPath;

@@ -183,7 +183,27 @@ void TForm1::fillAudioLists(int profile) {
   }
 }
 
+// The first five profiles share their video lists and keep the choice made
+// in them; a profile with other lists gets its own, at their defaults.
+void TForm1::fillVideoLists(int profile) {
+  for (OptionList list : {OptionList::VideoSize, OptionList::VideoBitrate}) {
+    const auto items = Items(list, profile);
+    QComboBox* box = combo(list);
+    bool same = size_t(box->count()) == items.size();
+    for (int i = 0; same && i < box->count(); ++i) same = box->itemText(i).toStdString() == items[size_t(i)];
+    if (same) continue;
+    fillList(list, profile);
+    box->setCurrentIndex(SelectedAfterProfileChange(list, profile));
+  }
+  const bool quality = QualityOf(ItemText(OptionList::VideoBitrate, profile, 0)).has_value();
+  if (auto* label = findChild<QLabel*>(QStringLiteral("Label5"))) {
+    label->setText(quality ? QStringLiteral("Video Quali&ty: ") : QStringLiteral("Video Bi&trate: "));
+    label->adjustSize();
+  }
+}
+
 void TForm1::profileSelected(int profile) {
+  fillVideoLists(profile);
   fillAudioLists(profile);
   markEncodableSizes(profile);
   warnOfCertainFailure();
@@ -200,6 +220,7 @@ void TForm1::warnOfCertainFailure() {
 void TForm1::applySettings(const Settings& settings) {
   edtOutputFolder_->setText(WithTrailingSlash(settings.outputFolder));
   cboProfiles_->setCurrentIndex(settings.output.profile);
+  fillVideoLists(settings.output.profile);
   fillAudioLists(settings.output.profile);
   for (OptionList list : kOptionLists) combo(list)->setCurrentIndex(settings.output.index(list));
   markEncodableSizes(settings.output.profile);

@@ -106,6 +106,7 @@ class TForm1 final : public QWidget, private MessageReporter {
   QComboBox* combo(OptionList list) const;
   void fillList(OptionList list, int profile);
   void fillAudioLists(int profile);
+  void fillVideoLists(int profile);
   void profileSelected(int profile);
   void warnOfCertainFailure();
   // The rows' plans made again for the choices on screen.

@@ -14,11 +14,19 @@
 #include <string_view>
 #include <vector>
 
+#include "converter/av_probe.h"
 #include "converter/task_options.h"
 
 namespace vantrel::app {
 
-enum class AudioFamily { Aac, AmrNb };
+// Which audio lists a profile offers: AAC as the first profiles had it,
+// AMR-NB's eight modes, AAC stereo at CD rates for smartphones, AAC at the
+// rates simple players take.
+enum class AudioFamily { Aac, AmrNb, AacSmartphone, AacSimplePhone };
+// Which video lists: the sizes and bit rates of the first profiles, the
+// sizes phones show today with constant-quality steps, or small sizes with
+// bit rates for simple phones.
+enum class VideoFamily { Classic, H264, H264Baseline };
 
 struct Profile {
   std::string_view text;        // the combo box item
@@ -26,15 +34,19 @@ struct Profile {
   std::string_view videoCodec;  // empty: the container's own default (H.263)
   std::string_view audioCodec;  // empty: the container's own default (AMR-NB)
   AudioFamily audio;
+  VideoFamily video = VideoFamily::Classic;
 };
 
-inline constexpr int kProfileCount = 5;
+// 0-4 are the first five; 5 and 6 came later, so a settings file of an older
+// version keeps meaning what it meant.
+inline constexpr int kProfileCount = 7;
 
 std::span<const Profile> Profiles();
-// Any index other than 0-3 is the MP4 profile, so a stray number still
+// Any index outside 0-6 is the MP4 profile 4, so a stray number still
 // converts to something sensible.
 const Profile& ProfileAt(int index);
 bool UsesH263(int profile);
+bool UsesH264(int profile);
 
 enum class OptionList { VideoSize, VideoBitrate, FrameRate, AudioChannels, AudioBitrate, AudioSampleRate };
 inline constexpr OptionList kOptionLists[] = {OptionList::VideoSize,    OptionList::VideoBitrate,
@@ -56,6 +68,10 @@ int IndexOfItem(OptionList list, int profile, std::string_view text);
 // file's defaults give for the video lists.
 int SelectedAfterProfileChange(OptionList list, int profile);
 
+// The constant-quality value of a quality step of the H.264 profile
+// ("Balanced" -> 23); nothing for a bit rate item.
+std::optional<int> QualityOf(std::string_view item);
+
 // What the user has chosen, by item index. A default-constructed choice is
 // the one the program starts with when there is no settings file: profile 0,
 // 176x144, 40kbps, Auto, 1 (Mono), 32kbps, 8000Hz.
@@ -75,7 +91,8 @@ struct OutputChoice {
 
 // The user picked profile (also when it is the one already chosen): the
 // three audio lists are rebuilt for it and their previous choice is lost;
-// the video lists keep theirs.
+// the video lists keep theirs unless the profile offers other video lists,
+// whose defaults are then selected.
 void SelectProfile(OutputChoice& choice, int profile);
 // Every index inside its list (the audio ones in the profile's lists).
 bool IsValid(const OutputChoice& choice);
@@ -86,8 +103,6 @@ int ParseVideoBitrate(std::string_view item);
 // "Auto" -> "", "29.97fps" -> "30000/1001", "23.97fps" -> "24000/1001",
 // "25fps" -> "25".
 std::string ParseFrameRate(std::string_view item);
-// Index 0 is mono; every other index stereo.
-int ParseAudioChannels(int index);
 // "4.75kbps" -> 4750, "96kbps" -> 96000: decimal with "." whatever the
 // locale, truncated to whole bits per second.
 int ParseAudioBitrate(std::string_view item);
@@ -96,20 +111,32 @@ int ParseSampleRate(std::string_view item);
 
 // The values a choice stands for.
 struct OutputValues {
-  std::string frameSize;  // "176x144"
+  std::string frameSize;  // "176x144"; for H.264 the size fitted to the source, empty when unknown
   int videoBitrate = 0;   // bit/s
   std::string frameRate;  // empty: the input's own
   int audioChannels = 0;
   int audioBitrate = 0;  // bit/s
   int audioSampleRate = 0;
 };
-// Requires IsValid(choice).
-OutputValues ValuesOf(const OutputChoice& choice);
+// Requires IsValid(choice). source, the input's first video stream, shapes
+// the H.264 profiles' picture; the other profiles take the size as it is.
+OutputValues ValuesOf(const OutputChoice& choice, const TAVVideoInfo& source = {});
+
+// What the H.264 encoder is told for a choice and a source.
+struct H264Values {
+  std::string_view preset;  // the encoder's speed/size trade-off
+  std::string_view profile;  // "high" or "baseline"
+  std::string level;         // "3.1"; empty when no level holds the picture
+  std::optional<int> quality;  // constant quality; nothing for a bit rate
+};
+// Nothing for the profiles without H.264.
+std::optional<H264Values> H264ValuesOf(const OutputChoice& choice, const TAVVideoInfo& source = {});
 
 // Resets Options and fills what a task of this choice needs: the profile's
 // extension and codecs, the six values, copied timestamps and the output
-// stamped with the time of conversion.
-void FillOutputOptions(const OutputChoice& choice, TOutputOptions& Options);
+// stamped with the time of conversion; for H.264, the picture fitted to
+// source with square pixels and the encoder's own options.
+void FillOutputOptions(const OutputChoice& choice, TOutputOptions& Options, const TAVVideoInfo& source = {});
 
 // ---- checks and estimates made before a batch starts ----
 // Why a conversion with this profile and frame size is certain to fail, or
@@ -117,8 +144,9 @@ void FillOutputOptions(const OutputChoice& choice, TOutputOptions& Options);
 // five standard picture sizes; the text names those of the size list, the
 // only ones the user can pick.
 std::string PreflightReason(int profile, std::string_view frameSize);
-// The same for the profile and the frame size item of a choice.
-std::string PreflightReason(const OutputChoice& choice);
+// The same for the profile and the frame size item of a choice; with the
+// source's picture, also what the H.264 profile's level allows.
+std::string PreflightReason(const OutputChoice& choice, const TAVVideoInfo& source = {});
 // Why the size list of the profile offers frameSize but does not let it be
 // picked, "H.263 only encodes 128x96, 176x144, 352x288, 704x576 and
 // 1408x1152"; empty when the profile encodes it.
@@ -139,6 +167,11 @@ inline constexpr int64_t kContainerHeaderBytes = 4096;
 // rates on busy pictures they overshoot, on still pictures they stay below,
 // so the figure is a guide, not a promise.
 std::optional<int64_t> EstimatedOutputBytes(int64_t durationUs, int videoBitrate, int audioBitrate);
-std::optional<int64_t> EstimatedOutputBytes(int64_t durationUs, const OutputChoice& choice);
+// For constant quality the video's share is a guess from a table of bits
+// per pixel (kQualityBitsPerPixel), since the encoder spends what each
+// picture needs: IsGuess tells the two apart.
+std::optional<int64_t> EstimatedOutputBytes(int64_t durationUs, const OutputChoice& choice,
+                                            const TAVVideoInfo& source = {});
+bool EstimateIsGuess(const OutputChoice& choice);
 
 }  // namespace vantrel::app

@@ -26,6 +26,15 @@ QString FileRefusal(const QByteArray& local) {
   return {};
 }
 
+QString PictureNote(const OutputChoice& choice, const TAVVideoInfo& video) {
+  const std::optional<H264Values> h264 = H264ValuesOf(choice, video);
+  const std::string size = ValuesOf(choice, video).frameSize;
+  if (!h264 || video.Width <= 0 || size.empty() || h264->level.empty()) return {};
+  return QStringLiteral("Picture: %1, H.264 %2 level %3")
+      .arg(QString::fromStdString(size), h264->profile == "high" ? QStringLiteral("High") : QStringLiteral("Baseline"),
+           QString::fromStdString(h264->level));
+}
+
 }  // namespace
 
 QString InputFileRefusal(const QString& path) { return FileRefusal(QFile::encodeName(path)); }
@@ -54,14 +63,24 @@ ProbedInput ProbeInput(const QString& path) {
 
 RowPlan PlanRow(int64_t durationUs, const TAVVideoInfo& video, const AddFileSettings& settings) {
   RowPlan plan;
-  plan.estimatedBytes = EstimatedOutputBytes(durationUs, settings.choice);
-  plan.verdict = QString::fromStdString(PreflightReason(settings.choice));
+  plan.estimatedBytes = EstimatedOutputBytes(durationUs, settings.choice, video);
+  plan.estimateIsGuess = EstimateIsGuess(settings.choice);
+  plan.verdict = QString::fromStdString(PreflightReason(settings.choice, video));
+  plan.pictureNote = PictureNote(settings.choice, video);
   int outWidth = 0, outHeight = 0;
-  const std::string size = ValuesOf(settings.choice).frameSize;
+  const std::string size = ValuesOf(settings.choice, video).frameSize;
   if (video.Width > 0 && video.Height > 0 && std::sscanf(size.c_str(), "%dx%d", &outWidth, &outHeight) == 2)
     plan.decoding = ChooseDecoding(DecoderFor(video.CodecId), video.Width, video.Height, outWidth, outHeight,
                                    settings.fastDecoding);
   return plan;
+}
+
+void TakePlan(FileRow& row, RowPlan plan) {
+  row.decodingNote = std::move(plan.decoding.note);
+  row.estimatedBytes = plan.estimatedBytes;
+  row.estimateIsGuess = plan.estimateIsGuess;
+  row.pictureNote = std::move(plan.pictureNote);
+  row.verdict = std::move(plan.verdict);
 }
 
 QString NotSupportedText(const QString& path, const QString& reason) {

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "app/decode_size.h"
+#include "app/file_row.h"
 #include "app/profiles.h"
 #include "converter/av_probe.h"
 
@@ -24,6 +25,8 @@ struct AddFileSettings {
   bool fastDecoding = true;
   // Threads of each task's video decoder; 1 leaves the engine's own count.
   int decoderThreads = 1;
+  // Threads of the H.264 encoder; 1 leaves the engine's own count.
+  int encoderThreads = 1;
 };
 
 // What the look at a file found.
@@ -48,12 +51,18 @@ QString InputFileRefusal(const QString& path);
 struct RowPlan {
   DecodeChoice decoding;
   std::optional<int64_t> estimatedBytes;
+  bool estimateIsGuess = false;  // constant quality: a guess from a table
+  // The H.264 picture in plain words, "Picture: 960x720, H.264 High level
+  // 3.1"; empty for the other profiles.
+  QString pictureNote;
   // Why converting the row with these choices is certain to fail; empty
   // when nothing is known against it.
   QString verdict;
 };
 
 RowPlan PlanRow(int64_t durationUs, const TAVVideoInfo& video, const AddFileSettings& settings);
+// The row takes what the plan says of it.
+void TakePlan(FileRow& row, RowPlan plan);
 
 // The refusal shown for a file that cannot be converted: the window's own
 // text followed by the reason, when there is one.

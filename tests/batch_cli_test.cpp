@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -87,6 +88,104 @@ TEST(BatchCli, EachProfileGivesItsContainerAndCodecs) {
     EXPECT_NE(streams.find(c.audio), std::string::npos) << streams;
     EXPECT_NE(batch.output.find("1 of 1 files converted"), std::string::npos) << batch.output;
   }
+}
+
+// ffprobe's "key=value" lines for the first stream of a kind ("v:0", "a:0").
+std::map<std::string, std::string> StreamValues(const std::string& file, const std::string& select) {
+  std::string out;
+  test::RunCommand("ffprobe -v error -select_streams " + select +
+                       " -show_entries stream=codec_name,profile,level,width,height,has_b_frames,pix_fmt,"
+                       "sample_aspect_ratio,channels,sample_rate -of default=noprint_wrappers=1 " + Quoted(file),
+                   out);
+  std::map<std::string, std::string> values;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);)
+    if (const auto eq = line.find('='); eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
+  return values;
+}
+
+// Every fixture kind that has a picture or a sound, through one of the H.264
+// profiles in one batch: each output is H.264 + AAC in MP4 with the
+// profile's profile, the level the row was planned with (and that x264
+// found the picture within), the picture fitted to the source's shape
+// inside the box, the source's length, and a clean full decode.
+void ConvertFixturesThroughH264Profile(int profile, const std::string& box, const std::string& h264Profile,
+                                       int maxLevel) {
+  ASSERT_TRUE(test::FixturesAvailable());
+  struct Input {
+    const char* file;
+    int width, height;  // shown size; 0 for sound only
+    double seconds;
+  };
+  const Input inputs[] = {{"avi_mpeg4.avi", 320, 240, 4}, {"divx.avi", 320, 240, 4}, {"xvid.avi", 320, 240, 4},
+                          {"mpeg_ps.mpg", 352, 288, 4},   {"wmv.wmv", 320, 240, 4},  {"asf.asf", 320, 240, 4},
+                          {"rm.rm", 320, 240, 4},         {"vcd.dat", 352, 240, 4},  {"quicktime.mov", 320, 240, 4},
+                          {"swf.swf", 320, 240, 4},       {"mkv.mkv", 320, 240, 4},  {"flv.flv", 320, 240, 4},
+                          {"mp4.mp4", 320, 240, 4},       {"ts.ts", 320, 240, 4},    {"fps10.avi", 176, 144, 4},
+                          {"audio_first.mp4", 160, 120, 2}, {"video_only.avi", 320, 240, 4},
+                          {"audio_only.mp3", 0, 0, 4}};
+  std::string files;
+  for (const Input& in : inputs) files += " " + Quoted(test::Fixture(in.file));
+  Batch batch;
+  ASSERT_EQ(batch.Run("--verbose --parallel 2 --profile " + std::to_string(profile) + " --size " + box +
+                      " --output-folder out" + files),
+            0)
+      << batch.output;
+  EXPECT_NE(batch.output.find(std::to_string(std::size(inputs)) + " of " + std::to_string(std::size(inputs)) +
+                              " files converted"),
+            std::string::npos)
+      << batch.output;
+  // x264 says so when the stated level does not hold the picture.
+  EXPECT_EQ(batch.output.find("level limit"), std::string::npos) << batch.output;
+  int boxWidth = 0, boxHeight = 0;
+  std::sscanf(box.c_str(), "%dx%d", &boxWidth, &boxHeight);
+
+  for (const Input& in : inputs) {
+    SCOPED_TRACE(in.file);
+    const std::string out = batch.Out(fs::path(in.file).stem().string() + ".mp4");
+    std::string errors;
+    EXPECT_EQ(test::RunCommand("ffmpeg -v error -i " + Quoted(out) + " -f null -", errors), 0);
+    EXPECT_EQ(errors, "") << "full decode";
+    EXPECT_NEAR(Duration(out), in.seconds, 0.25);
+    if (std::string(in.file) != "video_only.avi") {
+      const auto a = StreamValues(out, "a:0");
+      EXPECT_EQ(a.count("codec_name") ? a.at("codec_name") : "", "aac");
+    }
+    if (in.width == 0) continue;
+    const auto v = StreamValues(out, "v:0");
+    ASSERT_EQ(v.count("codec_name") ? v.at("codec_name") : "", "h264");
+    EXPECT_EQ(v.at("profile"), h264Profile);
+    EXPECT_EQ(v.at("pix_fmt"), "yuv420p");
+    const int width = std::atoi(v.at("width").c_str()), height = std::atoi(v.at("height").c_str());
+    const int level = std::atoi(v.at("level").c_str());
+    EXPECT_LE(level, maxLevel);
+    // The row's plan said this picture and level.
+    char planned[96];
+    std::snprintf(planned, sizeof planned, ": Picture: %dx%d, H.264 %s level %d.%d\n", width, height,
+                  h264Profile == "High" ? "High" : "Baseline", level / 10, level % 10);
+    EXPECT_NE(batch.output.find(test::Fixture(in.file) + planned), std::string::npos) << planned << batch.output;
+    EXPECT_EQ(width % 2 + height % 2, 0);
+    EXPECT_LE(width, std::min(in.width, boxWidth));
+    EXPECT_LE(height, std::min(in.height, boxHeight));
+    EXPECT_TRUE(width == std::min(in.width, boxWidth) || height == std::min(in.height, boxHeight))
+        << width << "x" << height << ": the picture fills the box or the source one way";
+    EXPECT_NEAR(double(width) / height, double(in.width) / in.height, 0.03) << "the source's shape";
+    if (h264Profile != "High") {
+      EXPECT_EQ(v.at("has_b_frames"), "0");
+      std::string types;
+      test::RunCommand("ffprobe -v error -select_streams v:0 -show_entries frame=pict_type -of csv=p=0 " +
+                           Quoted(out), types);
+      EXPECT_EQ(types.find('B'), std::string::npos) << "no B-frames";
+    }
+  }
+}
+
+TEST(BatchCli, SmartphoneProfileConvertsEveryFixtureKind) {
+  ConvertFixturesThroughH264Profile(5, "854x480", "High", 51);
+}
+
+TEST(BatchCli, SimplePhoneProfileConvertsEveryFixtureKind) {
+  ConvertFixturesThroughH264Profile(6, "176x144", "Constrained Baseline", 30);
 }
 
 // A file that cannot be converted is named with its reason; the others are
@@ -307,11 +406,11 @@ TEST(BatchCli, ChoicesOfferOnlyWhatTheProfileCanUseAndSayWhereTheyCameFrom) {
        "gives VideoSize 160x120, which profile 3 cannot encode"},
       {"stored index outside its list", "Profile=1\nAudioBitrate=8\n", "", 1,
        "gives AudioBitrate 8, which is not an index from 0 to 7"},
-      {"stored profile outside the list", "Profile=5\n", "", 1, "gives Profile 5, which is not an index"},
+      {"stored profile outside the list", "Profile=7\n", "", 1, "gives Profile 7, which is not an index"},
       {"the same size given", "", "--profile 1 --size 320x240", 2, "--size 320x240: H.263 can encode only"},
       {"the same size given, stored profile", "Profile=1\n", "--size 320x240", 2, "--size 320x240: H.263"},
       {"the same bit rate given", "Profile=1\n", "--audio-bitrate 13", 2, "--audio-bitrate 13 is not one of"},
-      {"given values replace bad stored ones", "Profile=7\nVideoSize=3\n", "--profile 1 --size 128x96", 1,
+      {"given values replace bad stored ones", "Profile=9\nVideoSize=3\n", "--profile 1 --size 128x96", 1,
        "missing.avi"},
   };
   for (const Case& c : cases) {

@@ -69,7 +69,8 @@ std::string ValueLines(OptionList list) {
   if (groups.size() == 1) return option + ": " + groups[0].first + "\n";
   std::string lines;
   for (const auto& [values, profiles] : groups)
-    lines += option + " with profiles " + ProfileNumbers(profiles) + ": " + values + "\n";
+    lines += option + (profiles.size() == 1 ? " with profile " : " with profiles ") + ProfileNumbers(profiles) + ": " +
+             values + "\n";
   return lines;
 }
 

@@ -38,11 +38,13 @@ AddFileSettings FileSettings(const BatchArguments& args) {
 }
 
 // "FILE: Fast decoding: reads the picture at half size, ...", one line a
-// row with video.
+// row with video, and "FILE: Picture: 960x720, H.264 High level 3.1" for
+// the H.264 profiles.
 void PrintDecoding(const FileListModel& model) {
   for (int row = 0; row < model.size(); ++row) {
     const FileRow& r = model.fileRow(row);
     if (!r.decodingNote.isEmpty()) std::printf("%s: %s\n", qPrintable(r.path), qPrintable(r.decodingNote));
+    if (!r.pictureNote.isEmpty()) std::printf("%s: %s\n", qPrintable(r.path), qPrintable(r.pictureNote));
   }
   std::fflush(stdout);
 }

@@ -74,10 +74,19 @@ void TAVProbe::CloseFile() {
 bool TAVProbe::GetVideoInfo(TAVVideoInfo& AInfo) const {
   AInfo = TAVVideoInfo{};
   if (!context_ || firstVideo_ < 0) return false;
-  const AVCodecParameters* par = context_->streams[firstVideo_]->codecpar;
+  const AVStream* st = context_->streams[firstVideo_];
+  const AVCodecParameters* par = st->codecpar;
   AInfo.CodecId = int32_t(par->codec_id);
   AInfo.Width = par->width;
   AInfo.Height = par->height;
+  // The container's aspect wins over the codec's, as players do.
+  const AVRational sar = st->sample_aspect_ratio.num > 0 ? st->sample_aspect_ratio : par->sample_aspect_ratio;
+  if (sar.num > 0 && sar.den > 0) AInfo.SarNum = sar.num, AInfo.SarDen = sar.den;
+  // The average rate is what the file plays at; the base rate of a stream
+  // with varying frame times can be that of its clock.
+  const AVRational rate = st->avg_frame_rate.num > 0 && st->avg_frame_rate.den > 0 ? st->avg_frame_rate
+                                                                                   : st->r_frame_rate;
+  if (rate.num > 0 && rate.den > 0) AInfo.FrameRateNum = rate.num, AInfo.FrameRateDen = rate.den;
   return true;
 }
 

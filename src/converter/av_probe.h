@@ -31,11 +31,15 @@ struct TAVFileInfo {
   char Genre[kGenreSize];
 };
 
-// The first video stream: its codec id (an AVCodecID) and stored picture size.
+// The first video stream: its codec id (an AVCodecID), stored picture size,
+// the shape of its pixels and its frame rate (0/0 when the file does not
+// say: square pixels, rate unknown).
 struct TAVVideoInfo {
   int32_t CodecId;
   int32_t Width;
   int32_t Height;
+  int32_t SarNum, SarDen;
+  int32_t FrameRateNum, FrameRateDen;
 };
 
 class TAVProbe {

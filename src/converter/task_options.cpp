@@ -44,6 +44,7 @@ void InitOutputOptions(TOutputOptions& Options) {
   Options.Track = -1;
   Options.TargetFallbackNorm = 1;
   Options.ExistingOutput = eoEngineDefault;
+  Options.EncoderThreads = 0;
 }
 
 }  // namespace vantrel

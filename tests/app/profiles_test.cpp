@@ -3,6 +3,8 @@
 // check and the size estimate.
 #include "app/profiles.h"
 
+#include "app/h264_output.h"
+
 #include <QTest>
 #include <climits>
 
@@ -140,6 +142,99 @@ class ProfilesTest : public QObject {
     QCOMPARE(EstimatedOutputBytes(INT64_MIN, choice), std::nullopt);
     // A broken file's absurd duration must not wrap around.
     QCOMPARE(EstimatedOutputBytes(INT64_MAX, 512000, 320000), std::nullopt);
+  }
+
+  // The H.264 profiles' chosen size is a frame the source's shown picture
+  // fits in: its shape kept, the frame turned with the source, never
+  // enlarged, even both ways.
+  void h264PictureFitsTheSource() {
+    const auto fit = [](int w, int h, int sarNum, int sarDen, const char* box) {
+      TAVVideoInfo v{};
+      v.Width = w, v.Height = h, v.SarNum = sarNum, v.SarDen = sarDen;
+      return PictureSizeText(FitPicture(SourceOf(v), ParsePictureSize(box)));
+    };
+    QCOMPARE(fit(1920, 1080, 1, 1, "1280x720"), std::string("1280x720"));
+    QCOMPARE(fit(640, 480, 1, 1, "426x240"), std::string("320x240"));      // 4:3 in a 16:9 frame
+    QCOMPARE(fit(640, 480, 1, 1, "1280x720"), std::string("640x480"));     // never enlarged
+    QCOMPARE(fit(1080, 1920, 1, 1, "1280x720"), std::string("720x1280"));  // upright stays upright
+    QCOMPARE(fit(720, 576, 64, 45, "Same as source"), std::string("720x406"));  // 16:9 PAL, square pixels
+    QCOMPARE(fit(720, 576, 16, 15, "854x480"), std::string("640x480"));   // 4:3 PAL
+    QCOMPARE(fit(352, 240, 10, 11, "Same as source"), std::string("320x240"));  // VCD: narrower, not taller
+    QCOMPARE(fit(1921, 1081, 0, 0, "Same as source"), std::string("1922x1082"));
+    QCOMPARE(fit(0, 0, 0, 0, "854x480"), std::string("854x480"));          // unknown source: the frame
+    QCOMPARE(fit(100, 50, 1000, 1, "640x360"), std::string("100x50"));     // absurd aspect: square
+  }
+
+  // The level is the lowest whose limits hold the picture; the Baseline
+  // profile stops at 3.0 and says so before converting, only when the
+  // source is known.
+  void h264LevelsAndTheirLimits() {
+    QCOMPARE(LevelFor({1280, 720}, 30, 0, true)->name, std::string_view("3.1"));
+    QCOMPARE(LevelFor({1920, 1080}, 30, 0, true)->name, std::string_view("4.0"));
+    QCOMPARE(LevelFor({1920, 1080}, 60, 0, true)->name, std::string_view("4.2"));
+    QCOMPARE(LevelFor({854, 480}, 25, 0, true)->name, std::string_view("3.0"));
+    QCOMPARE(LevelFor({176, 144}, 15, 40000, false)->name, std::string_view("1.0"));
+    QCOMPARE(LevelFor({176, 144}, 15, 256000, false)->name, std::string_view("1.2"));  // by its bit rate
+    QCOMPARE(LevelFor({7680, 4320}, 30, 0, true), nullptr);
+
+    OutputChoice choice;
+    SelectProfile(choice, 6);
+    choice.videoSize = 3;   // 640x360
+    choice.frameRate = 11;  // 60fps
+    TAVVideoInfo source{};
+    source.Width = 1280, source.Height = 720;
+    QVERIFY(PreflightReason(choice).empty());
+    const std::string reason = PreflightReason(choice, source);
+    QVERIFY2(reason.find("640x360 at 60 frames per second is beyond H.264 level 3.0") == 0, reason.c_str());
+    QVERIFY(H264ValuesOf(choice, source)->level.empty());
+    choice.frameRate = 10;  // 30fps
+    QVERIFY(PreflightReason(choice, source).empty());
+    QCOMPARE(H264ValuesOf(choice, source)->level, std::string("3.0"));
+  }
+
+  // A task of each H.264 profile: the encoder, its own options, the fitted
+  // size with square pixels; the other profiles' tasks are untouched.
+  void h264TaskOptions() {
+    OutputChoice choice;
+    SelectProfile(choice, 5);
+    QCOMPARE(Q(ItemText(OptionList::VideoSize, 5, choice.videoSize)), QStringLiteral("1280x720"));
+    QCOMPARE(Q(ItemText(OptionList::VideoBitrate, 5, choice.videoBitrate)), QStringLiteral("Balanced"));
+    TAVVideoInfo source{};
+    source.Width = 1920, source.Height = 800, source.FrameRateNum = 24000, source.FrameRateDen = 1001;
+    TOutputOptions o;
+    FillOutputOptions(choice, o, source);
+    QCOMPARE(o.FileExt, std::string(".mp4"));
+    QCOMPARE(o.VideoCodec, std::string("libx264"));
+    QCOMPARE(o.AudioCodec, std::string("aac"));
+    QCOMPARE(o.FrameSize, std::string("1280x534"));
+    QCOMPARE(o.FrameAspectRatio, std::string("1280:534"));
+    QCOMPARE(o.VideoBitrate, 0);
+    QCOMPARE(o.ExtOptions, std::string("preset=veryfast\nprofile=high\nlevel=3.1\ncrf=23\npix_fmt=yuv420p\n"));
+    QCOMPARE(o.AudioChannels, 2);
+    QCOMPARE(o.AudioBitrate, 128000);
+    QCOMPARE(o.AudioSampleRate, 44100);
+    // The estimate is a guess from the picture, 0.085 bit per pixel here.
+    QVERIFY(EstimateIsGuess(choice));
+    QCOMPARE(EstimatedOutputBytes(60'000'000, choice, source),
+             EstimatedOutputBytes(60'000'000, int(0.085 * 1280 * 534 * 24000 / 1001), 128000));
+
+    SelectProfile(choice, 6);
+    FillOutputOptions(choice, o, source);
+    QCOMPARE(o.FrameSize, std::string("320x134"));
+    QCOMPARE(o.VideoBitrate, 256000);
+    QCOMPARE(o.ExtOptions, std::string("preset=veryfast\nprofile=baseline\nlevel=1.2\npix_fmt=yuv420p\n"));
+    QCOMPARE(o.AudioChannels, 2);
+    QVERIFY(!EstimateIsGuess(choice));
+
+    // Back to a first profile: its video lists at their defaults again, and
+    // nothing of the encoder's own options.
+    SelectProfile(choice, 4);
+    QCOMPARE(choice.videoSize, 1);
+    QCOMPARE(choice.videoBitrate, 0);
+    FillOutputOptions(choice, o, source);
+    QCOMPARE(o.FrameSize, std::string("176x144"));
+    QVERIFY(o.ExtOptions.empty());
+    QVERIFY(o.FrameAspectRatio.empty());
   }
 };
 

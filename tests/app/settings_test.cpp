@@ -88,10 +88,40 @@ class SettingsTest : public QObject {
                             "LastAddFolder=/home/ann/Videos\n"));
     QCOMPARE(ReadSettings(SettingsFilePath()), settings);
 
+    // The H.264 profiles came later: their own lists' indexes go through
+    // the same keys and come back.
+    for (const int profile : {5, 6}) {
+      SelectProfile(settings.output, profile);
+      settings.output.videoSize = 2;
+      settings.output.videoBitrate = 2;
+      settings.output.audioSampleRate = 1;
+      QVERIFY(IsValid(settings.output));
+      QVERIFY(WriteSettings(settings, SettingsFilePath()));
+      QCOMPARE(ReadSettings(SettingsFilePath()), settings);
+    }
+
     // A folder with blanks at its ends survives the trip too.
     settings.outputFolder = QStringLiteral(" clips /");
     QVERIFY(WriteSettings(settings, SettingsFilePath()));
     QCOMPARE(ReadSettings(SettingsFilePath()).outputFolder, settings.outputFolder);
+  }
+
+  // A file an older version wrote with its last profile means what it
+  // meant: the same items, though profiles and lists were added since.
+  void olderFileReadUnchanged() {
+    writeFile(SettingsFilePath(), "[Options]\nOutputPath=/m/\nProfile=4\nVideoSize=5\nAudioChannels=0\n"
+                                  "VideoBitrate=4\nAudioBitrate=13\nFrameRate=9\nAudioSampleRate=5\nThread=1\n"
+                                  "Overwrite=True\nShutdownAfterCompleted=False\n");
+    const OutputChoice c = ReadSettings(SettingsFilePath()).output;
+    const OutputValues v = ValuesOf(c);
+    QCOMPARE(c.profile, 4);
+    QCOMPARE(ProfileAt(c.profile).videoCodec, std::string_view("mpeg4"));
+    QCOMPARE(v.frameSize, std::string("704x576"));
+    QCOMPARE(v.videoBitrate, 512000);
+    QCOMPARE(v.frameRate, std::string("30000/1001"));
+    QCOMPARE(v.audioChannels, 1);
+    QCOMPARE(v.audioBitrate, 320000);
+    QCOMPARE(v.audioSampleRate, 48000);
   }
 
   void storedValues_data() {
@@ -106,6 +136,9 @@ class SettingsTest : public QObject {
     QTest::newRow("aac stereo") << QByteArray("[Options]\nProfile=2\nAudioChannels=1\n") << "audioChannels" << 1;
     QTest::newRow("profile 9") << QByteArray("[Options]\nProfile=9\n") << "profile" << 0;
     QTest::newRow("size 6") << QByteArray("[Options]\nVideoSize=6\n") << "videoSize" << 1;
+    // 1920x1080 in the smartphone list; beyond the Baseline one.
+    QTest::newRow("h264 size 4") << QByteArray("[Options]\nProfile=5\nVideoSize=4\n") << "videoSize" << 4;
+    QTest::newRow("baseline size 4") << QByteArray("[Options]\nProfile=6\nVideoSize=4\n") << "videoSize" << 1;
     QTest::newRow("size text") << QByteArray("[Options]\nVideoSize=big\n") << "videoSize" << 1;
     QTest::newRow("frame rate 11") << QByteArray("[Options]\r\nFrameRate = 11\r\n") << "frameRate" << 11;
     QTest::newRow("thread 5") << QByteArray("[Options]\nThread=5\n") << "thread" << 1;
