@@ -12,7 +12,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QAbstractItemView>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QTableView>
 #include <algorithm>
 #include <iterator>
@@ -292,6 +294,13 @@ void TForm1::createOutputGroup() {
 
   for (const Profile& profile : Profiles())
     cboProfiles_->addItem(QString::fromUtf8(profile.text.data(), qsizetype(profile.text.size())));
+  // The later profiles' names are longer than the box: the opened list
+  // shows them whole.
+  int widest = 0;
+  for (int i = 0; i < cboProfiles_->count(); ++i)
+    widest = std::max(widest, cboProfiles_->fontMetrics().horizontalAdvance(cboProfiles_->itemText(i)));
+  cboProfiles_->view()->setMinimumWidth(widest + 2 * cboProfiles_->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) +
+                                        cboProfiles_->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
   for (OptionList list : {OptionList::VideoSize, OptionList::VideoBitrate, OptionList::FrameRate})
     fillList(list, 0);
 }

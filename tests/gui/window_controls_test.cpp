@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -133,7 +134,9 @@ class WindowControlsTest : public QObject {
          QStringLiteral("3GPP - Video codec: H.263, Audio codec: AMR-NB (*.3gp)"),
          QStringLiteral("3GPP2 - Video codec: MPEG-4, Audio codec: AAC LC (*.3g2)"),
          QStringLiteral("3GPP2 - Video codec: H.263, Audio codec: AMR-NB (*.3g2)"),
-         QStringLiteral("MPEG4 - Video codec: MPEG-4, Audio codec: AAC LC (*.mp4)")},
+         QStringLiteral("MPEG4 - Video codec: MPEG-4, Audio codec: AAC LC (*.mp4)"),
+         QStringLiteral("MP4 - Video codec: H.264, Audio codec: AAC LC (*.mp4)"),
+         QStringLiteral("MP4 - Video codec: H.264 Baseline, Audio codec: AAC LC (*.mp4)")},
         QStringLiteral("128x96 176x144 352x288 320x240 160x120 704x576").split(u' '),
         QStringLiteral("40kbps 80kbps 120kbps 256kbps 512kbps").split(u' '),
         QStringLiteral("Auto 5fps 8fps 10fps 12fps 15fps 20fps 23.97fps 25fps 29.97fps 30fps 60fps").split(u' '),
@@ -199,9 +202,36 @@ class WindowControlsTest : public QObject {
     pick(4);
     QCOMPARE(bitrate->currentText(), QStringLiteral("96kbps"));
 
+    // The smartphone profile brings its own video lists, at their defaults,
+    // and the bit rate list becomes the quality list; the first profiles
+    // get theirs back.
+    auto* size = Control<QComboBox>(*window_, "CboVideoSize");
+    auto* quality = Control<QComboBox>(*window_, "CboVideoBitrate");
+    auto* qualityLabel = window_->findChild<QLabel*>(QStringLiteral("Label5"));
+    pick(5);
+    QCOMPARE(ComboItems(size), QStringLiteral("426x240 640x360 854x480 1280x720 1920x1080").split(u' ')
+                                   << QStringLiteral("Same as source"));
+    QCOMPARE(size->currentText(), QStringLiteral("1280x720"));
+    QCOMPARE(quality->currentText(), QStringLiteral("Balanced"));
+    QCOMPARE(qualityLabel->text(), QStringLiteral("Video Quali&ty: "));
+    QCOMPARE(ComboItems(channels), QStringList{QStringLiteral("2 (Stereo)")});
+    QCOMPARE(bitrate->currentText(), QStringLiteral("128kbps"));
+    size->setCurrentIndex(1);
+    pick(5);
+    QCOMPARE(size->currentText(), QStringLiteral("640x360"));  // same lists: the choice stays
+    pick(6);
+    QCOMPARE(size->currentText(), QStringLiteral("320x240"));
+    QCOMPARE(quality->currentText(), QStringLiteral("256kbps"));
+    QCOMPARE(qualityLabel->text(), QStringLiteral("Video Bi&trate: "));
+    pick(4);
+    QCOMPARE(size->currentText(), QStringLiteral("176x144"));
+    QCOMPARE(quality->currentText(), QStringLiteral("40kbps"));
+    // The longest profile's text fits the opened list.
+    QVERIFY(profiles->view()->minimumWidth() >=
+            profiles->fontMetrics().horizontalAdvance(profiles->itemText(6)));
+
     // With rows in the list, a choice that H.263 cannot encode is said at
     // once, whichever of the two lists made it.
-    auto* size = Control<QComboBox>(*window_, "CboVideoSize");
     auto pickSize = [size](const char* text) {
       size->setCurrentIndex(size->findText(QString::fromLatin1(text)));
       emit size->activated(size->currentIndex());
