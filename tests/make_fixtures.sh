@@ -6,7 +6,7 @@
 #   OUTDIR   created if missing; fixtures, OUTDIR/fixtures_manifest.txt and
 #            OUTDIR/corrupt_manifest.txt are written there.
 #   --bench  also build the long benchmark sources (bench_60s.avi, bench_600s.avi,
-#            bench_720p_30s.mp4).
+#            bench_720p_30s.mp4, bench_1080p_20s.mp4).
 #   -v       print one probe summary line per fixture (same as VERBOSE=1).
 #
 # Everything is synthesised from lavfi sources with the local ffmpeg, single
@@ -66,7 +66,7 @@ CORRUPT_FIXTURES=(
 CORRUPT_BUT_OPENABLE=(truncated.avi truncated_faststart.mp4 corrupt_middle.avi corrupt_middle.mp4
                       empty_stream.avi empty_stream.mp4)
 
-BENCH_FIXTURES=(bench_60s.avi bench_600s.avi bench_720p_30s.mp4)
+BENCH_FIXTURES=(bench_60s.avi bench_600s.avi bench_720p_30s.mp4 bench_1080p_20s.mp4)
 
 usage() {
     echo "usage: $0 OUTDIR [--bench] [-v]" >&2
@@ -292,6 +292,12 @@ build_bench() {
        "$OUT/bench_600s.avi"
     rm -f "$list"
     av bench_720p_30s.mp4 1280 720 25 48000 2 30 "${X264[@]}" -c:a aac -b:a 128k
+    # A 1080p film for the H.264 profile: grain over a moving picture, so
+    # the encoder works as on camera footage rather than on flat colours.
+    ff -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=20,noise=alls=8:allf=t" \
+       -f lavfi -i "sine=frequency=440:sample_rate=48000:duration=20" \
+       -map 0:v -map 1:a -pix_fmt yuv420p -ac 2 -threads 1 "${BITEXACT[@]}" \
+       -c:v libx264 -preset veryfast -b:v 8M -c:a aac -b:a 128k "$OUT/bench_1080p_20s.mp4"
 }
 
 probe_summary() {

@@ -213,10 +213,10 @@ class ProfilesTest : public QObject {
     QCOMPARE(o.AudioChannels, 2);
     QCOMPARE(o.AudioBitrate, 128000);
     QCOMPARE(o.AudioSampleRate, 44100);
-    // The estimate is a guess from the picture, 0.085 bit per pixel here.
+    // The estimate is a guess from the picture, 0.08 bit per pixel here.
     QVERIFY(EstimateIsGuess(choice));
     QCOMPARE(EstimatedOutputBytes(60'000'000, choice, source),
-             EstimatedOutputBytes(60'000'000, int(0.085 * 1280 * 534 * 24000 / 1001), 128000));
+             EstimatedOutputBytes(60'000'000, int(0.08 * 1280 * 534 * 24000 / 1001), 128000));
 
     SelectProfile(choice, 6);
     FillOutputOptions(choice, o, source);
