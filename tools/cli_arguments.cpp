@@ -55,6 +55,12 @@ const char* const kHelp =
     "  MP4, MPEG-4 + AAC:\n"
     "    vantrel-cli -i movie.avi -vcodec mpeg4 -acodec aac -s 176x144 -r 15 -b 40000 "
     "-ab 96000 -ar 32000 -ac 2 out.mp4\n"
+    "  MP4, H.264 + AAC for smartphones (a 16:9 source):\n"
+    "    vantrel-cli -i movie.avi -vcodec libx264 -preset veryfast -profile high -level 3.1 -crf 23 "
+    "-pix_fmt yuv420p -s 1280x720 -aspect 1280:720 -acodec aac -ab 128000 -ar 44100 -ac 2 out.mp4\n"
+    "  MP4, H.264 Baseline + AAC for simple phones (a 4:3 source):\n"
+    "    vantrel-cli -i movie.avi -vcodec libx264 -preset veryfast -profile baseline -level 1.3 "
+    "-pix_fmt yuv420p -s 320x240 -aspect 4:3 -b 256000 -acodec aac -ab 96000 -ar 44100 -ac 2 out.mp4\n"
     "\n"
     "Exit status: 0 done, 1 failed, 2 usage error, 130 stopped by a signal.\n";
 
