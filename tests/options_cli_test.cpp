@@ -88,6 +88,43 @@ TEST(OptionCli, WindowAndBoundaryValuesAreAccepted) {
   EXPECT_EQ(e.Options().AudioSampleRate, 48000);
 }
 
+// The encoders' own options are names of the option language like the
+// library holders' ones: known by name, their values checked against the
+// encoders that have them, all before anything is opened.
+TEST(OptionCli, EncoderOptionsAreCheckedLikeTheOthers) {
+  const std::string in = test::Fixture("fps25_10s.avi");
+  test::TempDir dir;
+  test::OptionEngine e;
+  EXPECT_TRUE(e.KnowsOption("preset"));
+  EXPECT_TRUE(e.KnowsOption("x264-params"));
+  EXPECT_FALSE(e.KnowsOption("presetx"));
+  EXPECT_FALSE(TCustomFFmpeg::OptionTakesNoValue("crf"));
+  EXPECT_NO_THROW(e.CheckOptionValue("crf", "23"));
+  // A name the codec context also has, with a value only libx264's own option takes.
+  EXPECT_NO_THROW(e.CheckOptionValue("profile", "baseline"));
+  EXPECT_EQ(e.SetOption("profile", "baseline"), TCustomFFmpeg::TOptionResult::Applied);
+  EXPECT_EQ(e.SetOption("presetx", "fast"), TCustomFFmpeg::TOptionResult::UnknownName);
+  const std::pair<const char*, const char*> refused[] = {{"crf", "-5"}, {"crf", "abc"}, {"aq-mode", "many"}};
+  for (const auto& [option, value] : refused) {
+    const std::string message = "Invalid value '" + std::string(value) + "' for option '-" + option + "'";
+    EXPECT_EQ(test::Refusal([&] { e.CheckOptionValue(option, value); }), message);
+    EXPECT_EQ(test::Refusal([&] { e.SetOption(option, value); }), message);
+    std::string out;
+    const std::string args = "-i " + in + " -vcodec libx264 -" + option + " " + value + " " + (dir / "out.mp4");
+    EXPECT_EQ(test::RunCommand(Cli(args), out), 1) << args;
+    EXPECT_EQ(out, "vantrel-cli: " + message + "\n") << args;
+  }
+  std::string out;
+  EXPECT_EQ(test::RunCommand(Cli("-i " + in + " -vcodec libx264 -presetx fast " + (dir / "out.mp4")), out), 2);
+  EXPECT_EQ(out.rfind("vantrel-cli: Unrecognized option '-presetx'\n", 0), 0u) << out;
+  EXPECT_EQ(test::RunCommand(Cli("-i " + in + " -vcodec libx264 -encode_threads 0 " + (dir / "out.mp4")), out), 1);
+  EXPECT_NE(out.find("vantrel-cli: Value 0 for option encode_threads is out of range: it must lie between 1 and 16\n"),
+            std::string::npos)
+      << out;
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.mp4"));
+  EXPECT_EQ(e.Options().EncoderOptions, (std::vector<std::pair<std::string, std::string>>{{"profile", "baseline"}}));
+}
+
 TEST(OptionCli, ListsPixelFormats) {
   std::string out;
   test::RunCommand(Cli("-pix_fmt list"), out);

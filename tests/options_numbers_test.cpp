@@ -84,8 +84,8 @@ TEST(OptionTable, IgnoredWordsFlagsAndRefusals) {
   EXPECT_EQ(e.Options().SameQuality, 1);
   EXPECT_EQ(e.Options().AudioDisable, 1);
   EXPECT_EQ(test::Refusal([&] { e.SetOption("threads", "4"); }),
-            "Option '-threads' is not supported: encoders run on one thread each here. "
-            "Use -decode_threads N (1 to 16) to decode video on N threads");
+            "Option '-threads' is not supported: audio and subtitles are coded on one thread each here. "
+            "Use -decode_threads N (1 to 16) to decode video on N threads and -encode_threads N to encode it on N");
   EXPECT_EQ(e.Options().ThreadCount, 1);
   // Exact and case-sensitive: neither is an option of the table or a library.
   e.SetOption("-vcodec", "mpeg4");

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 
@@ -183,6 +184,63 @@ TEST(ReencodeRefusal, H263At320x240FailsCleanly) {
             std::string::npos)
       << log;
   EXPECT_FALSE(fs::exists(output)) << "no empty file is left behind";
+}
+
+// libx264 writes the settings it encoded with into the stream (an SEI text:
+// "... threads=2 ... subme=2 ... crf=30.0 ..."), so the file tells which of
+// them reached it.
+std::string FileBytes(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The encoder's own options reach it: a preset, its text profile and level
+// (3.1 is the context's whole number 3, which must not win), a quality, and
+// the encoder threads.
+TEST(EncoderOptions, ReachLibx264WithItsThreads) {
+  ASSERT_TRUE(FixturesAvailable());
+  TempDir dir;
+  const std::string output = dir / "x264.mp4";
+  std::string log;
+  ASSERT_EQ(Convert(Fixture("fps25_10s.avi"),
+                    "-t 2 -vcodec libx264 -preset veryfast -profile baseline -level 3.1 -crf 30 -encode_threads 2 "
+                    "-acodec aac",
+                    output, log),
+            0)
+      << log;
+  EXPECT_EQ(log.find("WARNING"), std::string::npos) << log;
+  std::string out;
+  RunCommand("ffprobe -v error -select_streams v:0 -show_entries stream=codec_name,profile,level,has_b_frames "
+             "-of default=noprint_wrappers=1 '" + output + "'",
+             out);
+  EXPECT_NE(out.find("codec_name=h264\n"), std::string::npos) << out;
+  EXPECT_TRUE(out.find("profile=Constrained Baseline\n") != std::string::npos ||
+              out.find("profile=Baseline\n") != std::string::npos)
+      << out;
+  EXPECT_NE(out.find("level=31\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("has_b_frames=0\n"), std::string::npos) << out;
+  const std::string bytes = FileBytes(output);
+  for (const char* setting : {" threads=2 ", " subme=2 ", " crf=30.0 "})
+    EXPECT_NE(bytes.find(setting), std::string::npos) << setting;
+}
+
+// A value only the encoder judges fails the job when it opens, naming the
+// option and the encoder, with no output left; an option that no encoder of
+// the job has only costs a warning.
+TEST(EncoderOptions, JudgedByTheEncoderOfTheJob) {
+  ASSERT_TRUE(FixturesAvailable());
+  TempDir dir;
+  const std::string output = dir / "out.mp4";
+  std::string log;
+  EXPECT_EQ(Convert(Fixture("fps25_10s.avi"), "-t 1 -vcodec libx264 -preset nosuch -acodec aac", output, log), 1);
+  EXPECT_NE(log.find("vantrel-cli: Error while opening codec for output stream #0.0"), std::string::npos) << log;
+  EXPECT_NE(log.find("encoder libx264: -preset nosuch\n"), std::string::npos) << log;
+  EXPECT_FALSE(fs::exists(output));
+  EXPECT_EQ(fs::directory_iterator(dir.path()), fs::directory_iterator()) << "no temporary file either";
+
+  ASSERT_EQ(Convert(Fixture("fps25_10s.avi"), "-t 1 -vcodec mpeg4 -preset veryfast -acodec aac", output, log), 0)
+      << log;
+  EXPECT_NE(log.find("WARNING: Option(s) -preset not used"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -14,7 +14,8 @@
   X(av_packet_alloc) X(av_packet_free) X(av_packet_unref) X(av_packet_ref)              \
   X(av_packet_rescale_ts) X(av_new_packet) X(av_bsf_get_by_name) X(av_bsf_init)         \
   X(av_bsf_send_packet) X(av_bsf_receive_packet) X(av_bsf_free)                         \
-  X(av_bsf_list_parse_str) X(avcodec_is_open) X(av_packet_get_side_data)
+  X(av_bsf_list_parse_str) X(avcodec_is_open) X(av_packet_get_side_data)                \
+  X(av_codec_iterate) X(av_codec_is_encoder)
 
 #define VANTREL_AVFILTER_FUNCTIONS(X)                                                   \
   X(avfilter_version) X(avfilter_graph_alloc) X(avfilter_graph_free)                    \

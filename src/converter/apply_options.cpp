@@ -96,6 +96,7 @@ void ApplyVideoRate(TOptionRecord& e, const TOutputOptions& o) {
   e.SetVideoSyncMethod(o.VideoSyncMethod);
   e.OptCodecTag("vtag", o.VideoTag);
   if (!o.VideoFilters.empty()) e.SetOption("vfilters", o.VideoFilters);
+  if (o.EncoderThreads > 1) e.SetOption("encode_threads", Text(o.EncoderThreads));
 }
 
 void ApplyStreamsAndTime(TOptionRecord& e, const TOutputOptions& o) {

@@ -74,6 +74,7 @@ struct TOutputOptions {
   int32_t VideoSyncMethod;
   std::string VideoTag;  // exactly 4 characters when given
   std::string VideoFilters;
+  int32_t EncoderThreads;  // video encoder threads, 1 to 16; used when > 1
   bool DisableSubtitle;
   std::string SubtitleLanguage;
   bool CopyTimestamps;

@@ -78,7 +78,7 @@ class TCustomFFmpeg {
   TOptionResult SetOption(const std::string& Name, const std::string& Value);
   // Raises InvalidOptionValue for a value the option can never take; changes nothing.
   void CheckOptionValue(const std::string& Name, const std::string& Value) const;
-  // Whether SetOption knows the name (the table or a library option).
+  // Whether SetOption knows the name (the table, a library option or an encoder's own).
   bool KnowsOption(const std::string& Name) const;
   // True for the names that take no value (flags, ignored words, "newvideo"...).
   static bool OptionTakesNoValue(const std::string& Name);

@@ -27,6 +27,9 @@ struct TStreamMapEntry {
   int32_t sync_stream_index = 0;
 };
 
+// Options as name and value, in the order they were set.
+using TNamedValues = std::vector<std::pair<std::string, std::string>>;
+
 struct TMetadataMapEntry {
   int32_t out_file = 0;
   int32_t in_file = 0;
@@ -63,6 +66,10 @@ struct TEngineWorkingState {
   std::string FinalOutputNames[MAX_FILES];
   // Per output stream: true for a stream copy (no encoder is opened for it).
   std::vector<char> OutputStreamCopy[MAX_FILES];
+  // Per output stream: the encoder's own options the engine set on it, for
+  // the warning about options no encoder had and the error of an encoder
+  // that does not open.
+  std::vector<TNamedValues> OutputEncoderOptions[MAX_FILES];
   TStreamMapEntry StreamMaps[MAX_STREAM_MAPS] = {};
   int32_t StreamMapCount = 0;
   TMetadataMapEntry MetadataMaps[MAX_METADATA_MAPS] = {};

@@ -115,6 +115,7 @@ void TEngineJob::FreeOutputFiles() {
     OutputContextDeleter::CloseIO(OutputFiles[i].get());
     FreeCodecContexts(OutputCodecs[i]);
     OutputStreamCopy[i].clear();
+    OutputEncoderOptions[i].clear();
     for (BitstreamFilterPtr& bsf : BitstreamFilters[i]) bsf.reset();
     DiscardUnfinishedOutput(i);
     OutputFileWritten[i] = false;
@@ -140,6 +141,7 @@ void TEngineJob::FreeHeapOptions() {
   VStatsFileName.clear();
   GenericOptionNames.clear();
   MuxerOptions.clear();
+  EncoderOptions.clear();
   VideoCodecName.clear();
   AudioCodecName.clear();
   SubtitleCodecName.clear();

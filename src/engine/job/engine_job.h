@@ -111,8 +111,9 @@ class TEngineJob : public TEngineOptions, public TEngineWorkingState {
   // a whole command line before it opens a file; SetOption checks the same.
   // An empty value passes where the handler reads it as "leave alone".
   void CheckOptionValue(const std::string& Name, const std::string& Value) const;
-  // Whether SetOption would know the name: a table entry or an option of one
-  // of the library holders (also through the a/v/s prefix). Needs ResetEngine.
+  // Whether SetOption would know the name: a table entry, an option of one
+  // of the library holders (also through the a/v/s prefix) or of some
+  // encoder's own options. Needs ResetEngine.
   bool KnowsOption(const std::string& Name) const;
   // True for the names of the table that take no value (flags, ignored
   // words, "newvideo" / "newaudio" / "newsubtitle").
@@ -120,11 +121,13 @@ class TEngineJob : public TEngineOptions, public TEngineWorkingState {
   // An option of the codec, format or scaler holders, or of a muxer, by name.
   bool ApplyGenericOption(const std::string& Name, const std::string& Value);
   bool ApplyGenericOptionInt(const std::string& Name, int Value);
-  // Whether one of the library holders has an option of that name (after
-  // the renames of the old generation, and through the a/v/s prefix).
+  // Whether one of the library holders or some encoder's own options have
+  // an option of that name (after the renames of the old generation, and
+  // through the a/v/s prefix).
   bool KnowsGenericOption(const std::string& Name) const;
-  // Whether a fresh codec or format holder takes the value of a generic
-  // option; true for names those holders do not have.
+  // Whether a fresh codec or format holder, or a fresh context of an
+  // encoder that has the option, takes the value of a generic option; true
+  // for names none of them has.
   bool GenericValueAccepted(const std::string& Name, const std::string& Value) const;
   void SetVerbose(int Level);
   // Applies a bit rate through the generic options and warns when the value
@@ -251,8 +254,25 @@ class TEngineJob : public TEngineOptions, public TEngineWorkingState {
   // Copies the recorded generic options whose descriptors carry every bit of
   // Flags from the option holder Source (an AVCodecContext*, AVFormatContext*
   // or SwsContext*) into the new context Target, each with the holder's
-  // current value. Options missing in either context are skipped.
-  void ApplyContextOptions(void* Target, void* Source, int Flags);
+  // current value. Options missing in either context are skipped, and so
+  // are those that Own (an encoder's priv_data) takes as its own option.
+  void ApplyContextOptions(void* Target, void* Source, int Flags, void* Own = nullptr);
+  // Options private to some encoders: checked against fresh contexts of the
+  // encoders that have the option (true: one of them takes the value), kept
+  // by name in EncoderOptions, and set on each new encoder that has the name.
+  bool KnowsEncoderOption(const std::string& Name) const;
+  bool EncoderOptionAccepted(const std::string& Name, const std::string& Value) const;
+  bool SetEncoderOption(const std::string& Name, const std::string& Value);
+  // Whether Own (an encoder's priv_data, may be nullptr) has a recorded option of that name.
+  bool IsOwnOption(void* Own, const std::string& Name) const;
+  // The generic options of the holder of Type whose descriptors carry Flags,
+  // then the encoder's own options, into the newest stream of output
+  // FileIndex. Raises FFMpegException when the encoder refuses a value.
+  void ApplyEncoderOptions(AVCodecContext* enc, int FileIndex, AVMediaType Type, int Flags);
+  // One warning line for the recorded encoder options no encoder of the job had.
+  void WarnUnusedEncoderOptions();
+  // "-name value ..." of the encoder options set on the stream's encoder.
+  std::string EncoderOptionsGiven(const TOutputStreamState& ost) const;
   // Options private to some muxer: checked against one that has the option,
   // kept by name, and set on each output whose muxer knows the name.
   bool SetMuxerOption(const std::string& Name, const std::string& Value);
@@ -365,6 +385,7 @@ class TEngineJob : public TEngineOptions, public TEngineWorkingState {
   void SetUpSubtitleEncoding(TOutputStreamState& ost, const TInputStreamState& ist);
   void OpenEncoders();
   void OpenEncoder(TOutputStreamState& ost);
+  std::string EncoderOpenError(const TOutputStreamState& ost, const AVCodec* codec) const;
   void OpenDecoders();
   void OpenSubtitleEncoders();
   void InitBitstreamFilters();

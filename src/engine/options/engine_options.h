@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern "C" {
@@ -35,6 +36,8 @@ struct TEngineOptions {
   // Threads of the video decoders of the inputs opened after it is set; the
   // application gives it the cores its batch leaves idle. 1: the engine's own.
   int32_t VideoDecoderThreads = 1;
+  // Threads of the video encoders of the outputs opened after it is set.
+  int32_t VideoEncoderThreads = 1;
   // Non-reference pictures the frame-rate sync would drop are not decoded.
   bool SkipDroppedPictures = false;
   // A picture at least four times the scaled size both ways is halved by
@@ -112,6 +115,10 @@ struct TEngineOptions {
   // The names of the generic options set so far, in order, for copying
   // them into each new context; their values are in the library holders.
   std::vector<std::string> GenericOptionNames;
+  // Options private to some encoders (libx264's "preset", "crf"...) as name
+  // and value, in the order first given (a name given again takes its new
+  // value in place): set on each new encoder whose own options have the name.
+  std::vector<std::pair<std::string, std::string>> EncoderOptions;
 };
 
 // A codec name as the library calls take it: nullptr for none.

@@ -87,6 +87,9 @@ bool TEngineJob::ApplyGenericOption(const std::string& Name, const std::string& 
   const std::string name = CurrentName(Name);
   if (name != Name && LogAssigned()) Log(1, Format("Option %s is called %s in this library version", Name, name));
 
+  // An encoder's own option may share its name with an option of the
+  // holders, which keep theirs for the encoders without it.
+  const bool forEncoders = SetEncoderOption(name, Value);
   const AVOption* result = nullptr;
   const AVOption* codecOption = FindOption(CodecOptions[0].get(), name);
   for (size_t i = 0; i < kHolderMasks.size(); ++i) {
@@ -100,9 +103,9 @@ bool TEngineJob::ApplyGenericOption(const std::string& Name, const std::string& 
     std::string rest;
     if (void* holder = PrefixedHolder(CodecOptions, name, rest)) result = SetOn(holder, rest, Value);
   }
-  if (!result) return SetMuxerOption(name, Value);
+  if (!result && !forEncoders) return SetMuxerOption(name, Value);
 
-  GenericOptionNames.emplace_back(result->name);
+  if (result) GenericOptionNames.emplace_back(result->name);
   if (IntOption(CodecOptions[0].get(), "debug") != 0 || IntOption(FormatOptions.get(), "fdebug") != 0) {
     Verbose = 2;
   }
@@ -116,14 +119,17 @@ bool TEngineJob::KnowsGenericOption(const std::string& Name) const {
       FindOption(ScalerOptions.get(), name))
     return true;
   std::string rest;
-  return FindOption(PrefixedHolder(CodecOptions, name, rest), rest) != nullptr || KnowsMuxerOption(name);
+  return FindOption(PrefixedHolder(CodecOptions, name, rest), rest) != nullptr || KnowsMuxerOption(name) ||
+         KnowsEncoderOption(name);
 }
 
-// Fresh holders, so that checking a value changes nothing the job uses.
-// Names of the scaler, of a muxer or with the a/v/s prefix pass: SetOption
-// still refuses a value their holder does not take.
+// Fresh holders and encoder contexts, so that checking a value changes
+// nothing the job uses. Names of the scaler, of a muxer or with the a/v/s
+// prefix pass: SetOption still refuses a value their holder does not take.
+// A name only encoders have needs one of them to take the value.
 bool TEngineJob::GenericValueAccepted(const std::string& Name, const std::string& Value) const {
   const std::string name = CurrentName(Name);
+  if (EncoderOptionAccepted(name, Value)) return true;
   if (FindOption(CodecOptions[0].get(), name)) {
     const CodecContextPtr holder(lav::avcodec_alloc_context3(nullptr));
     return holder && lav::av_opt_set(holder.get(), name.c_str(), Value.c_str(), 0) >= 0;
@@ -132,16 +138,19 @@ bool TEngineJob::GenericValueAccepted(const std::string& Name, const std::string
     const FormatContextPtr holder(lav::avformat_alloc_context());
     return holder && lav::av_opt_set(holder.get(), name.c_str(), Value.c_str(), 0) >= 0;
   }
-  return true;
+  std::string rest;
+  return !KnowsEncoderOption(name) || FindOption(ScalerOptions.get(), name) ||
+         FindOption(PrefixedHolder(CodecOptions, name, rest), rest) || KnowsMuxerOption(name);
 }
 
 bool TEngineJob::ApplyGenericOptionInt(const std::string& Name, int Value) {
   return ApplyGenericOption(Name, std::to_string(Value));
 }
 
-void TEngineJob::ApplyContextOptions(void* Target, void* Source, int Flags) {
+void TEngineJob::ApplyContextOptions(void* Target, void* Source, int Flags, void* Own) {
   if (!Target || !Source) return;
   for (const std::string& recorded : GenericOptionNames) {
+    if (IsOwnOption(Own, recorded)) continue;
     const char* name = recorded.c_str();
     const AVOption* o = FindOption(Source, name);
     uint8_t* got = nullptr;

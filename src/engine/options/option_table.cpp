@@ -46,19 +46,19 @@ float RangedSingle(S name, S value, double Limit) {
   return v;
 }
 
-// A video decoder runs 1 to 16 threads.
-int32_t DecoderThreadCount(S name, S value) {
+// A video decoder or encoder runs 1 to 16 threads.
+int32_t CodecThreadCount(S name, S value) {
   const int32_t n = StrToInt(value);
   if (n < 1 || n > 16)
     throw FFMpegException(Format("Value %s for option %s is out of range: it must lie between 1 and 16", value, name));
   return n;
 }
 
-// The encoders and the audio decoder run on one thread each; only the
-// picture decoder can be given more.
+// Audio and subtitles are coded on one thread each; only the picture
+// decoder and encoder can be given more.
 constexpr const char* kThreadsRefused =
-    "Option '-threads' is not supported: encoders run on one thread each here. "
-    "Use -decode_threads N (1 to 16) to decode video on N threads";
+    "Option '-threads' is not supported: audio and subtitles are coded on one thread each here. "
+    "Use -decode_threads N (1 to 16) to decode video on N threads and -encode_threads N to encode it on N";
 
 // Seconds that become microseconds in a 32-bit or a 64-bit integer.
 constexpr double kInt32Seconds = double(INT32_MAX) / 1000000;
@@ -103,7 +103,8 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"v", Kind::Value, [](E& e, S, S v) { e.SetVerbose(StrToInt(v)); }},
     {"target", Kind::Value, [](E& e, S, S v) { e.SetTarget(v); }},
     {"threads", Kind::Value, [](E&, S, S) { throw FFMpegException(kThreadsRefused); }},
-    {"decode_threads", Kind::Value, [](E& e, S n, S v) { e.VideoDecoderThreads = DecoderThreadCount(n, v); }},
+    {"decode_threads", Kind::Value, [](E& e, S n, S v) { e.VideoDecoderThreads = CodecThreadCount(n, v); }},
+    {"encode_threads", Kind::Value, [](E& e, S n, S v) { e.VideoEncoderThreads = CodecThreadCount(n, v); }},
     {"skip_dropped", Kind::Flag, FLAG_OPTION(SkipDroppedPictures)},
     {"prescale_halving", Kind::Flag, FLAG_OPTION(PrescaleHalving)},
     {"vsync", Kind::Value, INT_OPTION(VideoSyncMethod)},
@@ -182,7 +183,7 @@ constexpr auto kOptions = std::to_array<OptionEntry>({
     {"vpre", Kind::Ignored, Nothing},
     {"spre", Kind::Ignored, Nothing},
 });
-static_assert(kOptions.size() == 109);
+static_assert(kOptions.size() == 110);
 
 #undef INT_OPTION
 #undef FLOAT_OPTION

@@ -106,6 +106,7 @@ constexpr auto kValueRules = std::to_array<ValueRule>({
     {"vglobal", IsInteger},
     {"programid", IsInteger},
     {"decode_threads", IsInteger},
+    {"encode_threads", IsInteger},
     {"croptop", IsInteger},
     {"cropbottom", IsInteger},
     {"cropleft", IsInteger},

@@ -153,6 +153,7 @@ void TEngineJob::DiscardOutput(OutputContextPtr& oc, int FileIndex) {
   if (FileIndex < 0 || FileIndex >= MAX_FILES) return;
   OutputCodecs[FileIndex].clear();
   OutputStreamCopy[FileIndex].clear();
+  OutputEncoderOptions[FileIndex].clear();
   for (BitstreamFilterPtr& bsf : BitstreamFilters[FileIndex]) bsf.reset();
   oc.reset();
 }

@@ -80,6 +80,7 @@ AVCodecContext* TEngineJob::NewOutputStream(AVFormatContext* oc, int FileIndex, 
   OutputCodecs[FileIndex].emplace_back(lav::avcodec_alloc_context3(encoder));
   AVCodecContext* enc = OutputCodecs[FileIndex].back().get();
   OutputStreamCopy[FileIndex].push_back(Copy);
+  OutputEncoderOptions[FileIndex].emplace_back();
   BitstreamFilters[FileIndex][st->index] = std::move(PendingFilters);
   if (!enc) throw FFMpegException("Could not alloc stream");
   enc->codec_type = Type;
@@ -90,7 +91,6 @@ AVCodecContext* TEngineJob::NewOutputStream(AVFormatContext* oc, int FileIndex, 
 }
 
 void TEngineJob::SetVideoEncoding(AVStream* st, AVCodecContext* enc, std::vector<RcOverride>& Overrides) {
-  ApplyContextOptions(enc, CodecOptions[AVMEDIA_TYPE_VIDEO].get(), AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
   const AVRational rate = FrameRate.num != 0 ? FrameRate : AVRational{25, 1};
   const AVCodec* codec = enc->codec;
   const AVRational chosen = codec && codec->supported_framerates ? NearestFrameRate(codec->supported_framerates, rate)
@@ -112,7 +112,7 @@ void TEngineJob::SetVideoEncoding(AVStream* st, AVCodecContext* enc, std::vector
   // The encoder frees its matrices with itself: it gets copies.
   if (IntraMatrix) enc->intra_matrix = static_cast<uint16_t*>(lav::av_memdup(IntraMatrix->data(), 64 * sizeof(uint16_t)));
   if (InterMatrix) enc->inter_matrix = static_cast<uint16_t*>(lav::av_memdup(InterMatrix->data(), 64 * sizeof(uint16_t)));
-  enc->thread_count = ThreadCount;
+  enc->thread_count = VideoEncoderThreads > 1 ? VideoEncoderThreads : ThreadCount;
   if (!Overrides.empty()) {
     enc->rc_override = static_cast<RcOverride*>(lav::av_malloc(Overrides.size() * sizeof(RcOverride)));
     if (enc->rc_override) {
@@ -150,10 +150,12 @@ void TEngineJob::AddVideoStream(AVFormatContext* oc, int FileIndex) {
     enc->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
     if (holder) holder->flags2 |= AV_CODEC_FLAG2_LOCAL_HEADER;
   }
-  if (copy)
+  if (copy) {
     st->sample_aspect_ratio = AspectToSar(FrameAspectRatio, FrameWidth, FrameHeight);
-  else
-    SetVideoEncoding(st, enc, overrides);
+    return;
+  }
+  ApplyEncoderOptions(enc, FileIndex, AVMEDIA_TYPE_VIDEO, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+  SetVideoEncoding(st, enc, overrides);
 }
 
 void TEngineJob::new_video_stream(AVFormatContext* oc, int FileIndex) {
@@ -192,7 +194,7 @@ void TEngineJob::AddAudioStream(AVFormatContext* oc, int FileIndex) {
   lav::av_channel_layout_uninit(&enc->ch_layout);
   lav::av_channel_layout_default(&enc->ch_layout, AudioChannels);
   if (!copy) {
-    ApplyContextOptions(enc, CodecOptions[AVMEDIA_TYPE_AUDIO].get(), AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    ApplyEncoderOptions(enc, FileIndex, AVMEDIA_TYPE_AUDIO, AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     if (AudioQScale > -99999) {
       enc->flags |= AV_CODEC_FLAG_QSCALE;
       enc->global_quality = int(AudioQScale * FF_QP2LAMBDA);
@@ -232,8 +234,7 @@ void TEngineJob::AddSubtitleStream(AVFormatContext* oc, int FileIndex) {
   }
   AVCodecContext* enc = NewOutputStream(oc, FileIndex, AVMEDIA_TYPE_SUBTITLE, id, copy, SubtitleBitstreamFilters);
   if (!copy)
-    ApplyContextOptions(enc, CodecOptions[AVMEDIA_TYPE_SUBTITLE].get(),
-                        AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+    ApplyEncoderOptions(enc, FileIndex, AVMEDIA_TYPE_SUBTITLE, AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
   SetStreamLanguage(oc->streams[oc->nb_streams - 1], SubtitleLanguage);
 }
 

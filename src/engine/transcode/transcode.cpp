@@ -20,6 +20,7 @@ void TEngineJob::Transcode() {
     ChooseSources();
     SetUpStreamCodecs();
     LogStreamMapping();
+    WarnUnusedEncoderOptions();
     OpenEncoders();
     OpenDecoders();
     OpenSubtitleEncoders();

@@ -131,6 +131,17 @@ void TEngineJob::OpenSubtitleEncoders() {
   }
 }
 
+// An encoder that judges its own options only when it opens (libx264's
+// "preset") is named with them, as they are the likely cause.
+std::string TEngineJob::EncoderOpenError(const TOutputStreamState& ost, const AVCodec* codec) const {
+  std::string msg = Format("Error while opening codec for output stream #%d.%d - maybe incorrect parameters such "
+                           "as bit_rate, rate, width or height",
+                           ost.FileIndex, ost.StreamIndex);
+  const std::string given = EncoderOptionsGiven(ost);
+  if (!given.empty()) msg += Format(", or the options of encoder %s: %s", codec->name, given);
+  return msg;
+}
+
 void TEngineJob::OpenEncoder(TOutputStreamState& ost) {
   AVCodecContext* enc = ost.Encoder;
   const AVCodec* codec = enc->codec ? enc->codec : lav::avcodec_find_encoder(enc->codec_id);
@@ -138,10 +149,7 @@ void TEngineJob::OpenEncoder(TOutputStreamState& ost) {
     throw FFMpegException(Format("Unsupported codec for output stream #%d.%d", ost.FileIndex, ost.StreamIndex));
   {
     const TCodecLockGuard lock;
-    if (lav::avcodec_open2(enc, codec, nullptr) < 0)
-      throw FFMpegException(Format("Error while opening codec for output stream #%d.%d - maybe incorrect "
-                                   "parameters such as bit_rate, rate, width or height",
-                                   ost.FileIndex, ost.StreamIndex));
+    if (lav::avcodec_open2(enc, codec, nullptr) < 0) throw FFMpegException(EncoderOpenError(ost, codec));
     OpenedEncoders.Add(enc);
   }
   ExtraSize += enc->extradata_size;
