@@ -19,6 +19,7 @@
 #include "batch_signals.h"
 #include "binding/av_binding.h"
 #include "converter/bront_converter.h"
+#include "library_log.h"
 
 namespace {
 
@@ -136,6 +137,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vantrel-batch: %s\n", GetLoadError().c_str());
     return kExitFailed;
   }
+  // The libraries' lines go through the engines' thresholds, as in
+  // vantrel-cli: whole lines, each job's verbosity for its own, none of the
+  // values the engine only tries out; --quiet leaves them out.
+  cli::InstallLibraryLog({});
+  cli::FollowEngineVerbosity(0);
+  cli::SetLibraryLogMuted(args.quiet);
   // The libraries stay loaded until the process ends, as in vantrel-cli.
   return RunBatch(args, stopSignals);
 }

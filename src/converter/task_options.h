@@ -66,7 +66,6 @@ struct TOutputOptions {
   TColor PadColor;
   int32_t GopSize;
   int32_t VideoBitrate;  // bit/s
-  int32_t EncoderThreads;  // threads of the video encoder; used when > 1
   int32_t VideoMaxRate;
   int32_t VideoMinRate;
   int32_t VideoBitrateTolerance;

@@ -31,4 +31,17 @@ class TScopedLogThreshold {
   int saved_;
 };
 
+// Lets no library line through on the calling thread for its lifetime:
+// values tried on scratch objects, whose refusal the engine reports itself.
+class TQuietLibraryLog {
+ public:
+  TQuietLibraryLog();
+  ~TQuietLibraryLog();
+  TQuietLibraryLog(const TQuietLibraryLog&) = delete;
+  TQuietLibraryLog& operator=(const TQuietLibraryLog&) = delete;
+
+ private:
+  int saved_;
+};
+
 }  // namespace vantrel

@@ -58,6 +58,10 @@ TScopedLogThreshold::TScopedLogThreshold(int Level) : saved_(tEngineLogThreshold
 }
 TScopedLogThreshold::~TScopedLogThreshold() { tEngineLogThreshold = saved_; }
 
+// Below the level of any line, panics included.
+TQuietLibraryLog::TQuietLibraryLog() : saved_(tEngineLogThreshold) { tEngineLogThreshold = -1000; }
+TQuietLibraryLog::~TQuietLibraryLog() { tEngineLogThreshold = saved_; }
+
 std::string FormatOpenError(const std::string& FileName, int ErrorCode) {
   const char* text;
   switch (ErrorCode) {

@@ -12,6 +12,7 @@ extern "C" {
 #include "binding/av_binding.h"
 #include "binding/message_format.h"
 #include "engine/job/engine_job.h"
+#include "engine/log_threshold.h"
 
 namespace vantrel {
 namespace {
@@ -43,7 +44,10 @@ bool AnyEncoderWith(const std::string& Name, F&& Visit) {
 }
 
 // A fresh context carries the encoder's own options with their defaults.
+// The encoders that refuse the value say so in the log: not the user's
+// concern while another one takes it.
 bool EncoderTakes(const AVCodec* Codec, const std::string& Name, const std::string& Value) {
+  const TQuietLibraryLog quiet;
   const CodecContextPtr probe(lav::avcodec_alloc_context3(Codec));
   return probe && probe->priv_data && lav::av_opt_set(probe->priv_data, Name.c_str(), Value.c_str(), 0) >= 0;
 }

@@ -2,6 +2,7 @@
 // handed to the libraries' own option holders, recorded, and copied later
 // into each decoder and encoder context the engine makes.
 #include <array>
+#include <optional>
 #include <utility>
 
 extern "C" {
@@ -11,6 +12,7 @@ extern "C" {
 #include "binding/av_binding.h"
 #include "binding/message_format.h"
 #include "engine/job/engine_job.h"
+#include "engine/log_threshold.h"
 #include "engine/option_numbers.h"
 
 namespace vantrel {
@@ -90,6 +92,10 @@ bool TEngineJob::ApplyGenericOption(const std::string& Name, const std::string& 
   // An encoder's own option may share its name with an option of the
   // holders, which keep theirs for the encoders without it.
   const bool forEncoders = SetEncoderOption(name, Value);
+  // Taken by an encoder, the value's refusal by a holder ("profile=high"
+  // is no number) is no news.
+  std::optional<TQuietLibraryLog> quiet;
+  if (forEncoders) quiet.emplace();
   const AVOption* result = nullptr;
   const AVOption* codecOption = FindOption(CodecOptions[0].get(), name);
   for (size_t i = 0; i < kHolderMasks.size(); ++i) {
