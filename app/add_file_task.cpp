@@ -163,7 +163,7 @@ void FillTaskOptions(const AddFileSettings& settings, const QString& path, const
   FillOutputOptions(settings.choice, output, video);
   // Only the H.264 encoder: more threads would cut the other encoders'
   // pictures into slices and change their outputs.
-  if (UsesH264(settings.choice.profile)) output.EncoderThreads = settings.encoderThreads;
+  if (UsesH264(settings.choice.profile)) output.EncoderThreads = settings.decoderThreads;
   // A file that appears at the name while the row converts is never
   // replaced without overwriting; a stopped row leaves nothing behind.
   output.ExistingOutput = settings.overwrite ? eoReplace : eoNumber;

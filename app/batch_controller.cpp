@@ -103,9 +103,6 @@ void BatchController::start(const BatchSettings& settings) {
   settings_ = settings;
   settings_.files.decoderThreads =
       DecoderThreads(std::max(1, settings.parallelTasks), model_.size(), std::thread::hardware_concurrency());
-  // The H.264 encoder takes the cores the batch leaves to each file, as the
-  // decoder does.
-  settings_.files.encoderThreads = settings_.files.decoderThreads;
   // A folder that cannot be made shows up as each row's refusal.
   EnsureFolder(settings.files.outputFolder);
   model_.markAllQueued();

@@ -51,19 +51,20 @@ constexpr std::array kAmrSampleRates = {"8000Hz"sv};
 constexpr std::string_view kSameAsSource = "Same as source";
 constexpr std::array kSmartphoneSizes = {"426x240"sv,   "640x360"sv,    "854x480"sv,
                                          "1280x720"sv,  "1920x1080"sv, kSameAsSource};
-// Constant quality (the encoder's "crf"): lower is better and larger.
+// Constant quality (the encoder's "crf"): lower is better and larger. The
+// bits per pixel of each picture are what a step takes on ordinary films
+// with the profile's preset, for the size estimate: a middle figure, busy
+// pictures take more and still ones less (a grainy 1080p test film made
+// 720p took 0.02, 0.06 and 0.13; six steps of the quality value halve the
+// size).
 struct QualityStep {
   std::string_view item;
   int value;
+  double bitsPerPixel;
 };
-constexpr std::array kQualitySteps = {QualityStep{"Small file", 28}, QualityStep{"Balanced", 23},
-                                      QualityStep{"High quality", 19}};
+constexpr std::array kQualitySteps = {QualityStep{"Small file", 28, 0.045}, QualityStep{"Balanced", 23, 0.08},
+                                      QualityStep{"High quality", 19, 0.13}};
 constexpr std::array kQualityItems = {kQualitySteps[0].item, kQualitySteps[1].item, kQualitySteps[2].item};
-// Bits per pixel of each picture that each step takes on ordinary films with
-// the profile's preset: a middle figure, busy pictures take more and still
-// ones less (a grainy 1080p test film made 720p took 0.02, 0.06 and 0.13;
-// six steps of the quality value halve the size).
-constexpr std::array kQualityBitsPerPixel = {0.045, 0.08, 0.13};
 
 // Simple phones and players: QCIF, QVGA, the 16:9 players' 480x272, nHD.
 constexpr std::array kSimplePhoneSizes = {"176x144"sv, "320x240"sv, "480x272"sv, "640x360"sv};
@@ -90,6 +91,17 @@ constexpr std::string_view kSimplePhoneMaxLevel = "3.0";
 constexpr std::array kH263Sizes = {"128x96"sv, "176x144"sv, "352x288"sv, "704x576"sv, "1408x1152"sv};
 
 VideoFamily VideoOf(int profile) { return ProfileAt(profile).video; }
+
+const QualityStep* QualityStepOf(std::string_view item) {
+  for (const QualityStep& step : kQualitySteps)
+    if (step.item == item) return &step;
+  return nullptr;
+}
+
+// The quality step chosen in the video bit rate list; nullptr for a bit rate.
+const QualityStep* ChosenQuality(const OutputChoice& choice) {
+  return QualityStepOf(ItemText(OptionList::VideoBitrate, choice.profile, choice.videoBitrate));
+}
 
 // The leading decimal digits of text; 0 when there are none.
 int LeadingInt(std::string_view text) {
@@ -177,9 +189,8 @@ bool UsesH263(int profile) { return ProfileAt(profile).videoCodec.empty(); }
 bool UsesH264(int profile) { return VideoOf(profile) != VideoFamily::Classic; }
 
 std::optional<int> QualityOf(std::string_view item) {
-  for (const QualityStep& step : kQualitySteps)
-    if (step.item == item) return step.value;
-  return std::nullopt;
+  const QualityStep* step = QualityStepOf(item);
+  return step ? std::optional<int>(step->value) : std::nullopt;
 }
 
 std::span<const std::string_view> Items(OptionList list, int profile) {
@@ -365,7 +376,7 @@ std::optional<H264Values> H264ValuesOf(const OutputChoice& choice, const TAVVide
   values.profile = VideoOf(choice.profile) == VideoFamily::H264 ? "high" : "baseline";
   const H264Level* level = OutputLevel(choice, source);
   if (level && level->idc <= LevelNamed(MaxLevel(choice.profile)).idc) values.level = std::string(level->name);
-  values.quality = QualityOf(ItemText(OptionList::VideoBitrate, choice.profile, choice.videoBitrate));
+  if (const QualityStep* step = ChosenQuality(choice)) values.quality = step->value;
   return values;
 }
 
@@ -441,25 +452,15 @@ std::optional<int64_t> EstimatedOutputBytes(int64_t durationUs, const OutputChoi
                                             const TAVVideoInfo& source) {
   const OutputValues values = ValuesOf(choice, source);
   int64_t videoBitrate = values.videoBitrate;
-  const std::optional<int> quality =
-      QualityOf(ItemText(OptionList::VideoBitrate, choice.profile, choice.videoBitrate));
-  if (quality) {
-    PictureSize size = ParsePictureSize(values.frameSize);
-    if (size.width == 0) size = ParsePictureSize(ItemText(OptionList::VideoSize, choice.profile, choice.videoSize));
+  if (const QualityStep* step = ChosenQuality(choice)) {
     // An audio-only file has no picture to pay for.
-    if (source.Width <= 0 || size.width == 0) size = {};
-    const size_t step = size_t(std::find_if(kQualitySteps.begin(), kQualitySteps.end(),
-                                            [&](const QualityStep& s) { return s.value == *quality; }) -
-                               kQualitySteps.begin());
-    videoBitrate = int64_t(kQualityBitsPerPixel[step] * size.width * size.height *
-                           OutputFrameRate(values.frameRate, source));
+    const PictureSize size = source.Width > 0 ? ParsePictureSize(values.frameSize) : PictureSize{};
+    videoBitrate = int64_t(step->bitsPerPixel * size.width * size.height * OutputFrameRate(values.frameRate, source));
   }
   if (videoBitrate > INT32_MAX) return std::nullopt;
   return EstimatedOutputBytes(durationUs, int(videoBitrate), values.audioBitrate);
 }
 
-bool EstimateIsGuess(const OutputChoice& choice) {
-  return QualityOf(ItemText(OptionList::VideoBitrate, choice.profile, choice.videoBitrate)).has_value();
-}
+bool EstimateIsGuess(const OutputChoice& choice) { return ChosenQuality(choice) != nullptr; }
 
 }  // namespace vantrel::app

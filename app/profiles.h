@@ -167,9 +167,9 @@ inline constexpr int64_t kContainerHeaderBytes = 4096;
 // rates on busy pictures they overshoot, on still pictures they stay below,
 // so the figure is a guide, not a promise.
 std::optional<int64_t> EstimatedOutputBytes(int64_t durationUs, int videoBitrate, int audioBitrate);
-// For constant quality the video's share is a guess from a table of bits
-// per pixel (kQualityBitsPerPixel), since the encoder spends what each
-// picture needs: IsGuess tells the two apart.
+// For constant quality the video's share is a guess from each quality
+// step's bits per pixel, since the encoder spends what each picture needs:
+// EstimateIsGuess tells the two apart.
 std::optional<int64_t> EstimatedOutputBytes(int64_t durationUs, const OutputChoice& choice,
                                             const TAVVideoInfo& source = {});
 bool EstimateIsGuess(const OutputChoice& choice);

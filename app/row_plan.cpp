@@ -5,9 +5,10 @@
 
 #include <QFile>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <exception>
+
+#include "app/h264_output.h"
 
 namespace vantrel::app {
 namespace {
@@ -67,10 +68,9 @@ RowPlan PlanRow(int64_t durationUs, const TAVVideoInfo& video, const AddFileSett
   plan.estimateIsGuess = EstimateIsGuess(settings.choice);
   plan.verdict = QString::fromStdString(PreflightReason(settings.choice, video));
   plan.pictureNote = PictureNote(settings.choice, video);
-  int outWidth = 0, outHeight = 0;
-  const std::string size = ValuesOf(settings.choice, video).frameSize;
-  if (video.Width > 0 && video.Height > 0 && std::sscanf(size.c_str(), "%dx%d", &outWidth, &outHeight) == 2)
-    plan.decoding = ChooseDecoding(DecoderFor(video.CodecId), video.Width, video.Height, outWidth, outHeight,
+  const PictureSize out = ParsePictureSize(ValuesOf(settings.choice, video).frameSize);
+  if (video.Width > 0 && video.Height > 0 && out.width > 0)
+    plan.decoding = ChooseDecoding(DecoderFor(video.CodecId), video.Width, video.Height, out.width, out.height,
                                    settings.fastDecoding);
   return plan;
 }

@@ -23,10 +23,9 @@ struct AddFileSettings {
   bool overwrite = true;
   // Decode at reduced size when the output picture allows it.
   bool fastDecoding = true;
-  // Threads of each task's video decoder; 1 leaves the engine's own count.
+  // Threads of each task's video decoder, and of its H.264 encoder: the
+  // cores the batch leaves each file. 1 leaves the engine's own count.
   int decoderThreads = 1;
-  // Threads of the H.264 encoder; 1 leaves the engine's own count.
-  int encoderThreads = 1;
 };
 
 // What the look at a file found.
